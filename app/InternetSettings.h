@@ -1,0 +1,19 @@
+// The switch between the away and the local proxy and start page of the current user.
+#pragma once
+
+#include <string>
+
+#include "app/Config.h"
+#include "app/Registry.h"
+#include "app/SettingsFile.h"
+
+namespace kestel {
+
+// Applies the stored away set, or captures the current one into kestel.ini when none is stored.
+void SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
+// Applies the local set of kestel.ini.
+void SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
+void WriteInternetSettings(RegistryAccess& registry, bool enabled, const std::string& exceptions,
+                           const std::string& server, const std::string& homePage);
+
+}  // namespace kestel

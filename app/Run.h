@@ -1,0 +1,64 @@
+// The roaming run: the one straight-line pass from start-up to a halt.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/Config.h"
+#include "app/Registry.h"
+#include "app/SettingsFile.h"
+
+namespace kestel {
+
+inline constexpr const char* kApplicationTitle = "KESTEL Network Roaming Software";
+
+// Everything the run asks of the platform, so that its order and its ends can be checked with a
+// recording stand-in. The product's host forwards each call to the real module.
+class RoamingHost {
+ public:
+  virtual ~RoamingHost() = default;
+
+  // The application and its window Form1.
+  virtual void SetApplicationTitle(const std::string& title) = 0;
+  virtual void CreateMainWindow() = 0;
+  virtual void ProcessMessages() = 0;
+  virtual void ShowMainWindow() = 0;
+  virtual void SetStatus(const std::string& text) = 0;
+  virtual void ShowNotice(const std::string& text) = 0;
+  virtual void SetWindowHeight(int outerHeight) = 0;
+  virtual void FocusUserName() = 0;
+  virtual void HideMainWindow() = 0;
+  virtual int ShowModal() = 0;
+  virtual bool HaltRequested() const = 0;
+  virtual int ModalResult() const = 0;
+  virtual std::string UserNameText() const = 0;
+  virtual std::string PasswordText() const = 0;
+  virtual std::string EnvironmentValueOf(const std::string& name) const = 0;
+
+  // Files, settings and registry.
+  virtual std::string AppDirectory() const = 0;
+  virtual bool FileExists(const std::string& path) const = 0;
+  virtual ProfileApi& Profile() = 0;
+  virtual RegistryAccess& CreateRegistry() = 0;
+
+  // Network drives, the probe and programs.
+  virtual std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) = 0;
+  // The owner window is Form1.
+  virtual std::uint32_t MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors,
+                                 bool noPrompting, const std::string& userName, const std::string& password) = 0;
+  virtual bool PingHost(const std::string& server) = 0;
+  virtual bool RunProgram(const std::string& commandLine, bool wait, bool show) = 0;
+};
+
+// What the run holds for the life of the process.
+struct RoamingState {
+  TConfig Config;
+  TStringList KeyNames;
+  TStringList KeyLines;
+  bool MapFailed = false;
+};
+
+// Runs to a halt and returns the exit code (0). Errors raised on the way are not caught here.
+int RunRoaming(RoamingHost& host, RoamingState& state);
+
+}  // namespace kestel

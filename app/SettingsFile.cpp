@@ -1,0 +1,117 @@
+#include "app/SettingsFile.h"
+
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "app/Errors.h"
+
+namespace kestel {
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ParseSettingNumber(std::string text) {
+  // "0x" and "0X" in front are read as the "$" hexadecimal prefix.
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.replace(0, 2, "$");
+
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+  bool hex = false;
+  if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+    hex = true;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (i >= text.size()) return std::nullopt;
+
+  std::uint64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    const int digit = hex ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+    if (digit < 0) return std::nullopt;
+    magnitude = magnitude * (hex ? 16u : 10u) + static_cast<std::uint64_t>(digit);
+    if (magnitude > 0xFFFFFFFFull) return std::nullopt;
+  }
+
+  if (hex) {
+    // Hexadecimal fills 32 bits, read as two's complement; a minus sign negates that value.
+    const auto bits = static_cast<std::uint32_t>(magnitude);
+    const std::uint32_t value = negative ? 0u - bits : bits;
+    return static_cast<std::int32_t>(value);
+  }
+  if (negative) {
+    if (magnitude > 0x80000000ull) return std::nullopt;
+    return static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude));
+  }
+  if (magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return std::nullopt;
+  return static_cast<std::int32_t>(magnitude);
+}
+
+SettingsFile::SettingsFile(std::string path, ProfileApi& api) : path_(std::move(path)), api_(api) {}
+
+std::string SettingsFile::ReadSettingText(const std::string& section, const std::string& key,
+                                          const std::string& defaultText) {
+  std::vector<char> buffer(kValueBufferSize, '\0');
+  std::uint32_t copied =
+      api_.GetString(section.c_str(), key.c_str(), defaultText.c_str(), buffer.data(), kValueBufferSize, path_.c_str());
+  if (copied >= kValueBufferSize) copied = kValueBufferSize - 1;
+  return std::string(buffer.data(), copied);
+}
+
+void SettingsFile::WriteSettingText(const std::string& section, const std::string& key, const std::string& value) {
+  if (!api_.WriteString(section.c_str(), key.c_str(), value.c_str(), path_.c_str()))
+    Raise(kSettingsWriteError, "Unable to write to " + path_);
+}
+
+std::int32_t SettingsFile::ReadSettingNumber(const std::string& section, const std::string& key,
+                                             std::int32_t defaultValue) {
+  return ParseSettingNumber(ReadSettingText(section, key, std::string())).value_or(defaultValue);
+}
+
+bool SettingsFile::ReadSettingFlag(const std::string& section, const std::string& key, bool defaultValue) {
+  return ReadSettingNumber(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void SettingsFile::WriteSettingFlag(const std::string& section, const std::string& key, bool flag) {
+  WriteSettingText(section, key, flag ? "1" : "0");
+}
+
+void SettingsFile::ReadSectionKeys(const std::string& section, TStringList& list) {
+  list.clear();
+  std::vector<char> buffer(kSectionBufferSize, '\0');
+  std::uint32_t filled =
+      api_.GetString(section.c_str(), nullptr, nullptr, buffer.data(), kSectionBufferSize, path_.c_str());
+  if (filled == 0) return;
+  if (filled > kSectionBufferSize) filled = kSectionBufferSize;
+  // Names follow each other, each ended by a zero byte; an empty name ends the list. The last byte
+  // of the buffer is always a terminator, whatever the platform wrote before it.
+  buffer[kSectionBufferSize - 1] = '\0';
+  std::size_t pos = 0;
+  while (pos < kSectionBufferSize && buffer[pos] != '\0') {
+    std::string name(buffer.data() + pos);
+    pos += name.size() + 1;
+    list.push_back(std::move(name));
+  }
+}
+
+void SettingsFile::ReadSectionLines(const std::string& section, TStringList& list) {
+  TStringList names;
+  ReadSectionKeys(section, names);
+  list.clear();
+  for (const std::string& name : names) list.push_back(name + "=" + ReadSettingText(section, name, std::string()));
+}
+
+}  // namespace kestel

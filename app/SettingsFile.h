@@ -1,0 +1,51 @@
+// kestel.ini: the reader and writer of the settings file, over the platform's private-profile calls.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/Config.h"
+
+namespace kestel {
+
+// The two private-profile calls, with the platform's own arguments and results, so that the logic
+// above them can be tested against an in-memory stand-in. A null pointer is the platform's "absent".
+class ProfileApi {
+ public:
+  virtual ~ProfileApi() = default;
+  // GetPrivateProfileStringA: returns the number of characters copied into buffer.
+  virtual std::uint32_t GetString(const char* section, const char* key, const char* defaultText, char* buffer,
+                                  std::uint32_t size, const char* path) = 0;
+  // WritePrivateProfileStringA: false when the platform refused the write.
+  virtual bool WriteString(const char* section, const char* key, const char* value, const char* path) = 0;
+};
+
+// The accepted form of a number in the settings file; nullopt for anything else.
+std::optional<std::int32_t> ParseSettingNumber(std::string text);
+
+// Bound to one path; holds nothing else, caches nothing: every operation goes to the file.
+class SettingsFile {
+ public:
+  static constexpr std::uint32_t kValueBufferSize = 2048;
+  static constexpr std::uint32_t kSectionBufferSize = 16384;
+
+  SettingsFile(std::string path, ProfileApi& api);
+  const std::string& Path() const noexcept { return path_; }
+
+  std::string ReadSettingText(const std::string& section, const std::string& key, const std::string& defaultText);
+  // Raises kSettingsWriteError "Unable to write to <path>" when the platform refuses the write.
+  void WriteSettingText(const std::string& section, const std::string& key, const std::string& value);
+  std::int32_t ReadSettingNumber(const std::string& section, const std::string& key, std::int32_t defaultValue);
+  bool ReadSettingFlag(const std::string& section, const std::string& key, bool defaultValue);
+  void WriteSettingFlag(const std::string& section, const std::string& key, bool flag);
+  void ReadSectionKeys(const std::string& section, TStringList& list);
+  void ReadSectionLines(const std::string& section, TStringList& list);
+
+ private:
+  std::string path_;
+  ProfileApi& api_;
+};
+
+}  // namespace kestel

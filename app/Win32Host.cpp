@@ -1,0 +1,61 @@
+#include "app/Win32Host.h"
+
+#include "launch/Launch.h"
+#include "net/PingUtil.h"
+#include "net/uncmap.h"
+#include "ui/NoticeBox.h"
+
+namespace kestel {
+
+void Win32Host::SetApplicationTitle(const std::string& title) { Application::SetTitle(title); }
+
+void Win32Host::CreateMainWindow() {
+  form_ = std::make_unique<TForm1>(instance_);
+  Form1 = form_.get();
+}
+
+void Win32Host::ProcessMessages() { Application::ProcessMessages(); }
+void Win32Host::ShowMainWindow() { form_->Show(); }
+void Win32Host::SetStatus(const std::string& text) { form_->SetStatus(text); }
+void Win32Host::ShowNotice(const std::string& text) { kestel::ShowNotice(text); }
+void Win32Host::SetWindowHeight(int outerHeight) { form_->SetOuterHeight(outerHeight); }
+void Win32Host::FocusUserName() { form_->FocusUserName(); }
+void Win32Host::HideMainWindow() { form_->Hide(); }
+int Win32Host::ShowModal() { return form_->ShowModal(); }
+bool Win32Host::HaltRequested() const { return form_->HaltRequested(); }
+int Win32Host::ModalResult() const { return form_->ModalResult(); }
+std::string Win32Host::UserNameText() const { return form_->UserNameText(); }
+std::string Win32Host::PasswordText() const { return form_->PasswordText(); }
+std::string Win32Host::EnvironmentValueOf(const std::string& name) const {
+  return form_->Environment1.ValueOf(name);
+}
+
+std::string Win32Host::AppDirectory() const { return kestel::AppDirectory; }
+
+bool Win32Host::FileExists(const std::string& path) const {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+RegistryAccess& Win32Host::CreateRegistry() {
+  registry_ = std::make_unique<Win32Registry>();
+  registry_->SelectRoot(RegistryRoot::CurrentUser);
+  return *registry_;
+}
+
+std::uint32_t Win32Host::UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) {
+  return kestel::UnmapDrive(device, showErrors, force, updateProfile);
+}
+
+std::uint32_t Win32Host::MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors,
+                                  bool noPrompting, const std::string& userName, const std::string& password) {
+  return kestel::MapDrive(localName, remoteName, showErrors, noPrompting, form_->Handle(), userName, password);
+}
+
+bool Win32Host::PingHost(const std::string& server) { return kestel::PingHost(server); }
+
+bool Win32Host::RunProgram(const std::string& commandLine, bool wait, bool show) {
+  return kestel::RunProgram(commandLine, wait, show);
+}
+
+}  // namespace kestel

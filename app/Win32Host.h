@@ -1,0 +1,51 @@
+// The run's host on Windows: each request goes to the real module.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "app/RegistryWin32.h"
+#include "app/Run.h"
+#include "app/SettingsWin32.h"
+#include "ui/main.h"
+
+namespace kestel {
+
+class Win32Host final : public RoamingHost {
+ public:
+  explicit Win32Host(HINSTANCE instance) : instance_(instance) {}
+
+  void SetApplicationTitle(const std::string& title) override;
+  void CreateMainWindow() override;
+  void ProcessMessages() override;
+  void ShowMainWindow() override;
+  void SetStatus(const std::string& text) override;
+  void ShowNotice(const std::string& text) override;
+  void SetWindowHeight(int outerHeight) override;
+  void FocusUserName() override;
+  void HideMainWindow() override;
+  int ShowModal() override;
+  bool HaltRequested() const override;
+  int ModalResult() const override;
+  std::string UserNameText() const override;
+  std::string PasswordText() const override;
+  std::string EnvironmentValueOf(const std::string& name) const override;
+  std::string AppDirectory() const override;
+  bool FileExists(const std::string& path) const override;
+  ProfileApi& Profile() override { return profile_; }
+  RegistryAccess& CreateRegistry() override;
+  std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) override;
+  std::uint32_t MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors,
+                         bool noPrompting, const std::string& userName, const std::string& password) override;
+  bool PingHost(const std::string& server) override;
+  bool RunProgram(const std::string& commandLine, bool wait, bool show) override;
+
+ private:
+  HINSTANCE instance_;
+  std::unique_ptr<TForm1> form_;
+  std::unique_ptr<Win32Registry> registry_;
+  Win32Profile profile_;
+};
+
+}  // namespace kestel

@@ -1,0 +1,24 @@
+// kestel.exe: runs once at logon, from start-up to a halt.
+#include <windows.h>
+
+#include <exception>
+
+#include "app/ErrorBox.h"
+#include "app/Errors.h"
+#include "app/Win32Host.h"
+#include "launch/Launch.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  kestel::InitAppDirectory();
+  kestel::Win32Host host(instance);
+  static kestel::RoamingState state;  // lives until the process ends, as the run expects
+  try {
+    return kestel::RunRoaming(host, state);
+  } catch (const kestel::Error& e) {
+    return kestel::ReportUncaughtError(e.Kind(), e.what(), e.Address());
+  } catch (const std::bad_alloc& e) {
+    return kestel::ReportUncaughtError("OutOfMemory", e.what(), nullptr);
+  } catch (const std::exception& e) {
+    return kestel::ReportUncaughtError("RuntimeError", e.what(), nullptr);
+  }
+}

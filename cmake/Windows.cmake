@@ -1,0 +1,30 @@
+# Cross build: the product kestel.exe, its Win32 modules, and the tests that run under Wine.
+set(KESTEL_STATIC_LINK -static -static-libgcc -static-libstdc++)
+
+add_library(kestel_win32 STATIC
+  app/SettingsWin32.cpp
+  app/RegistryWin32.cpp
+  app/ErrorBox.cpp
+  app/Win32Host.cpp
+  env/EnvironWin32.cpp
+  launch/Launch.cpp
+  net/PingUtil.cpp
+  net/uncmap.cpp
+  ui/main.cpp
+  ui/NoticeBox.cpp
+)
+target_compile_definitions(kestel_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
+target_link_libraries(kestel_win32 PUBLIC kestel_core wsock32 icmp mpr advapi32 user32 gdi32)
+kestel_warnings(kestel_win32)
+target_compile_definitions(kestel_core PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
+
+enable_language(RC)
+add_executable(kestel WIN32 app/WinMain.cpp ui/kestel.rc)
+target_link_libraries(kestel PRIVATE kestel_win32)
+target_link_options(kestel PRIVATE ${KESTEL_STATIC_LINK})
+kestel_warnings(kestel)
+set_target_properties(kestel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+if(BUILD_TESTING)
+  include(cmake/WineTests.cmake)
+endif()

@@ -1,0 +1,64 @@
+# Tests that run Windows binaries under Wine: module tests against the real Win32 calls, and
+# end-to-end tests that drive the real kestel.exe.
+find_program(KESTEL_WINE64 NAMES wine64 PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH)
+find_program(KESTEL_WINE64 NAMES wine64 wine)
+find_program(KESTEL_WINESERVER NAMES wineserver PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH)
+find_program(KESTEL_WINESERVER NAMES wineserver)
+if(NOT KESTEL_WINE64 OR NOT KESTEL_WINESERVER)
+  message(FATAL_ERROR "wine64 and wineserver are needed to run the tests (Debian: apt-get install wine64), "
+                      "or configure with -DBUILD_TESTING=OFF")
+endif()
+set(KESTEL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix CACHE PATH "The Wine prefix the tests run in")
+configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE
+               @ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+# Test programs of the suite's own that kestel.exe starts, maps through or is driven by.
+add_executable(recordargs WIN32 tests/tools/recordargs.cpp)
+target_link_options(recordargs PRIVATE ${KESTEL_STATIC_LINK})
+kestel_warnings(recordargs)
+
+add_library(mpr_standin SHARED tests/tools/mpr_standin.cpp tests/tools/mpr_standin.def)
+set_target_properties(mpr_standin PROPERTIES OUTPUT_NAME mpr PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/standin)
+target_link_options(mpr_standin PRIVATE ${KESTEL_STATIC_LINK})
+kestel_warnings(mpr_standin)
+
+file(GLOB KESTEL_DRIVER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/driver/*.cpp)
+list(FILTER KESTEL_DRIVER_SOURCES EXCLUDE REGEX "driver_main\\.cpp$")
+add_library(kestel_driver STATIC ${KESTEL_DRIVER_SOURCES})
+target_include_directories(kestel_driver PUBLIC ${CMAKE_SOURCE_DIR}/tests/driver)
+target_link_libraries(kestel_driver PUBLIC user32 gdi32 psapi advapi32)
+target_compile_definitions(kestel_driver PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
+kestel_warnings(kestel_driver)
+
+add_executable(driver tests/driver/driver_main.cpp)
+target_link_libraries(driver PRIVATE kestel_driver)
+target_link_options(driver PRIVATE ${KESTEL_STATIC_LINK})
+kestel_warnings(driver)
+
+# Module tests: the Win32 modules against the real calls of the Wine prefix.
+file(GLOB KESTEL_WINE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
+add_executable(kestel_wine_tests ${KESTEL_WINE_SOURCES})
+target_link_libraries(kestel_wine_tests PRIVATE kestel_win32 GTest::gtest_main)
+target_link_options(kestel_wine_tests PRIVATE ${KESTEL_STATIC_LINK})
+kestel_warnings(kestel_wine_tests)
+add_dependencies(kestel_wine_tests recordargs)
+gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120)
+
+# End-to-end tests: the real kestel.exe in a folder of each test's own.
+file(GLOB KESTEL_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+add_executable(kestel_e2e_tests ${KESTEL_E2E_SOURCES})
+target_link_libraries(kestel_e2e_tests PRIVATE kestel_driver GTest::gtest_main)
+target_link_options(kestel_e2e_tests PRIVATE ${KESTEL_STATIC_LINK})
+kestel_warnings(kestel_e2e_tests)
+add_dependencies(kestel_e2e_tests kestel recordargs mpr_standin driver)
+gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 180)

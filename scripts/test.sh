@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what is missing, builds both presets, boots a fresh Wine prefix,
+# starts one Xvfb, runs every test inside a network namespace with only loopback up (so no test
+# traffic or name lookup leaves the machine), and stops what it started.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+bash scripts/setup.sh
+
+cmake --preset native >/dev/null
+cmake --build --preset native
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+
+if [ -z "${KESTEL_IN_NETNS:-}" ] && [ "$(id -u)" -eq 0 ] && unshare -n true 2>/dev/null; then
+  exec env KESTEL_IN_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
+fi
+
+prefix=$root/build/windows/wineprefix
+export KESTEL_WINEPREFIX=$prefix
+display=:$(( 90 + RANDOM % 400 ))
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
+cleanup() {
+  WINEPREFIX=$prefix timeout 20 "$wineserver" -w 2>/dev/null || WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+bash scripts/wine-prefix.sh "$prefix"
+
+# One ctest run over both builds, so the suite ends with one summary line.
+printf 'subdirs("native")\nsubdirs("windows")\n' > build/CTestTestfile.cmake
+ctest --test-dir build -j2 --output-on-failure --timeout 300

@@ -1,0 +1,2 @@
+// Stand-in, replaced by the launcher's test program.
+int main() { return 0; }
