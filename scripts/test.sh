@@ -2,23 +2,28 @@
 # The whole test suite: installs what is missing, builds both presets, boots a fresh Wine prefix,
 # starts one Xvfb, runs every test inside a network namespace with only loopback up (so no test
 # traffic or name lookup leaves the machine), and stops what it started.
+#   scripts/test.sh [ctest arguments...]   e.g. scripts/test.sh -R 'e2e\.'
+# KESTEL_BUILD (default: build) puts the two builds in $KESTEL_BUILD/native and $KESTEL_BUILD/windows,
+# so that several working copies of the suite can run side by side.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-bash scripts/setup.sh
+build=${KESTEL_BUILD:-build}
 
-cmake --preset native >/dev/null
-cmake --build --preset native
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-
-if [ -z "${KESTEL_IN_NETNS:-}" ] && [ "$(id -u)" -eq 0 ] && unshare -n true 2>/dev/null; then
-  exec env KESTEL_IN_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
+if [ -z "${KESTEL_IN_NETNS:-}" ]; then
+  bash scripts/setup.sh
+  cmake --preset native -B "$build/native" >/dev/null
+  cmake --build "$build/native"
+  cmake --preset windows -B "$build/windows" >/dev/null
+  cmake --build "$build/windows"
+  if [ "$(id -u)" -eq 0 ] && unshare -n true 2>/dev/null; then
+    exec env KESTEL_IN_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
+  fi
 fi
 
-prefix=$root/build/windows/wineprefix
+prefix=$root/$build/windows/wineprefix
 export KESTEL_WINEPREFIX=$prefix
-display=:$(( 90 + RANDOM % 400 ))
+display=:$(( 100 + $(printf '%s' "$root/$build" | cksum | cut -d' ' -f1) % 800 ))
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
@@ -33,5 +38,5 @@ for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.
 bash scripts/wine-prefix.sh "$prefix"
 
 # One ctest run over both builds, so the suite ends with one summary line.
-printf 'subdirs("native")\nsubdirs("windows")\n' > build/CTestTestfile.cmake
-ctest --test-dir build -j2 --output-on-failure --timeout 300
+printf 'subdirs("native")\nsubdirs("windows")\n' > "$build/CTestTestfile.cmake"
+ctest --test-dir "$build" -j2 --output-on-failure --timeout 300 "$@"
