@@ -61,4 +61,4 @@ target_link_options(kestel_e2e_tests PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(kestel_e2e_tests)
 add_dependencies(kestel_e2e_tests kestel recordargs mpr_standin driver)
 gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 180)
+  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 180 RESOURCE_LOCK kestel_user_profile)
