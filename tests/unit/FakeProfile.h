@@ -1,0 +1,86 @@
+// An in-memory settings file with the private-profile calls' results, for tests of the logic above them.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/SettingsFile.h"
+
+namespace kestel::testing {
+
+class FakeProfile final : public ProfileApi {
+ public:
+  struct Entry {
+    std::string section, key, value;
+  };
+  std::vector<Entry> entries;          // in file order
+  std::vector<std::string> writes;     // "section/key=value", in order
+  std::vector<std::string> readKeys;   // every key read, "section/key", in order
+  bool refuseWrites = false;
+
+  FakeProfile& Set(std::string section, std::string key, std::string value) {
+    entries.push_back({std::move(section), std::move(key), std::move(value)});
+    return *this;
+  }
+
+  std::uint32_t GetString(const char* section, const char* key, const char* defaultText, char* buffer,
+                          std::uint32_t size, const char*) override {
+    if (size == 0) return 0;
+    if (key == nullptr) {
+      // Key names, each ended by a zero byte, and one more zero byte; cut short when they do not fit.
+      std::string names;
+      for (const Entry& e : entries)
+        if (Same(e.section, section)) names += e.key + '\0';
+      if (names.empty()) {
+        buffer[0] = buffer[size > 1 ? 1 : 0] = '\0';
+        return 0;
+      }
+      if (names.size() + 1 > size) {
+        names.resize(size - 2);
+        names += '\0';
+      }
+      std::memcpy(buffer, names.data(), names.size());
+      buffer[names.size()] = '\0';
+      return static_cast<std::uint32_t>(names.size() == size - 1 ? size - 2 : names.size());
+    }
+    readKeys.push_back(std::string(section) + "/" + key);
+    std::string value = defaultText ? defaultText : "";
+    for (const Entry& e : entries)
+      if (Same(e.section, section) && Same(e.key, key)) {
+        value = e.value;
+        break;
+      }
+    const std::size_t copied = std::min<std::size_t>(value.size(), size - 1);
+    std::memcpy(buffer, value.data(), copied);
+    buffer[copied] = '\0';
+    return static_cast<std::uint32_t>(copied);
+  }
+
+  bool WriteString(const char* section, const char* key, const char* value, const char*) override {
+    if (refuseWrites) return false;
+    writes.push_back(std::string(section) + "/" + key + "=" + value);
+    for (Entry& e : entries)
+      if (Same(e.section, section) && Same(e.key, key)) {
+        e.value = value;
+        return true;
+      }
+    Set(section, key, value);
+    return true;
+  }
+
+ private:
+  static bool Same(const std::string& a, const char* b) {
+    const std::size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (std::size_t i = 0; i < n; ++i)
+      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        return false;
+    return true;
+  }
+};
+
+}  // namespace kestel::testing
