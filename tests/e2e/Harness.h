@@ -1,0 +1,105 @@
+// The end-to-end harness: each test gets a folder of its own holding a copy of kestel.exe (and the
+// stand-in mpr.dll beside it), writes its kestel.ini there, starts the program and drives it with
+// kestel::driver.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "Driver.h"
+
+namespace kestel::e2e {
+
+using driver::Milliseconds;
+inline constexpr Milliseconds kStartTimeout{20000};  // Wine may take a while to start a process
+inline constexpr Milliseconds kExitTimeout{20000};
+
+// "/a/b" -> "Z:\a\b" (Wine maps the unix root to drive Z:).
+std::string WindowsPathOfUnixPath(std::string_view unixPath);
+// The windows build folder ($KESTEL_TOOLS) as a Windows path ending in a backslash: kestel.exe and
+// recordargs.exe are at its top, the stand-in mpr.dll in standin\.
+std::string ToolsDir();
+
+// Variables to set (value) or remove (nullopt) in a child's environment; names match without case.
+using EnvOverrides = std::vector<std::pair<std::string, std::optional<std::string>>>;
+// The current environment with overrides applied, as a block of "NAME=value\0" entries ending in
+// an extra "\0"; the order of the current variables is kept and new ones are appended.
+std::string BuildEnvironmentBlock(const EnvOverrides& overrides);
+
+// A started process. Destroying it terminates the process if it is still running, so no test leaves
+// one behind.
+class Process {
+ public:
+  Process(driver::UniqueHandle process, DWORD pid) : process_(std::move(process)), pid_(pid) {}
+  Process(Process&&) noexcept = default;
+  Process& operator=(Process&&) noexcept;
+  ~Process();
+
+  DWORD Pid() const noexcept { return pid_; }
+  HANDLE Handle() const noexcept { return process_.get(); }
+  // The exit code once the process has ended within timeout; nullopt while it still runs.
+  std::optional<DWORD> WaitExit(Milliseconds timeout = kExitTimeout);
+  bool Running() const;
+  // Ends the process (exit code 255) and waits for it to go.
+  void Terminate();
+
+ private:
+  driver::UniqueHandle process_;
+  DWORD pid_ = 0;
+};
+
+struct StartOptions {
+  EnvOverrides env;
+  // The working folder of the process; empty: the sandbox itself.
+  std::string workingDir;
+  // Text after the quoted program path on the command line (the program does not read it).
+  std::string arguments;
+};
+
+// Starts a program (full Windows path) with the given environment and working folder; throws
+// std::runtime_error when it cannot be started.
+Process StartProgram(const std::string& program, const StartOptions& options = {});
+
+// A fresh folder of the running test's own under the Wine temp folder, removed with everything in it
+// when the Sandbox goes. It holds kestel.exe and mpr.dll copied from the build.
+class Sandbox {
+ public:
+  Sandbox();
+  ~Sandbox();
+  Sandbox(const Sandbox&) = delete;
+  Sandbox& operator=(const Sandbox&) = delete;
+
+  // The folder as a Windows path ending in a backslash.
+  const std::string& Dir() const noexcept { return dir_; }
+  std::string PathOf(std::string_view name) const { return dir_ + std::string(name); }
+
+  // Raw bytes in and out; the name is relative to Dir() (sub-folders must exist).
+  void WriteFile(std::string_view name, std::string_view bytes) const;
+  std::optional<std::string> ReadFile(std::string_view name) const;
+  void WriteIni(std::string_view bytes) const { WriteFile("kestel.ini", bytes); }
+  std::optional<std::string> ReadIni() const { return ReadFile("kestel.ini"); }
+  void MakeDirectory(std::string_view name) const;
+  void Remove(std::string_view name) const;
+  // Names of the entries at the top of the folder, sorted, without "." and "..".
+  std::vector<std::string> List() const;
+
+  // Starts Dir()\kestel.exe; by default its working folder is the sandbox.
+  Process Start(const StartOptions& options = {}) const;
+
+  // A command line that starts recordargs.exe so that it records into log (a name relative to Dir()),
+  // followed by extra (e.g. "--sleep 500"); tests/tools/recordargs.cpp defines what it records.
+  std::string RecordArgsCommand(std::string_view log, std::string_view extra = {}) const;
+  // The lines recordargs.exe wrote to log, CRLF or LF ended; empty when the log does not exist.
+  std::vector<std::string> ReadLogLines(std::string_view log) const;
+
+ private:
+  std::string dir_;
+};
+
+}  // namespace kestel::e2e
