@@ -1,10 +1,78 @@
 #include "app/InternetSettings.h"
 
+#include "app/Errors.h"
+
 namespace kestel {
 
-// Stand-in until the switch lands: changes nothing.
-void SwitchToAwaySettings(SettingsFile&, RegistryAccess&, TConfig&) {}
-void SwitchToLocalSettings(SettingsFile&, RegistryAccess&, TConfig&) {}
-void WriteInternetSettings(RegistryAccess&, bool, const std::string&, const std::string&, const std::string&) {}
+namespace {
+
+constexpr const char* kProxyKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+constexpr const char* kBrowserKey = "\\SOFTWARE\\Microsoft\\Internet Explorer\\Main";
+constexpr const char* kProxyEnable = "ProxyEnable";
+constexpr const char* kProxyOverride = "ProxyOverRide";
+constexpr const char* kProxyServer = "ProxyServer";
+constexpr const char* kStartPage = "Start Page";
+
+constexpr const char* kAwaySection = "awayinternetsettings";
+constexpr const char* kLocalSection = "localinternetsettings";
+constexpr const char* kNoAwayHomePage = "NOAWAYHOMEPAGE";
+
+// The proxy values must never land in whatever key happens to be open: when their key cannot be
+// opened, the step fails exactly as it does when no key is open at all.
+void OpenProxyKey(RegistryAccess& registry, const char* failure) {
+  if (!registry.OpenKey(kProxyKey, false)) Raise(kRegistryError, std::string(failure) + kProxyEnable + "'");
+}
+
+void CaptureAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& c) {
+  OpenProxyKey(registry, "Failed to get data for '");
+  // A profile that never set a proxy has no such value, which the platform reads as proxy off.
+  c.AwayProxyEnabled = registry.ReadIntegerIfPresent(kProxyEnable).value_or(0) == 1;
+  c.AwayProxyExceptions = registry.ReadString(kProxyOverride);
+  c.AwayProxyServer = registry.ReadString(kProxyServer);
+  c.AwayHomePage = registry.OpenKey(kBrowserKey, false) ? registry.ReadString(kStartPage) : std::string();
+
+  // "awayhomepage" goes last: its presence is what makes later runs apply instead of capture.
+  settings.WriteSettingText(kAwaySection, "awayproxyenabled", c.AwayProxyEnabled ? "1" : "0");
+  settings.WriteSettingText(kAwaySection, "awayproxyexceptions", c.AwayProxyExceptions);
+  settings.WriteSettingText(kAwaySection, "awayproxyserver", c.AwayProxyServer);
+  settings.WriteSettingText(kAwaySection, "awayhomepage", c.AwayHomePage);
+}
+
+void ApplyAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& c) {
+  c.AwayProxyEnabled = settings.ReadSettingFlag(kAwaySection, "awayproxyenabled", false);
+  c.AwayProxyServer = settings.ReadSettingText(kAwaySection, "awayproxyserver", "");
+  c.AwayProxyExceptions = settings.ReadSettingText(kAwaySection, "awayproxyexceptions", "");
+  c.AwayHomePage = settings.ReadSettingText(kAwaySection, "awayhomepage", "");
+  WriteInternetSettings(registry, c.AwayProxyEnabled, c.AwayProxyExceptions, c.AwayProxyServer, c.AwayHomePage);
+}
+
+}  // namespace
+
+void SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config) {
+  config.AwayHomePage = settings.ReadSettingText(kAwaySection, "awayhomepage", kNoAwayHomePage);
+  if (config.AwayHomePage == kNoAwayHomePage)
+    CaptureAwaySettings(settings, registry, config);
+  else
+    ApplyAwaySettings(settings, registry, config);
+}
+
+void SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config) {
+  config.LocalProxyEnabled = settings.ReadSettingFlag(kLocalSection, "localproxyenabled", false);
+  config.LocalProxyServer = settings.ReadSettingText(kLocalSection, "localproxyserver", "");
+  config.LocalProxyExceptions = settings.ReadSettingText(kLocalSection, "localproxyexceptions", "");
+  config.LocalHomePage = settings.ReadSettingText(kLocalSection, "localhomepage", "");
+  registry.SelectRoot(RegistryRoot::CurrentUser);
+  WriteInternetSettings(registry, config.LocalProxyEnabled, config.LocalProxyExceptions, config.LocalProxyServer,
+                        config.LocalHomePage);
+}
+
+void WriteInternetSettings(RegistryAccess& registry, bool enabled, const std::string& exceptions,
+                           const std::string& server, const std::string& homePage) {
+  OpenProxyKey(registry, "Failed to set data for '");
+  registry.WriteInteger(kProxyEnable, enabled ? 1 : 0);
+  registry.WriteString(kProxyOverride, exceptions);
+  registry.WriteString(kProxyServer, server);
+  if (registry.OpenKey(kBrowserKey, false)) registry.WriteString(kStartPage, homePage);
+}
 
 }  // namespace kestel

@@ -9,10 +9,13 @@
 
 namespace kestel {
 
-// Applies the stored away set, or captures the current one into kestel.ini when none is stored.
+// Applies the stored away set, or captures the current one into kestel.ini when none is stored
+// ("awayhomepage" missing or exactly "NOAWAYHOMEPAGE"); a capture leaves the registry unchanged.
 void SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
 // Applies the local set of kestel.ini.
 void SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
+// Writes the three proxy values, then the start page. When the start page's key cannot be opened,
+// the start page is left as it is.
 void WriteInternetSettings(RegistryAccess& registry, bool enabled, const std::string& exceptions,
                            const std::string& server, const std::string& homePage);
 

@@ -3,18 +3,24 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <type_traits>
+
 #include "app/Registry.h"
 
 namespace kestel {
 
+struct RegistryKeyCloser {
+  void operator()(HKEY key) const noexcept { RegCloseKey(key); }
+};
+using UniqueRegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegistryKeyCloser>;
+
 class Win32Registry final : public RegistryAccess {
  public:
-  Win32Registry();
-  ~Win32Registry() override;
-  Win32Registry(const Win32Registry&) = delete;
-  Win32Registry& operator=(const Win32Registry&) = delete;
+  Win32Registry() = default;
 
   void SelectRoot(RegistryRoot root) override;
+  // Asks for full access whether or not the caller means to write; with create, a missing key is made.
   bool OpenKey(const std::string& path, bool create) override;
   std::int32_t ReadInteger(const std::string& name) override;
   std::optional<std::int32_t> ReadIntegerIfPresent(const std::string& name) override;
@@ -23,8 +29,8 @@ class Win32Registry final : public RegistryAccess {
   void WriteString(const std::string& name, const std::string& text) override;
 
  private:
-  HKEY root_;
-  HKEY current_ = nullptr;
+  HKEY root_ = HKEY_CURRENT_USER;
+  UniqueRegistryKey current_;
 };
 
 }  // namespace kestel
