@@ -1,12 +1,54 @@
 #include "net/uncmap.h"
 
+#include <winnetwk.h>
+
+#include "net/ErrorText.h"
+
 namespace kestel {
 
-// Stand-in until the drive operations land: nothing happens, and it succeeds.
-DWORD MapDrive(const std::string&, const std::string&, bool, bool, HWND, const std::string&, const std::string&) {
-  return 0;
+namespace {
+
+constexpr DWORD kFormatFlags =
+    FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY;
+constexpr DWORD kErrorTextBufferSize = 256;
+
+// Owner nullptr with MB_TASKMODAL: the box holds off every window of the application, not just
+// the status window, and needs no window of its own to exist.
+void ShowFailure(const char* firstLine, const char* caption, DWORD code) {
+  const std::string text = std::string(firstLine) + "\r\n" + SystemErrorText(code);
+  MessageBoxA(nullptr, text.c_str(), caption, MB_OK | MB_TASKMODAL);
 }
-DWORD UnmapDrive(const std::string&, bool, bool, bool) { return 0; }
-std::string SystemErrorText(DWORD) { return {}; }
+
+}  // namespace
+
+std::string SystemErrorText(DWORD code) {
+  char buffer[kErrorTextBufferSize];
+  const DWORD length = FormatMessageA(kFormatFlags, nullptr, code, 0, buffer, kErrorTextBufferSize, nullptr);
+  return TrimErrorText(std::string_view(buffer, length < kErrorTextBufferSize ? length : 0));
+}
+
+DWORD MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors, bool noPrompting,
+               HWND owner, const std::string& userName, const std::string& password) {
+  NETRESOURCEA resource{};
+  resource.dwType = RESOURCETYPE_DISK;
+  // The record's fields are not const in the platform's headers, but the service only reads them.
+  resource.lpLocalName = const_cast<char*>(localName.c_str());
+  resource.lpRemoteName = const_cast<char*>(remoteName.c_str());
+  // Never CONNECT_UPDATE_PROFILE: a drive mapped here must not come back by itself at the next logon.
+  const DWORD flags = noPrompting ? 0 : CONNECT_INTERACTIVE;
+  const DWORD result = WNetAddConnection3A(owner, &resource, password.c_str(), userName.c_str(), flags);
+  // The text is that of the returned code: a provider need not leave it in the thread's last error.
+  if (result != NO_ERROR && showErrors)
+    ShowFailure("An error occured while connecting:", "Error while connecting!", result);
+  return result;
+}
+
+DWORD UnmapDrive(const std::string& deviceName, bool showErrors, bool force, bool updateProfile) {
+  const DWORD result =
+      WNetCancelConnection2A(deviceName.c_str(), updateProfile ? CONNECT_UPDATE_PROFILE : 0, force ? TRUE : FALSE);
+  if (result != NO_ERROR && showErrors)
+    ShowFailure("An error occured while disconnecting:", "Error while disconnecting", result);
+  return result;
+}
 
 }  // namespace kestel
