@@ -1,9 +1,31 @@
 #include "env/EnvironWin32.h"
 
-namespace kestel {
+#include <windows.h>
 
-// Stand-in until the snapshot lands.
-TEnvironment TakeEnvironmentSnapshot() { return TEnvironment(); }
-bool LocaleNameEquals(std::string_view a, std::string_view b) { return AsciiNameEquals(a, b); }
+#include <climits>
+#include <memory>
+
+namespace kestel {
+namespace {
+
+struct EnvironmentBlockFree {
+  void operator()(char* block) const noexcept { FreeEnvironmentStringsA(block); }
+};
+using EnvironmentBlock = std::unique_ptr<char, EnvironmentBlockFree>;
+
+}  // namespace
+
+TEnvironment TakeEnvironmentSnapshot() {
+  const EnvironmentBlock block(GetEnvironmentStringsA());
+  return TEnvironment(ParseEnvironmentBlock(block.get()), LocaleNameEquals);
+}
+
+bool LocaleNameEquals(std::string_view a, std::string_view b) {
+  // The platform refuses a null text, which an empty view may carry; two empty names are equal.
+  if (a.empty() || b.empty()) return a.empty() && b.empty();
+  if (a.size() > INT_MAX || b.size() > INT_MAX) return false;
+  return CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
+                        static_cast<int>(b.size())) == CSTR_EQUAL;
+}
 
 }  // namespace kestel

@@ -9,11 +9,13 @@ namespace kestel {
 
 using PlaceholderLookup = std::function<std::string(const std::string& name)>;
 
-// One left-to-right scan; each complete placeholder's name is upper-cased (a-z only), trimmed
-// (bytes 0x00-0x20) and replaced by lookup(name). An unterminated placeholder is dropped.
+// One left-to-right scan over bytes; "%" signs pair strictly in order. Each complete placeholder's
+// name is upper-cased (a-z only), trimmed (bytes 0x00-0x20) and replaced by lookup(name), unscanned.
+// An unterminated placeholder is dropped with everything after it; other bytes are copied unchanged.
 std::string ExpandPlaceholders(std::string_view text, const PlaceholderLookup& lookup);
 
-// INTERNALUSERNAME is the run's user name; every other name is looked up in the environment.
+// INTERNALUSERNAME (byte for byte) is the run's user name; every other name is looked up in the
+// environment snapshot.
 std::string LookupPlaceholder(const std::string& name, const std::string& userName,
                               const std::function<std::string(const std::string&)>& environmentValueOf);
 
