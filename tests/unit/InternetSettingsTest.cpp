@@ -1,0 +1,337 @@
+// The away and local switch: which values it reads and writes, in which order, over a recording
+// registry and an in-memory kestel.ini that share one log.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "app/Errors.h"
+#include "app/InternetSettings.h"
+#include "tests/unit/FakeProfile.h"
+
+namespace kestel {
+namespace {
+
+using testing::FakeProfile;
+using Log = std::vector<std::string>;
+
+constexpr const char* kProxyKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+constexpr const char* kBrowserKey = "\\SOFTWARE\\Microsoft\\Internet Explorer\\Main";
+
+// Keys of full paths holding values; a value is a number (REG_DWORD) or a text. Reads of a value of
+// the wrong kind, and names listed in refuse, fail as the real accessor does.
+class FakeRegistry final : public RegistryAccess {
+ public:
+  using Value = std::variant<std::int32_t, std::string>;
+  std::map<std::string, std::map<std::string, Value>> keys;
+  std::vector<std::string> refuse;
+  Log& log;
+  std::optional<std::string> current;
+
+  explicit FakeRegistry(Log& sharedLog) : log(sharedLog) {}
+
+  void SelectRoot(RegistryRoot) override { log.push_back("root"); }
+  bool OpenKey(const std::string& path, bool create) override {
+    log.push_back("open " + path);
+    EXPECT_FALSE(create);
+    if (!keys.count(path)) return false;
+    current = path;
+    return true;
+  }
+  std::int32_t ReadInteger(const std::string& name) override {
+    log.push_back("read " + name);
+    const Value* v = Find(name);
+    if (v == nullptr || Refused(name)) Raise(kRegistryError, "Failed to get data for '" + name + "'");
+    if (!std::holds_alternative<std::int32_t>(*v)) Raise(kRegistryError, "Invalid data type for '" + name + "'");
+    return std::get<std::int32_t>(*v);
+  }
+  std::optional<std::int32_t> ReadIntegerIfPresent(const std::string& name) override {
+    if (current && Find(name) == nullptr) {
+      log.push_back("read " + name);
+      return std::nullopt;
+    }
+    return ReadInteger(name);
+  }
+  std::string ReadString(const std::string& name) override {
+    log.push_back("read " + name);
+    const Value* v = Find(name);
+    if (v == nullptr) return {};
+    if (!std::holds_alternative<std::string>(*v)) Raise(kRegistryError, "Invalid data type for '" + name + "'");
+    return std::get<std::string>(*v);
+  }
+  void WriteInteger(const std::string& name, std::int32_t value) override {
+    log.push_back("write " + name + "=" + std::to_string(value));
+    Store(name, value);
+  }
+  void WriteString(const std::string& name, const std::string& text) override {
+    log.push_back("write " + name + "=" + text);
+    Store(name, text);
+  }
+
+ private:
+  bool Refused(const std::string& name) const {
+    for (const std::string& r : refuse)
+      if (r == name) return true;
+    return false;
+  }
+  const Value* Find(const std::string& name) const {
+    if (!current) return nullptr;
+    const auto& values = keys.at(*current);
+    auto it = values.find(name);
+    return it == values.end() ? nullptr : &it->second;
+  }
+  void Store(const std::string& name, Value value) {
+    if (!current || Refused(name)) Raise(kRegistryError, "Failed to set data for '" + name + "'");
+    keys[*current][name] = std::move(value);
+  }
+};
+
+// Puts every settings-file read and write into the registry's log, so that their order can be seen.
+class LoggedProfile final : public ProfileApi {
+ public:
+  FakeProfile file;
+  Log& log;
+  explicit LoggedProfile(Log& sharedLog) : log(sharedLog) {}
+
+  std::uint32_t GetString(const char* section, const char* key, const char* defaultText, char* buffer,
+                          std::uint32_t size, const char* path) override {
+    if (key != nullptr) log.push_back(std::string("ini read ") + section + "/" + key);
+    return file.GetString(section, key, defaultText, buffer, size, path);
+  }
+  bool WriteString(const char* section, const char* key, const char* value, const char* path) override {
+    log.push_back(std::string("ini write ") + section + "/" + key + "=" + value);
+    return file.WriteString(section, key, value, path);
+  }
+};
+
+class InternetSwitch : public ::testing::Test {
+ protected:
+  Log log;
+  FakeRegistry registry{log};
+  LoggedProfile profile{log};
+  SettingsFile settings{"C:\\kestel\\kestel.ini", profile};
+  TConfig config;
+
+  InternetSwitch() {
+    registry.keys[kProxyKey] = {{"ProxyEnable", 1}, {"ProxyOverRide", "<local>"}, {"ProxyServer", "proxy:8080"}};
+    registry.keys[kBrowserKey] = {{"Start Page", "http://start.example/"}};
+  }
+
+  FakeProfile& Ini() { return profile.file; }
+  FakeRegistry::Value Value(const char* key, const char* name) { return registry.keys.at(key).at(name); }
+  Log IniWrites() const { return Matching("ini write"); }
+  Log RegistryWrites() const { return Matching("write "); }
+  Log Matching(const std::string& prefix) const {
+    Log out;
+    for (const std::string& line : log)
+      if (line.rfind(prefix, 0) == 0) out.push_back(line);
+    return out;
+  }
+  std::string RaisedBy(void (*step)(SettingsFile&, RegistryAccess&, TConfig&)) {
+    try {
+      step(settings, registry, config);
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Kind(), kRegistryError);
+      return e.what();
+    }
+    return "nothing raised";
+  }
+};
+
+TEST_F(InternetSwitch, CaptureReadsTheRegistryBeforeItWritesTheFourKeysAndChangesNoValue) {
+  SwitchToAwaySettings(settings, registry, config);
+  EXPECT_EQ(log, (Log{"ini read awayinternetsettings/awayhomepage", std::string("open ") + kProxyKey,
+                      "read ProxyEnable", "read ProxyOverRide", "read ProxyServer", std::string("open ") + kBrowserKey,
+                      "read Start Page", "ini write awayinternetsettings/awayproxyenabled=1",
+                      "ini write awayinternetsettings/awayproxyexceptions=<local>",
+                      "ini write awayinternetsettings/awayproxyserver=proxy:8080",
+                      "ini write awayinternetsettings/awayhomepage=http://start.example/"}));
+  EXPECT_TRUE(config.AwayProxyEnabled);
+  EXPECT_EQ(config.AwayHomePage, "http://start.example/");
+}
+
+TEST_F(InternetSwitch, CaptureStoresOnlyAProxyEnableOfExactlyOneAsOnAndAMissingOneAsOff) {
+  const struct {
+    std::optional<std::int32_t> stored;
+    const char* captured;
+  } cases[] = {{1, "1"}, {0, "0"}, {2, "0"}, {-1, "0"}, {0x101, "0"}, {std::nullopt, "0"}};
+  for (const auto& c : cases) {
+    log.clear();
+    Ini().entries.clear();
+    if (c.stored)
+      registry.keys[kProxyKey]["ProxyEnable"] = *c.stored;
+    else
+      registry.keys[kProxyKey].erase("ProxyEnable");
+    SwitchToAwaySettings(settings, registry, config);
+    EXPECT_EQ(IniWrites().at(0), std::string("ini write awayinternetsettings/awayproxyenabled=") + c.captured)
+        << (c.stored ? std::to_string(*c.stored) : "missing");
+  }
+}
+
+TEST_F(InternetSwitch, CaptureStoresMissingTextsAsEmptyKeys) {
+  registry.keys[kProxyKey] = {{"ProxyEnable", 0}};
+  registry.keys[kBrowserKey].clear();
+  SwitchToAwaySettings(settings, registry, config);
+  EXPECT_EQ(
+      IniWrites(),
+      (Log{"ini write awayinternetsettings/awayproxyenabled=0", "ini write awayinternetsettings/awayproxyexceptions=",
+           "ini write awayinternetsettings/awayproxyserver=", "ini write awayinternetsettings/awayhomepage="}));
+}
+
+TEST_F(InternetSwitch, CaptureThatFailsOnARegistryReadLeavesTheSettingsFileUntouched) {
+  const struct {
+    const char* name;
+    FakeRegistry::Value value;
+    const char* message;
+  } cases[] = {
+      {"ProxyEnable", std::string("1"), "Invalid data type for 'ProxyEnable'"},
+      {"Start Page", 7, "Invalid data type for 'Start Page'"},
+  };
+  for (const auto& c : cases) {
+    log.clear();
+    const char* key = std::string(c.name) == "Start Page" ? kBrowserKey : kProxyKey;
+    const FakeRegistry::Value saved = registry.keys[key][c.name];
+    registry.keys[key][c.name] = c.value;
+    EXPECT_EQ(RaisedBy(SwitchToAwaySettings), c.message);
+    EXPECT_TRUE(IniWrites().empty()) << c.name;
+    registry.keys[key][c.name] = saved;
+  }
+  registry.refuse = {"ProxyEnable"};
+  log.clear();
+  EXPECT_EQ(RaisedBy(SwitchToAwaySettings), "Failed to get data for 'ProxyEnable'");
+  EXPECT_TRUE(IniWrites().empty());
+}
+
+TEST_F(InternetSwitch, WithoutTheStartPageKeyACaptureStoresAnEmptyStartPageAndReadsNothingFromTheProxyKey) {
+  registry.keys.erase(kBrowserKey);
+  SwitchToAwaySettings(settings, registry, config);
+  EXPECT_TRUE(Matching("read Start Page").empty());
+  EXPECT_EQ(IniWrites().back(), "ini write awayinternetsettings/awayhomepage=");
+  EXPECT_EQ(config.AwayHomePage, "");
+}
+
+TEST_F(InternetSwitch, WithoutTheProxyKeyNothingIsReadFromOrWrittenToAnotherOpenKey) {
+  // The browser key is current from an earlier step when the proxy key goes missing.
+  ASSERT_TRUE(registry.OpenKey(kBrowserKey, false));
+  registry.keys.erase(kProxyKey);
+  EXPECT_EQ(RaisedBy(SwitchToAwaySettings), "Failed to get data for 'ProxyEnable'");
+  EXPECT_TRUE(IniWrites().empty());
+
+  Ini().Set("awayinternetsettings", "awayhomepage", "http://away/");
+  EXPECT_EQ(RaisedBy(SwitchToAwaySettings), "Failed to set data for 'ProxyEnable'");
+  EXPECT_EQ(RaisedBy(SwitchToLocalSettings), "Failed to set data for 'ProxyEnable'");
+  EXPECT_TRUE(RegistryWrites().empty());
+  EXPECT_EQ(registry.keys.at(kBrowserKey).size(), 1u);
+}
+
+TEST_F(InternetSwitch, OnlyAMissingOrExactMarkerStartPageMeansCapture) {
+  const struct {
+    std::optional<const char*> stored;
+    bool captures;
+  } cases[] = {{std::nullopt, true}, {"NOAWAYHOMEPAGE", true}, {"noawayhomepage", false}, {"NOAWAYHOMEPAGE ", false},
+               {"", false},          {"http://away/", false}};
+  for (const auto& c : cases) {
+    log.clear();
+    Ini().entries.clear();
+    Ini().Set("awayinternetsettings", "awayproxyenabled", "0");
+    if (c.stored) Ini().Set("awayinternetsettings", "awayhomepage", *c.stored);
+    SwitchToAwaySettings(settings, registry, config);
+    const std::string label = c.stored ? std::string("'") + *c.stored + "'" : "missing";
+    EXPECT_EQ(IniWrites().size(), c.captures ? 4u : 0u) << label;
+    EXPECT_EQ(RegistryWrites().size(), c.captures ? 0u : 4u) << label;
+  }
+}
+
+TEST_F(InternetSwitch, ApplyReadsTheAwaySectionThenWritesProxyValuesBeforeTheStartPage) {
+  Ini()
+      .Set("awayinternetsettings", "awayproxyenabled", "1")
+      .Set("awayinternetsettings", "awayproxyserver", "away:3128")
+      .Set("awayinternetsettings", "awayproxyexceptions", "*.away")
+      .Set("awayinternetsettings", "awayhomepage", "");
+  SwitchToAwaySettings(settings, registry, config);
+  EXPECT_EQ(log, (Log{"ini read awayinternetsettings/awayhomepage", "ini read awayinternetsettings/awayproxyenabled",
+                      "ini read awayinternetsettings/awayproxyserver",
+                      "ini read awayinternetsettings/awayproxyexceptions", "ini read awayinternetsettings/awayhomepage",
+                      std::string("open ") + kProxyKey, "write ProxyEnable=1", "write ProxyOverRide=*.away",
+                      "write ProxyServer=away:3128", std::string("open ") + kBrowserKey, "write Start Page="}));
+  EXPECT_EQ(Value(kBrowserKey, "Start Page"), FakeRegistry::Value(std::string()));
+}
+
+TEST_F(InternetSwitch, ApplyTurnsTheProxyOnForAnyNonZeroNumberAndOffOtherwise) {
+  const struct {
+    const char* stored;
+    std::int32_t written;
+  } cases[] = {{"1", 1}, {"2", 1}, {"-1", 1}, {"0", 0}, {"yes", 0}, {"", 0}};
+  for (const auto& c : cases) {
+    Ini().entries.clear();
+    Ini().Set("awayinternetsettings", "awayhomepage", "x").Set("awayinternetsettings", "awayproxyenabled", c.stored);
+    SwitchToAwaySettings(settings, registry, config);
+    EXPECT_EQ(Value(kProxyKey, "ProxyEnable"), FakeRegistry::Value(c.written)) << "'" << c.stored << "'";
+  }
+}
+
+TEST_F(InternetSwitch, LocalStepWithoutItsSectionTurnsTheProxyOffAndEmptiesTheTexts) {
+  SwitchToLocalSettings(settings, registry, config);
+  EXPECT_EQ(
+      Matching("ini read"),
+      (Log{"ini read localinternetsettings/localproxyenabled", "ini read localinternetsettings/localproxyserver",
+           "ini read localinternetsettings/localproxyexceptions", "ini read localinternetsettings/localhomepage"}));
+  EXPECT_EQ(Matching("root").size(), 1u);
+  EXPECT_EQ(RegistryWrites(),
+            (Log{"write ProxyEnable=0", "write ProxyOverRide=", "write ProxyServer=", "write Start Page="}));
+  EXPECT_TRUE(IniWrites().empty());
+}
+
+TEST_F(InternetSwitch, LocalStepWritesItsSetAsStoredAfterAnAwayApply) {
+  Ini()
+      .Set("awayinternetsettings", "awayhomepage", "http://away/")
+      .Set("localinternetsettings", "localproxyenabled", "1")
+      .Set("localinternetsettings", "localproxyserver", "home:80")
+      .Set("localinternetsettings", "localproxyexceptions", "%USERNAME%;<local>")
+      .Set("localinternetsettings", "localhomepage", "http://intranet/");
+  SwitchToAwaySettings(settings, registry, config);
+  SwitchToLocalSettings(settings, registry, config);
+  EXPECT_EQ(RegistryWrites(),
+            (Log{"write ProxyEnable=0", "write ProxyOverRide=", "write ProxyServer=", "write Start Page=http://away/",
+                 "write ProxyEnable=1", "write ProxyOverRide=%USERNAME%;<local>", "write ProxyServer=home:80",
+                 "write Start Page=http://intranet/"}));
+  EXPECT_TRUE(config.LocalProxyEnabled);
+  EXPECT_EQ(config.LocalHomePage, "http://intranet/");
+}
+
+TEST_F(InternetSwitch, WithoutTheStartPageKeyOnlyTheProxyValuesAreWritten) {
+  registry.keys.erase(kBrowserKey);
+  Ini().Set("awayinternetsettings", "awayhomepage", "http://away/");
+  SwitchToAwaySettings(settings, registry, config);
+  SwitchToLocalSettings(settings, registry, config);
+  EXPECT_EQ(RegistryWrites(), (Log{"write ProxyEnable=0", "write ProxyOverRide=", "write ProxyServer=",
+                                   "write ProxyEnable=0", "write ProxyOverRide=", "write ProxyServer="}));
+  EXPECT_EQ(registry.keys.at(kProxyKey).count("Start Page"), 0u);
+}
+
+TEST_F(InternetSwitch, ARefusedStartPageLeavesTheNewProxyValuesInForce) {
+  registry.refuse = {"Start Page"};
+  Ini().Set("awayinternetsettings", "awayhomepage", "http://away/");
+  EXPECT_EQ(RaisedBy(SwitchToAwaySettings), "Failed to set data for 'Start Page'");
+  EXPECT_EQ(Value(kProxyKey, "ProxyEnable"), FakeRegistry::Value(0));
+  EXPECT_EQ(Value(kBrowserKey, "Start Page"), FakeRegistry::Value(std::string("http://start.example/")));
+}
+
+TEST_F(InternetSwitch, ARefusedSettingsFileWriteStopsTheCaptureAtItsFirstKey) {
+  Ini().refuseWrites = true;
+  try {
+    SwitchToAwaySettings(settings, registry, config);
+    FAIL() << "nothing raised";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Kind(), kSettingsWriteError);
+    EXPECT_STREQ(e.what(), "Unable to write to C:\\kestel\\kestel.ini");
+  }
+  EXPECT_EQ(IniWrites().size(), 1u);
+  EXPECT_TRUE(RegistryWrites().empty());
+}
+
+}  // namespace
+}  // namespace kestel
