@@ -92,10 +92,9 @@ void SettingsFile::WriteSettingFlag(const std::string& section, const std::strin
 void SettingsFile::ReadSectionKeys(const std::string& section, TStringList& list) {
   list.clear();
   std::vector<char> buffer(kSectionBufferSize, '\0');
-  std::uint32_t filled =
+  const std::uint32_t filled =
       api_.GetString(section.c_str(), nullptr, nullptr, buffer.data(), kSectionBufferSize, path_.c_str());
   if (filled == 0) return;
-  if (filled > kSectionBufferSize) filled = kSectionBufferSize;
   // Names follow each other, each ended by a zero byte; an empty name ends the list. The last byte
   // of the buffer is always a terminator, whatever the platform wrote before it.
   buffer[kSectionBufferSize - 1] = '\0';

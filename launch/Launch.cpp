@@ -2,9 +2,22 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <type_traits>
+#include <vector>
+
 #include "launch/AppDirectory.h"
 
 namespace kestel {
+
+namespace {
+
+struct HandleCloser {
+  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
+};
+using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+
+}  // namespace
 
 std::string AppDirectory;
 
@@ -14,7 +27,26 @@ void InitAppDirectory() {
   AppDirectory = DirectoryOfPath(std::string_view(path, length < sizeof path ? length : sizeof path - 1));
 }
 
-// Stand-in until the launcher lands.
-bool RunProgram(const std::string&, bool, bool) { return false; }
+bool RunProgram(const std::string& commandLine, bool wait, bool show) {
+  STARTUPINFOA startup{};
+  // The size as compiled: a 64-bit build has a larger record than a 32-bit one.
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = show ? SW_SHOW : SW_HIDE;
+  PROCESS_INFORMATION created{};
+
+  // CreateProcessA may write into the command line, so it gets a copy of its own.
+  std::vector<char> writable(commandLine.begin(), commandLine.end());
+  writable.push_back('\0');
+
+  if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE,
+                      CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &created))
+    return false;
+  // Declared in this order so that the process handle is closed first, then the thread's.
+  const UniqueHandle thread(created.hThread);
+  const UniqueHandle process(created.hProcess);
+  if (wait) WaitForSingleObject(process.get(), INFINITE);
+  return true;
+}
 
 }  // namespace kestel
