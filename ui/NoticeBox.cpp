@@ -2,13 +2,145 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "ui/WinHandles.h"
 #include "ui/main.h"
 
 namespace kestel {
 
-// Stand-in until the real notice box lands.
+namespace {
+
+constexpr const char* kNoticeClass = "KestelNoticeBox";
+constexpr int kMargin = 12;
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 23;
+constexpr int kTextId = 100;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+// The same flags measure the text and draw it in the static control, so the box fits the wrap.
+constexpr UINT kTextFlags = DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+
+UniqueGdi<HFONT> MessageFont() {
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    return UniqueGdi<HFONT>(CreateFontIndirectA(&metrics.lfMessageFont));
+  return UniqueGdi<HFONT>(CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial"));
+}
+
+class NoticeBox final : private KeyboardRules {
+ public:
+  explicit NoticeBox(const std::string& text) : font_(MessageFont()) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &NoticeBox::WindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = kNoticeClass;
+    RegisterClassExA(&wc);  // already there from an earlier notice is fine
+
+    // Wrap at word boundaries to at most half the screen's width.
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    RECT textRect{0, 0, std::max(screenWidth / 2, kButtonWidth), 0};
+    {
+      WindowDc screen(nullptr);
+      SelectionScope selected(screen.get(), font_.get());
+      DrawTextA(screen.get(), text.c_str(), -1, &textRect, kTextFlags | DT_CALCRECT);
+    }
+    const int textWidth = std::min(static_cast<int>(textRect.right), std::max(screenWidth / 2, kButtonWidth));
+    const int textHeight = static_cast<int>(textRect.bottom);
+    const int clientWidth = std::max(textWidth, kButtonWidth) + 2 * kMargin;
+    const int clientHeight = kMargin + textHeight + kMargin + kButtonHeight + kMargin;
+
+    RECT outer{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+    const int width = outer.right - outer.left;
+    const int height = outer.bottom - outer.top;
+    window_.reset(CreateWindowExA(kExStyle, kNoticeClass, Application::Title().c_str(), kStyle,
+                                  (screenWidth - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width,
+                                  height, nullptr, nullptr, instance, this));
+    if (!window_) return;
+    HWND label = CreateWindowExA(0, "STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kMargin,
+                                 kMargin, textWidth, textHeight, window_.get(),
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), instance, nullptr);
+    ok_ = CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                          (clientWidth - kButtonWidth) / 2, kMargin + textHeight + kMargin, kButtonWidth, kButtonHeight,
+                          window_.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), instance, nullptr);
+    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    AttachKeyboardRules(window_.get(), this);
+  }
+
+  ~NoticeBox() {
+    if (window_) AttachKeyboardRules(window_.get(), nullptr);
+  }
+  NoticeBox(const NoticeBox&) = delete;
+  NoticeBox& operator=(const NoticeBox&) = delete;
+
+  // Waits until the box is answered, or closes it at once when the application is ending.
+  void Run() {
+    if (!window_) return;
+    {
+      DisabledThreadWindows others(window_.get());
+      ShowWindow(window_.get(), SW_SHOW);
+      SetForegroundWindow(window_.get());
+      SetFocus(ok_);
+      while (!closed_ && !Application::Terminated()) Application::HandleNextMessage();
+      // The other windows come back before this one goes, so the activation returns to them.
+    }
+    AttachKeyboardRules(window_.get(), nullptr);
+    window_.reset();
+  }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+      const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<NoticeBox*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self != nullptr) {
+      switch (message) {
+        case WM_COMMAND:
+          if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) self->closed_ = true;
+          return 0;
+        case WM_CLOSE:
+          self->closed_ = true;
+          return 0;
+        case WM_ACTIVATE:
+          if (LOWORD(wParam) != WA_INACTIVE && self->ok_ != nullptr) {
+            SetFocus(self->ok_);
+            return 0;
+          }
+          break;
+        default:
+          break;
+      }
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+
+  // OK is both the default and the cancel button.
+  bool PreTranslate(const MSG& msg) override {
+    if (msg.message != WM_KEYDOWN || (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE)) return false;
+    closed_ = true;
+    return true;
+  }
+
+  UniqueGdi<HFONT> font_;
+  UniqueWindow window_;
+  HWND ok_ = nullptr;
+  bool closed_ = false;
+};
+
+}  // namespace
+
 void ShowNotice(const std::string& text) {
-  MessageBoxA(nullptr, text.c_str(), Application::Title().c_str(), MB_OK | MB_TASKMODAL);
+  NoticeBox(text).Run();
 }
 
 }  // namespace kestel

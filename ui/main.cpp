@@ -1,49 +1,513 @@
 #include "ui/main.h"
 
+#include <algorithm>
+#include <exception>
+
 #include "env/EnvironWin32.h"
 
 namespace kestel {
 
-// Stand-in until the real window lands: a plain window whose caption is the status line.
 TForm1* Form1 = nullptr;
+
+namespace {
+
+constexpr const char* kKeyboardRulesProperty = "KestelKeyboardRules";
+
+}  // namespace
 
 namespace Application {
 namespace {
 std::string g_title;
 bool g_terminated = false;
 }  // namespace
-void SetTitle(const std::string& title) { g_title = title; }
-const std::string& Title() { return g_title; }
+
+void SetTitle(const std::string& title) {
+  g_title = title;
+}
+const std::string& Title() {
+  return g_title;
+}
+bool Terminated() {
+  return g_terminated;
+}
+void Terminate() {
+  g_terminated = true;
+}
+
+void HandleMessage(MSG& msg) {
+  if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd != nullptr) {
+    auto* rules = static_cast<KeyboardRules*>(GetPropA(GetAncestor(msg.hwnd, GA_ROOT), kKeyboardRulesProperty));
+    if (rules != nullptr && rules->PreTranslate(msg)) return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
+
 void ProcessMessages() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
-      g_terminated = true;
+      Terminate();
       continue;
     }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    HandleMessage(msg);
   }
 }
-bool Terminated() { return g_terminated; }
+
+void HandleNextMessage() {
+  MSG msg;
+  // 0 is WM_QUIT; -1 would come back at once forever, so it ends the wait the same way.
+  if (GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+    Terminate();
+    return;
+  }
+  HandleMessage(msg);
+}
 }  // namespace Application
 
-TForm1::TForm1(HINSTANCE instance) : Environment1(TakeEnvironmentSnapshot()) {
-  window_ = CreateWindowExA(0, "STATIC", "Searching", WS_OVERLAPPED | WS_CAPTION, CW_USEDEFAULT, CW_USEDEFAULT, 280,
-                            80, nullptr, nullptr, instance, nullptr);
+void AttachKeyboardRules(HWND topLevel, KeyboardRules* rules) {
+  if (rules != nullptr)
+    SetPropA(topLevel, kKeyboardRulesProperty, rules);
+  else
+    RemovePropA(topLevel, kKeyboardRulesProperty);
 }
+
+DisabledThreadWindows::DisabledThreadWindows(HWND keep) {
+  struct Search {
+    HWND keep;
+    std::vector<HWND>* found;
+  } search{keep, &disabled_};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM context) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(context);
+        if (window != s->keep && IsWindowVisible(window) && IsWindowEnabled(window)) s->found->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  for (HWND window : disabled_) EnableWindow(window, FALSE);
+}
+
+DisabledThreadWindows::~DisabledThreadWindows() {
+  for (HWND window : disabled_)
+    if (IsWindow(window)) EnableWindow(window, TRUE);
+}
+
+namespace {
+
+using dialogkeys::Control;
+
+constexpr const char* kWindowClass = "KestelStatusWindow";
+constexpr const char* kCaption = "Kestel: Network Roaming Software";
+constexpr const char* kLabel1Text = "Kestel sets up your network for where you are";
+constexpr COLORREF kBackground = RGB(219, 230, 242);
+constexpr COLORREF kFontColour = RGB(26, 26, 198);
+constexpr int kFontHeight = 11;  // character height in pixels: 8 points at 96 pixels per inch
+constexpr int kClientWidth = 274;
+constexpr int kClientHeight = 47;
+constexpr int kStatusHeight = 17;
+constexpr int kLabel1Height = 14;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// The modal frame keeps the caption bar free of an icon.
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+
+struct Component {
+  int id;
+  const char* windowClass;
+  const char* text;
+  DWORD style;
+  DWORD exStyle;
+  int left, top, width, height;
+};
+
+// The stored design, in creation order.
+constexpr Component kComponents[] = {
+    {kIdStatus, "STATIC", "Searching", SS_LEFT | SS_NOPREFIX, 0, 0, 0, kClientWidth, kStatusHeight},
+    {kIdLabel1, "STATIC", kLabel1Text, SS_LEFT | SS_NOPREFIX, 0, 0, 33, kClientWidth, kLabel1Height},
+    {kIdImage1, "STATIC", "", SS_OWNERDRAW, 0, 8, 48, 81, 105},
+    {kIdUserNameCaption, "STATIC", "Username:", SS_LEFT | SS_NOPREFIX, 0, 104, 47, 52, 14},
+    {kIdUserName, "EDIT", "", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, 104, 64, 153, 22},
+    {kIdPasswordCaption, "STATIC", "Password:", SS_LEFT | SS_NOPREFIX, 0, 104, 87, 53, 14},
+    {kIdPassword, "EDIT", "", ES_LEFT | ES_AUTOHSCROLL | ES_PASSWORD | WS_TABSTOP, WS_EX_CLIENTEDGE, 104, 104, 153, 22},
+    {kIdLogon, "BUTTON", "Logon", BS_OWNERDRAW | BS_NOTIFY | WS_TABSTOP, 0, 104, 136, 75, 25},
+    {kIdButton1, "BUTTON", "Cancel", BS_OWNERDRAW | BS_NOTIFY | WS_TABSTOP, 0, 184, 136, 75, 25},
+};
+
+dialogkeys::Key KeyOf(WPARAM virtualKey) {
+  switch (virtualKey) {
+    case VK_RETURN:
+      return dialogkeys::Key::Return;
+    case VK_ESCAPE:
+      return dialogkeys::Key::Escape;
+    case VK_TAB:
+      return dialogkeys::Key::Tab;
+    default:
+      return dialogkeys::Key::Other;
+  }
+}
+
+bool KeyDown(int virtualKey) {
+  return GetKeyState(virtualKey) < 0;
+}
+
+std::string TextOf(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  if (length <= 0) return {};
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(window, text.data(), length + 1);
+  text.resize(static_cast<std::size_t>(std::max(copied, 0)));
+  return text;
+}
+
+void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, HBRUSH background) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hbrBackground = background;
+  wc.lpszClassName = kWindowClass;
+  RegisterClassExA(&wc);  // a second TForm1 finds the class already there, which is fine
+}
+
+}  // namespace
+
+TForm1::TForm1(HINSTANCE instance)
+    : Environment1(TakeEnvironmentSnapshot()),
+      font_(CreateFontA(-kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial")),
+      background_(CreateSolidBrush(kBackground)) {
+  Environment1.SetValue("C:\\Documents and Settings\\All Users");
+  Environment1.SetKey(0);
+
+  picture_.reset(static_cast<HBITMAP>(LoadImageA(instance, "IMAGE1", IMAGE_BITMAP, 0, 0, 0)));
+  if (picture_) {
+    BITMAP info{};
+    GetObjectA(picture_.get(), sizeof info, &info);
+    UniqueMemoryDc memory(CreateCompatibleDC(nullptr));
+    SelectionScope selected(memory.get(), picture_.get());
+    pictureTransparent_ = GetPixel(memory.get(), 0, info.bmHeight - 1);
+  }
+
+  RegisterWindowClass(instance, &TForm1::WindowProc, background_.get());
+  RECT outer{0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+  window_.reset(CreateWindowExA(kExStyle, kWindowClass, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, this));
+  if (!window_) return;
+  CreateComponents(instance);
+  AttachKeyboardRules(window_.get(), this);
+}
+
 TForm1::~TForm1() {
-  if (window_) DestroyWindow(window_);
+  if (window_) AttachKeyboardRules(window_.get(), nullptr);
 }
-void TForm1::SetStatus(const std::string& text) { SetWindowTextA(window_, text.c_str()); }
-void TForm1::Show() { ShowWindow(window_, SW_SHOW); }
-void TForm1::Hide() { ShowWindow(window_, SW_HIDE); }
-void TForm1::SetOuterHeight(int) {}
-void TForm1::FocusUserName() {}
-int TForm1::ShowModal() { return modalResult_ = 2; }
-std::string TForm1::UserNameText() const { return {}; }
-std::string TForm1::PasswordText() const { return {}; }
-void TForm1::LogonClick() { modalResult_ = 1; }
-void TForm1::Button1Click() { haltRequested_ = true; }
+
+void TForm1::CreateComponents(HINSTANCE instance) {
+  for (const Component& c : kComponents) {
+    HWND control = CreateWindowExA(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, c.left, c.top,
+                                   c.width, c.height, window_.get(),
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    switch (c.id) {
+      case kIdStatus:
+        status_ = control;
+        break;
+      case kIdLabel1:
+        label1_ = control;
+        break;
+      case kIdImage1:
+        image1_ = control;
+        break;
+      case kIdUserName:
+        username_ = control;
+        break;
+      case kIdPassword:
+        password_ = control;
+        SendMessageA(control, EM_SETPASSWORDCHAR, '*', 0);
+        break;
+      case kIdLogon:
+        logon_ = control;
+        break;
+      case kIdButton1:
+        button1_ = control;
+        break;
+      default:
+        break;
+    }
+  }
+  // 0 lifts the limit to the largest an edit can hold.
+  SendMessageA(username_, EM_SETLIMITTEXT, 0, 0);
+  SendMessageA(password_, EM_SETLIMITTEXT, 0, 0);
+}
+
+LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (self == nullptr || self->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+  // An error must not unwind through the system's frames: it is told, and the run goes on.
+  try {
+    return self->OnMessage(message, wParam, lParam);
+  } catch (const std::exception& e) {
+    MessageBoxA(window, e.what(), Application::Title().c_str(), MB_OK | MB_ICONSTOP);
+    return 0;
+  }
+}
+
+LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetTextColor(dc, kFontColour);
+      SetBkColor(dc, kBackground);
+      return reinterpret_cast<LRESULT>(background_.get());
+    }
+    case WM_DRAWITEM: {
+      const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (item.hwndItem == image1_)
+        DrawImage(item);
+      else
+        DrawButton(item, ControlOf(item.hwndItem));
+      return TRUE;
+    }
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_SIZE:
+      LayOut(LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_ACTIVATE:
+      OnActivate(LOWORD(wParam) != WA_INACTIVE);
+      return 0;
+    case WM_CLOSE:
+      // The main window never closes itself: in the dialog a close answers it, otherwise it only
+      // marks the application as ending and the run goes on.
+      if (modal_)
+        modalResult_ = 2;
+      else
+        Application::Terminate();
+      return 0;
+    default:
+      return DefWindowProcA(window_.get(), message, wParam, lParam);
+  }
+}
+
+void TForm1::LayOut(int clientWidth, int clientHeight) {
+  // status keeps to the top edge, Label1 to the bottom one; everything else stays where it is.
+  if (status_) MoveWindow(status_, 0, 0, clientWidth, kStatusHeight, TRUE);
+  if (label1_) MoveWindow(label1_, 0, clientHeight - kLabel1Height, clientWidth, kLabel1Height, TRUE);
+}
+
+void TForm1::OnActivate(bool active) {
+  if (!active) {
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(window_.get(), focus)) activeControl_ = focus;
+    return;
+  }
+  // Outside the dialog the frame keeps the focus, so no out-of-sight control is reached by keys.
+  if (modal_)
+    SetFocus(activeControl_ != nullptr ? activeControl_ : username_);
+  else
+    SetFocus(window_.get());
+}
+
+void TForm1::OnCommand(int id, int code) {
+  if (id == kIdLogon || id == kIdButton1) {
+    if (code == BN_CLICKED)
+      ClickButton(id == kIdLogon ? Control::Logon : Control::Button1);
+    else if (code == BN_SETFOCUS || code == BN_KILLFOCUS)
+      RepaintButtons();
+  } else if ((id == kIdUserName || id == kIdPassword) && (code == EN_SETFOCUS || code == EN_KILLFOCUS)) {
+    RepaintButtons();
+  }
+}
+
+void TForm1::ClickButton(Control button) {
+  HWND control = HandleOf(button);
+  // The buttons only count in the dialog: outside it they lie out of sight below the status line.
+  if (!modal_ || control == nullptr || !IsWindowEnabled(control)) return;
+  modalResult_ = 0;  // each button carries a modal result of its own, 0 for both
+  if (button == Control::Logon)
+    LogonClick();
+  else
+    Button1Click();
+}
+
+void TForm1::LogonClick() {
+  EnableWindow(logon_, FALSE);
+  modalResult_ = 1;
+}
+
+void TForm1::Button1Click() {
+  haltRequested_ = true;
+}
+
+bool TForm1::PreTranslate(const MSG& msg) {
+  switch (msg.message) {
+    case WM_KEYDOWN:
+      break;
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_DEADCHAR:
+      return !modal_;
+    default:
+      return false;  // system keys stay the system's: Alt+F4 closes as the close box does
+  }
+  const dialogkeys::DialogState state{modal_, ControlOf(GetFocus()), IsWindowEnabled(logon_) != FALSE,
+                                      IsWindowEnabled(button1_) != FALSE};
+  const dialogkeys::KeyPress key{KeyOf(msg.wParam), KeyDown(VK_SHIFT), KeyDown(VK_CONTROL), KeyDown(VK_MENU)};
+  const dialogkeys::Decision decision = dialogkeys::Decide(state, key);
+  switch (decision.kind) {
+    case dialogkeys::Decision::Kind::PassOn:
+      return false;
+    case dialogkeys::Decision::Kind::Swallow:
+      return true;
+    case dialogkeys::Decision::Kind::Click:
+      ClickButton(decision.target);
+      return true;
+    case dialogkeys::Decision::Kind::Focus: {
+      HWND target = HandleOf(decision.target);
+      SetFocus(target);
+      if (target == username_ || target == password_) SendMessageA(target, EM_SETSEL, 0, -1);
+      return true;
+    }
+  }
+  return false;
+}
+
+Control TForm1::ControlOf(HWND control) const {
+  if (control == nullptr) return Control::None;
+  if (control == logon_) return Control::Logon;
+  if (control == button1_) return Control::Button1;
+  if (control == username_) return Control::UserName;
+  if (control == password_) return Control::Password;
+  return Control::None;
+}
+
+HWND TForm1::HandleOf(Control control) const {
+  switch (control) {
+    case Control::Logon:
+      return logon_;
+    case Control::Button1:
+      return button1_;
+    case Control::UserName:
+      return username_;
+    case Control::Password:
+      return password_;
+    case Control::None:
+      break;
+  }
+  return nullptr;
+}
+
+void TForm1::RepaintButtons() {
+  InvalidateRect(logon_, nullptr, FALSE);
+  InvalidateRect(button1_, nullptr, FALSE);
+}
+
+void TForm1::DrawButton(const DRAWITEMSTRUCT& item, Control button) {
+  HDC dc = item.hDC;
+  RECT face = item.rcItem;
+  FillRect(dc, &face, background_.get());
+  if (modal_ && dialogkeys::DefaultButton(ControlOf(GetFocus())) == button) {
+    FrameRect(dc, &face, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    InflateRect(&face, -1, -1);
+  }
+  const bool pushed = (item.itemState & ODS_SELECTED) != 0;
+  DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0u));
+
+  SelectionScope font(dc, font_.get());
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, (item.itemState & ODS_DISABLED) != 0 ? GetSysColor(COLOR_GRAYTEXT) : kFontColour);
+  RECT text = face;
+  if (pushed) OffsetRect(&text, 1, 1);
+  const std::string caption = TextOf(item.hwndItem);
+  DrawTextA(dc, caption.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  if ((item.itemState & ODS_FOCUS) != 0) {
+    RECT focus = face;
+    InflateRect(&focus, -4, -4);
+    DrawFocusRect(dc, &focus);
+  }
+}
+
+void TForm1::DrawImage(const DRAWITEMSTRUCT& item) {
+  FillRect(item.hDC, &item.rcItem, background_.get());
+  if (!picture_) return;
+  BITMAP info{};
+  GetObjectA(picture_.get(), sizeof info, &info);
+  // Natural size from the top-left corner, clipped to the area; pixels of the bottom-left pixel's
+  // colour let the background show through.
+  const int width = std::min(static_cast<int>(info.bmWidth), static_cast<int>(item.rcItem.right - item.rcItem.left));
+  const int height = std::min(static_cast<int>(info.bmHeight), static_cast<int>(item.rcItem.bottom - item.rcItem.top));
+  UniqueMemoryDc memory(CreateCompatibleDC(item.hDC));
+  SelectionScope selected(memory.get(), picture_.get());
+  TransparentBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, memory.get(), 0, 0, width, height,
+                 pictureTransparent_);
+}
+
+void TForm1::SetStatus(const std::string& text) {
+  SetWindowTextA(status_, text.c_str());
+}
+
+void TForm1::Show() {
+  if (!shownBefore_) {
+    shownBefore_ = true;
+    RECT outer{};
+    GetWindowRect(window_.get(), &outer);
+    const int width = outer.right - outer.left;
+    const int height = outer.bottom - outer.top;
+    SetWindowPos(window_.get(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ShowWindow(window_.get(), SW_SHOW);
+  SetForegroundWindow(window_.get());
+}
+
+void TForm1::Hide() {
+  ShowWindow(window_.get(), SW_HIDE);
+}
+
+void TForm1::SetOuterHeight(int height) {
+  RECT outer{};
+  GetWindowRect(window_.get(), &outer);
+  SetWindowPos(window_.get(), nullptr, 0, 0, outer.right - outer.left, height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm1::FocusUserName() {
+  activeControl_ = username_;
+  if (IsWindowVisible(window_.get())) SetFocus(username_);
+}
+
+int TForm1::ShowModal() {
+  DisabledThreadWindows others(window_.get());
+  modal_ = true;
+  Show();
+  SetFocus(activeControl_ != nullptr ? activeControl_ : username_);
+  RepaintButtons();
+  modalResult_ = 0;
+  while (modalResult_ == 0 && !haltRequested_) {
+    if (Application::Terminated()) {
+      modalResult_ = 2;
+      break;
+    }
+    Application::HandleNextMessage();
+  }
+  modal_ = false;
+  Hide();
+  return modalResult_;
+}
+
+std::string TForm1::UserNameText() const {
+  return TextOf(username_);
+}
+std::string TForm1::PasswordText() const {
+  return TextOf(password_);
+}
 
 }  // namespace kestel
