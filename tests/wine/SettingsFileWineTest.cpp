@@ -1,0 +1,198 @@
+// The settings file against real files and the platform's own private-profile calls.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "app/Errors.h"
+#include "app/SettingsFile.h"
+#include "app/SettingsWin32.h"
+#include "tests/wine/TempFolder.h"
+
+namespace kestel {
+namespace {
+
+struct HandleCloser {
+  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
+};
+using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
+
+// A kestel.ini of the test's own, written before the SettingsFile reads it.
+class SettingsFileOnDisk : public ::testing::Test {
+ protected:
+  SettingsFile& WithFile(const std::string& content) {
+    EXPECT_TRUE(folder_.Write("kestel.ini", content));
+    settings_ = std::make_unique<SettingsFile>(folder_.File("kestel.ini"), profile_);
+    return *settings_;
+  }
+  std::string FileContent() const { return folder_.Read("kestel.ini"); }
+
+  testing::TempFolder folder_;
+  Win32Profile profile_;
+  std::unique_ptr<SettingsFile> settings_;
+};
+
+TEST_F(SettingsFileOnDisk, SectionAndKeyNamesMatchInAnyCapitals) {
+  for (const char* section : {"[SCRIPTS]", "[Scripts]", "[sCrIpTs]"}) {
+    testing::TempFolder folder;
+    ASSERT_TRUE(folder.Write("kestel.ini", std::string(section) + "\r\nshowMapErrors=1\r\nHIDESCRIPTS=0\r\n"));
+    SettingsFile settings(folder.File("kestel.ini"), profile_);
+    EXPECT_TRUE(settings.ReadSettingFlag("SCRIPTS", "showmaperrors", false)) << section;
+    EXPECT_FALSE(settings.ReadSettingFlag("Scripts", "HideScripts", true)) << section;
+    EXPECT_EQ(settings.ReadSettingText("scripts", "SHOWMAPERRORS", "missing"), "1") << section;
+  }
+}
+
+TEST_F(SettingsFileOnDisk, ValuesLoseSurroundingBlanksAndQuotes) {
+  SettingsFile& settings = WithFile(
+      "[connection]\r\n"
+      "  server  =   home.example   \r\n"
+      "[user]\r\n"
+      "username=\"Ann Smith\"\r\n"
+      "password='p w'\r\n"
+      "[awayinternetsettings]\r\n"
+      "awayproxyexceptions=\r\n"
+      "awayhomepage=  \"  spaced  \"  \r\n");
+  EXPECT_EQ(settings.ReadSettingText("connection", "server", "NOSERVER"), "home.example");
+  EXPECT_EQ(settings.ReadSettingText("user", "username", "NOUSER"), "Ann Smith");
+  EXPECT_EQ(settings.ReadSettingText("user", "password", "NOPASS"), "p w");
+  EXPECT_EQ(settings.ReadSettingText("awayinternetsettings", "awayhomepage", ""), "  spaced  ");
+  // Present but empty is the empty text; only a missing key gives the default.
+  EXPECT_EQ(settings.ReadSettingText("awayinternetsettings", "awayproxyexceptions", "NOAWAYHOMEPAGE"), "");
+  EXPECT_EQ(settings.ReadSettingText("awayinternetsettings", "awayproxyserver", "NOAWAYHOMEPAGE"), "NOAWAYHOMEPAGE");
+  EXPECT_EQ(settings.ReadSettingText("nosuchsection", "server", "NOSERVER"), "NOSERVER");
+}
+
+TEST_F(SettingsFileOnDisk, PresentButEmptyServerIsNotTheMarker) {
+  SettingsFile& settings = WithFile("[connection]\r\nserver=\r\n");
+  EXPECT_EQ(settings.ReadSettingText("connection", "server", "NOSERVER"), "");
+}
+
+TEST_F(SettingsFileOnDisk, FirstOfTwoEqualKeysWins) {
+  SettingsFile& settings = WithFile("[connection]\r\nserver=first\r\nSERVER=second\r\n");
+  EXPECT_EQ(settings.ReadSettingText("connection", "server", "NOSERVER"), "first");
+}
+
+TEST_F(SettingsFileOnDisk, FlagsFollowTheFlagTable) {
+  struct Case {
+    const char* value;
+    bool expected;   // with the default false
+    bool isDefault;  // not a number: the default is taken
+  };
+  const Case cases[] = {
+      {"1", true, false},  {"2", true, false},   {"-1", true, false},  {"0x1", true, false}, {"$A", true, false},
+      {"0", false, false}, {"00", false, false}, {"$0", false, false}, {"yes", false, true}, {"true", false, true},
+      {"on", false, true}, {"1a", false, true},  {"", false, true},
+  };
+  std::string content = "[SCRIPTS]\r\n";
+  for (std::size_t i = 0; i < std::size(cases); ++i)
+    content += "flag" + std::to_string(i) + "=" + cases[i].value + "\r\n";
+  SettingsFile& settings = WithFile(content);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::string key = "flag" + std::to_string(i);
+    EXPECT_EQ(settings.ReadSettingFlag("SCRIPTS", key, false), cases[i].expected) << cases[i].value;
+    EXPECT_EQ(settings.ReadSettingFlag("Scripts", key, true), cases[i].isDefault || cases[i].expected)
+        << cases[i].value;
+  }
+}
+
+TEST_F(SettingsFileOnDisk, LongValueIsReadAsItsFirst2047Characters) {
+  std::string value;
+  for (int i = 0; i < 3000; ++i) value += static_cast<char>('a' + i % 26);
+  SettingsFile& settings = WithFile("[localpostscripts]\r\n1=" + value + "\r\n2=next.exe\r\n");
+  EXPECT_EQ(settings.ReadSettingText("localpostscripts", "1", ""), value.substr(0, 2047));
+  TStringList lines;
+  settings.ReadSectionLines("localpostscripts", lines);
+  EXPECT_EQ(lines, (TStringList{"1=" + value.substr(0, 2047), "2=next.exe"}));
+}
+
+TEST_F(SettingsFileOnDisk, SectionsAreListedInFileOrderAndEmptyOnesGiveNothing) {
+  SettingsFile& settings = WithFile(
+      "[mappings]\r\n"
+      "S:=\\\\home\\shared\r\n"
+      "h: = \"\\\\home\\users\\%INTERNALUSERNAME%\"\r\n"
+      "[localpostscripts]\r\n"
+      "[awaypostscripts]\r\n"
+      "2=b.exe\r\n"
+      "1=a.exe /x\r\n");
+  TStringList names{"left over"};
+  TStringList lines{"left over"};
+  settings.ReadSectionKeys("MAPPINGS", names);
+  settings.ReadSectionLines("Mappings", lines);
+  EXPECT_EQ(names, (TStringList{"S:", "h:"}));
+  EXPECT_EQ(lines, (TStringList{"S:=\\\\home\\shared", "h:=\\\\home\\users\\%INTERNALUSERNAME%"}));
+  settings.ReadSectionLines("awaypostscripts", lines);
+  EXPECT_EQ(lines, (TStringList{"2=b.exe", "1=a.exe /x"}));
+  for (const char* empty : {"localpostscripts", "nosuchsection"}) {
+    settings.ReadSectionKeys(empty, names);
+    settings.ReadSectionLines(empty, lines);
+    EXPECT_TRUE(names.empty()) << empty;
+    EXPECT_TRUE(lines.empty()) << empty;
+  }
+}
+
+TEST_F(SettingsFileOnDisk, OverflowingKeyNamesGiveThoseThatFit) {
+  // 200 names of 99 characters need 20001 bytes with their zero bytes.
+  TStringList all;
+  std::string content = "[mappings]\r\n";
+  for (int i = 0; i < 200; ++i) {
+    std::string name = "key" + std::to_string(1000 + i);
+    name.resize(99, 'n');
+    all.push_back(name);
+    content += name + "=v\r\n";
+  }
+  SettingsFile& settings = WithFile(content);
+  TStringList names;
+  settings.ReadSectionKeys("mappings", names);
+  ASSERT_GE(names.size(), 163u);
+  ASSERT_LE(names.size(), 164u);
+  std::size_t bytes = 1;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    bytes += names[i].size() + 1;
+    if (i < 163)
+      EXPECT_EQ(names[i], all[i]);
+    else
+      EXPECT_EQ(all[i].compare(0, names[i].size(), names[i]), 0) << "the last name is cut short, not changed";
+  }
+  EXPECT_LE(bytes, 16384u);
+}
+
+TEST_F(SettingsFileOnDisk, WrittenKeysReadBackAndLeaveTheRestAlone) {
+  SettingsFile& settings = WithFile("; hand-written\r\n[connection]\r\nserver=home\r\n");
+  settings.WriteSettingText("awayinternetsettings", "awayhomepage", "http://start.example/");
+  settings.WriteSettingFlag("awayinternetsettings", "awayproxyenabled", true);
+  settings.WriteSettingText("awayinternetsettings", "awayproxyserver", "");
+  settings.WriteSettingFlag("awayinternetsettings", "awayproxyenabled", false);
+  EXPECT_EQ(settings.ReadSettingText("awayinternetsettings", "awayhomepage", ""), "http://start.example/");
+  EXPECT_EQ(settings.ReadSettingText("awayinternetsettings", "awayproxyenabled", ""), "0");
+  EXPECT_EQ(settings.ReadSettingText("awayinternetsettings", "awayproxyserver", "NONE"), "");
+  EXPECT_EQ(settings.ReadSettingText("connection", "server", "NOSERVER"), "home");
+  const std::string content = FileContent();
+  EXPECT_EQ(content.rfind("; hand-written\r\n[connection]\r\nserver=home\r\n", 0), 0u) << content;
+}
+
+TEST_F(SettingsFileOnDisk, RefusedWriteRaisesWithTheFullPathAndEarlierWritesStay) {
+  SettingsFile& settings = WithFile("[connection]\r\nserver=home\r\n");
+  settings.WriteSettingText("user", "username", "ann");
+  {
+    // Held open with a share mode that denies writing: the platform must refuse the next write.
+    const UniqueHandle held(CreateFileA(folder_.File("kestel.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
+    try {
+      settings.WriteSettingText("user", "password", "secret");
+      ADD_FAILURE() << "a refused write must raise";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Kind(), kSettingsWriteError);
+      EXPECT_EQ(std::string(e.what()), "Unable to write to " + folder_.File("kestel.ini"));
+    }
+  }
+  EXPECT_EQ(settings.ReadSettingText("user", "username", "NOUSER"), "ann");
+  EXPECT_EQ(settings.ReadSettingText("user", "password", "NOPASS"), "NOPASS");
+  EXPECT_NE(FileContent().find("username=ann"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kestel
