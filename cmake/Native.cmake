@@ -16,6 +16,7 @@ target_link_libraries(kestel_unit_tests PRIVATE kestel_core GTest::gtest_main)
 target_compile_options(kestel_unit_tests PRIVATE ${KESTEL_SANITIZE})
 target_link_options(kestel_unit_tests PRIVATE ${KESTEL_SANITIZE})
 kestel_warnings(kestel_unit_tests)
+target_compile_definitions(kestel_unit_tests PRIVATE KESTEL_IMAGE1_BMP="${CMAKE_SOURCE_DIR}/ui/Image1.bmp")
 gtest_discover_tests(kestel_unit_tests TEST_PREFIX "unit." DISCOVERY_MODE PRE_TEST)
 
 # Fuzz targets: tests/fuzz/<name>.cpp, seeded from tests/fuzz/corpus/<name>/. CI runs each for a bounded time.
