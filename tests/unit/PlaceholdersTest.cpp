@@ -90,15 +90,12 @@ TEST(ExpandPlaceholders, PlaceholdersPairStrictlyLeftToRight) {
 }
 
 TEST(ExpandPlaceholders, BytesOutsidePlaceholdersAreCopiedUnchanged) {
-  // High bytes, a double-byte character whose trail byte is "\", controls and an embedded NUL.
+  // High bytes, a double-byte character whose trail byte is "\", controls and an embedded NUL; a
+  // "%" is a delimiter even where it would be the trail byte of a double-byte character.
   const std::string outside = std::string("\x83\x5C\xe9\xff\x01\x7f\0end", 10);
   EXPECT_EQ(ExpandPlaceholders(outside, [](const std::string&) { return std::string("!"); }), outside);
   EXPECT_EQ(ExpandPlaceholders(outside + "%x%" + outside, [](const std::string&) { return std::string("v"); }),
             outside + "v" + outside);
-}
-
-TEST(ExpandPlaceholders, DelimiterInsideADoubleByteCharacterStillDelimits) {
-  // The scan is over bytes: 0x25 is a delimiter wherever it stands.
   EXPECT_EQ(ExpandPlaceholders("\x81%X%\x81", [](const std::string&) { return std::string("v"); }), "\x81v\x81");
 }
 
@@ -121,18 +118,6 @@ TEST(LookupPlaceholder, SpecialNameInAnyCaseAndSpacingReachesTheUserName) {
   ExpectExpansions(
       {{"%InternalUserName%", "u1"}, {"% internalusername\t%", "u1"}, {"%Path%;%PATH%", "C:\\bin;C:\\bin"}}, env, "u1");
   ExpectExpansions({{"%INTERNALUSERNAME%\\home", "\\home"}}, env, "");  // away: not read yet
-}
-
-TEST(LookupPlaceholder, UserNameIsTakenAtTheMomentOfTheCall) {
-  std::string userName = "first";
-  const auto expand = [&](const std::string& text) {
-    return ExpandPlaceholders(text, [&](const std::string& name) {
-      return LookupPlaceholder(name, userName, [](const std::string&) { return std::string(); });
-    });
-  };
-  EXPECT_EQ(expand("%INTERNALUSERNAME%"), "first");
-  userName = "typed";
-  EXPECT_EQ(expand("%INTERNALUSERNAME%"), "typed");
 }
 
 }  // namespace

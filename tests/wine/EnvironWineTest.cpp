@@ -117,18 +117,6 @@ TEST(EnvironmentSnapshot, ChildKeepsEveryEntryOfItsBlockAsItStands) {
   EXPECT_EQ(env.ValueOf("=X:"), "");
 }
 
-TEST(EnvironmentSnapshot, TakesTheBlockAsItIsAtThatMoment) {
-  TEnvironment before = [] {
-    const ScopedVariable variable("KESTEL_LATER", "now");
-    return TakeEnvironmentSnapshot();
-  }();
-  EXPECT_EQ(before.ValueOf("KESTEL_LATER"), "now");
-  const TEnvironment after = TakeEnvironmentSnapshot();
-  EXPECT_EQ(after.ValueOf("KESTEL_LATER"), "");
-  EXPECT_GE(IndexOf(before.Lines(), "KESTEL_LATER=now"), 0);
-  EXPECT_FALSE(after.Lines().empty());
-}
-
 TEST(EnvironmentLocaleComparison, IgnoresLetterCaseByTheUsersLocale) {
   const struct {
     const char* a;
