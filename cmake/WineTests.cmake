@@ -51,7 +51,12 @@ target_link_options(kestel_wine_tests PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(kestel_wine_tests)
 add_dependencies(kestel_wine_tests recordargs)
 gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  TEST_FILTER "-UserProfile*" TEST_LIST kestel_wine_tests_own
   PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120)
+# Suites named UserProfile* change the user's own settings, as every run of kestel.exe does.
+gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  TEST_FILTER "UserProfile*" TEST_LIST kestel_wine_tests_profile
+  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120 RESOURCE_LOCK kestel_user_profile)
 
 # End-to-end tests: the real kestel.exe in a folder of each test's own.
 file(GLOB KESTEL_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)

@@ -1,0 +1,383 @@
+// The registry accessor and the switch against the real registry of the test prefix: the accessor
+// under a key of this process's own, the switch on the user's real proxy and start page values,
+// which every test puts back as it found them.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/Errors.h"
+#include "app/InternetSettings.h"
+#include "app/RegistryWin32.h"
+#include "app/SettingsWin32.h"
+
+namespace kestel {
+namespace {
+
+// Raw value data, byte for byte.
+using Bytes = std::string;
+
+struct RawValue {
+  RawValue() = default;
+  RawValue(DWORD t, Bytes d) : type(t), data(std::move(d)) {}
+  DWORD type = REG_NONE;
+  Bytes data;
+  bool operator==(const RawValue&) const = default;
+};
+
+Bytes BytesOf(const std::string& text, bool withZero = true) {
+  return withZero ? text + '\0' : text;
+}
+
+Bytes BytesOf(DWORD value) {
+  Bytes b(sizeof value, '\0');
+  std::memcpy(b.data(), &value, sizeof value);
+  return b;
+}
+
+UniqueRegistryKey CreateKey(const std::string& path) {
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS)
+      << path;
+  return UniqueRegistryKey(key);
+}
+
+bool KeyExists(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+void SetRaw(HKEY key, const std::string& name, const RawValue& v) {
+  ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()),
+                           static_cast<DWORD>(v.data.size())),
+            ERROR_SUCCESS)
+      << name;
+}
+
+std::optional<RawValue> GetRaw(HKEY key, const std::string& name) {
+  DWORD size = 0;
+  RawValue v;
+  if (RegQueryValueExA(key, name.c_str(), nullptr, &v.type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+  v.data.resize(size);
+  if (RegQueryValueExA(key, name.c_str(), nullptr, &v.type, reinterpret_cast<BYTE*>(v.data.data()), &size) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  v.data.resize(size);
+  return v;
+}
+
+// The message of the registry error that action raises, or "" when it raises none.
+std::string RegistryFailureOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Kind(), kRegistryError);
+    return e.what();
+  }
+  return "";
+}
+
+// --- The accessor, under HKCU\Software\KestelRegistryTest-<pid> ------------------------------------
+
+class Win32RegistryTest : public ::testing::Test {
+ protected:
+  const std::string base = "Software\\KestelRegistryTest-" + std::to_string(GetCurrentProcessId());
+  UniqueRegistryKey first = CreateKey(base + "\\first");
+  UniqueRegistryKey second = CreateKey(base + "\\first\\second");
+  Win32Registry registry;
+
+  Win32RegistryTest() {
+    SetRaw(first.get(), "where", {REG_SZ, BytesOf("first")});
+    SetRaw(second.get(), "where", {REG_SZ, BytesOf("second")});
+  }
+  ~Win32RegistryTest() override {
+    first.reset();
+    second.reset();
+    RegDeleteTreeA(HKEY_CURRENT_USER, base.c_str());
+  }
+  std::string Path(const std::string& below) const { return "\\" + base + below; }
+};
+
+TEST_F(Win32RegistryTest, OpensFromTheRootOrFromTheCurrentKeyAndKeepsItWhenAnOpenFails) {
+  EXPECT_EQ(registry.ReadString("where"), "");  // no key open yet
+  ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
+  EXPECT_EQ(registry.ReadString("where"), "first");
+  ASSERT_TRUE(registry.OpenKey("second", false));  // no backslash: below the current key
+  EXPECT_EQ(registry.ReadString("where"), "second");
+  EXPECT_FALSE(registry.OpenKey(Path("\\missing"), false));
+  EXPECT_EQ(registry.ReadString("where"), "second");
+  EXPECT_FALSE(KeyExists(base + "\\missing"));
+  ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
+  registry.SelectRoot(RegistryRoot::CurrentUser);  // already the root: the key stays open
+  EXPECT_EQ(registry.ReadString("where"), "first");
+}
+
+TEST_F(Win32RegistryTest, CreatesAMissingKeyOnlyWhenAskedTo) {
+  ASSERT_TRUE(registry.OpenKey(Path("\\made"), true));
+  EXPECT_TRUE(KeyExists(base + "\\made"));
+  registry.WriteString("where", "made");
+  EXPECT_EQ(registry.ReadString("where"), "made");
+}
+
+TEST_F(Win32RegistryTest, ReadsWhatIsStored) {
+  const struct {
+    const char* label;
+    RawValue stored;
+    std::string text;
+  } strings[] = {
+      {"plain", {REG_SZ, BytesOf("http://start/")}, "http://start/"},
+      {"expandable, unexpanded", {REG_EXPAND_SZ, BytesOf("%SystemRoot%\\x")}, "%SystemRoot%\\x"},
+      {"empty", {REG_SZ, BytesOf("")}, ""},
+      {"no data at all", {REG_SZ, {}}, ""},
+      {"no zero byte", {REG_SZ, BytesOf("abc", false)}, "abc"},
+      {"stops at the first zero", {REG_SZ, Bytes("ab\0cd\0", 6)}, "ab"},
+  };
+  ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
+  for (const auto& c : strings) {
+    SetRaw(first.get(), "v", c.stored);
+    EXPECT_EQ(registry.ReadString("v"), c.text) << c.label;
+  }
+  EXPECT_EQ(registry.ReadString("absent"), "");
+
+  const struct {
+    Bytes stored;
+    std::int32_t value;
+  } integers[] = {{BytesOf(1u), 1}, {BytesOf(0u), 0}, {BytesOf(0xFFFFFFFEu), -2}, {Bytes(1, '\7'), 7}};
+  for (const auto& c : integers) {
+    SetRaw(first.get(), "n", {REG_DWORD, c.stored});
+    EXPECT_EQ(registry.ReadInteger("n"), c.value);
+    EXPECT_EQ(registry.ReadIntegerIfPresent("n"), c.value);
+  }
+  EXPECT_EQ(registry.ReadIntegerIfPresent("absent"), std::nullopt);
+}
+
+TEST_F(Win32RegistryTest, FailsWithTheNameOfTheValue) {
+  const struct {
+    const char* label;
+    std::optional<RawValue> stored;
+    std::function<void(Win32Registry&)> read;
+    const char* message;
+  } cases[] = {
+      {"missing integer", std::nullopt, [](Win32Registry& r) { r.ReadInteger("v"); }, "Failed to get data for 'v'"},
+      {"text as integer", RawValue{REG_SZ, BytesOf("1")}, [](Win32Registry& r) { r.ReadInteger("v"); },
+       "Invalid data type for 'v'"},
+      {"long text as integer", RawValue{REG_SZ, BytesOf("http://start/")}, [](Win32Registry& r) { r.ReadInteger("v"); },
+       "Failed to get data for 'v'"},
+      {"8 bytes as integer", RawValue{REG_QWORD, Bytes(8, '\1')}, [](Win32Registry& r) { r.ReadInteger("v"); },
+       "Failed to get data for 'v'"},
+      {"present text, if present", RawValue{REG_SZ, BytesOf("1")},
+       [](Win32Registry& r) { r.ReadIntegerIfPresent("v"); }, "Invalid data type for 'v'"},
+      {"present 8 bytes, if present", RawValue{REG_BINARY, Bytes(8, '\0')},
+       [](Win32Registry& r) { r.ReadIntegerIfPresent("v"); }, "Failed to get data for 'v'"},
+      {"integer as text", RawValue{REG_DWORD, BytesOf(1u)}, [](Win32Registry& r) { r.ReadString("v"); },
+       "Invalid data type for 'v'"},
+      {"binary as text", RawValue{REG_BINARY, Bytes("a\0", 2)}, [](Win32Registry& r) { r.ReadString("v"); },
+       "Invalid data type for 'v'"},
+  };
+  ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
+  for (const auto& c : cases) {
+    RegDeleteValueA(first.get(), "v");
+    if (c.stored) SetRaw(first.get(), "v", *c.stored);
+    EXPECT_EQ(RegistryFailureOf([&] { c.read(registry); }), c.message) << c.label;
+  }
+}
+
+TEST_F(Win32RegistryTest, FailsEveryIntegerReadAndEveryWriteWithoutAKeyOpen) {
+  EXPECT_FALSE(registry.OpenKey(Path("\\missing"), false));
+  EXPECT_EQ(RegistryFailureOf([&] { registry.ReadInteger("ProxyEnable"); }), "Failed to get data for 'ProxyEnable'");
+  EXPECT_EQ(RegistryFailureOf([&] { registry.ReadIntegerIfPresent("ProxyEnable"); }),
+            "Failed to get data for 'ProxyEnable'");
+  EXPECT_EQ(RegistryFailureOf([&] { registry.WriteInteger("ProxyEnable", 1); }),
+            "Failed to set data for 'ProxyEnable'");
+  EXPECT_EQ(RegistryFailureOf([&] { registry.WriteString("Start Page", "x"); }), "Failed to set data for 'Start Page'");
+}
+
+TEST_F(Win32RegistryTest, WritesDwordsAndTextsWithTheirTerminatingZero) {
+  ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
+  registry.WriteInteger("n", -1);
+  registry.WriteString("t", "proxy:8080");
+  registry.WriteString("e", "");
+  SetRaw(first.get(), "x", {REG_EXPAND_SZ, BytesOf("%TEMP%")});
+  registry.WriteString("x", "plain");
+  EXPECT_EQ(GetRaw(first.get(), "n"), (RawValue{REG_DWORD, BytesOf(0xFFFFFFFFu)}));
+  EXPECT_EQ(GetRaw(first.get(), "t"), (RawValue{REG_SZ, BytesOf("proxy:8080")}));
+  EXPECT_EQ(GetRaw(first.get(), "e"), (RawValue{REG_SZ, Bytes(1, '\0')}));
+  EXPECT_EQ(GetRaw(first.get(), "x"), (RawValue{REG_SZ, BytesOf("plain")}));
+}
+
+// --- The switch on the user's real values ------------------------------------------------------
+// Suites named UserProfile* share a lock with the end-to-end runs, which touch the same values.
+
+constexpr const char* kProxyKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+constexpr const char* kBrowserKey = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
+
+class UserProfileSwitch : public ::testing::Test {
+ protected:
+  UniqueRegistryKey proxy = CreateKey(kProxyKey);
+  UniqueRegistryKey browser = CreateKey(kBrowserKey);
+  Win32Registry registry;
+  Win32Profile profileApi;
+  std::string iniPath;
+  TConfig config;
+
+  UserProfileSwitch() {
+    saved_ = Snapshot();
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    iniPath = std::string(dir) + "kestel-registry-" + std::to_string(GetCurrentProcessId()) + ".ini";
+    DeleteFileA(iniPath.c_str());
+  }
+  ~UserProfileSwitch() override {
+    Restore(proxy.get(), {"ProxyEnable", "ProxyOverRide", "ProxyServer"}, 0);
+    Restore(browser.get(), {"Start Page"}, 3);
+    DeleteFileA(iniPath.c_str());
+  }
+
+  std::vector<std::optional<RawValue>> Snapshot() const {
+    return {GetRaw(proxy.get(), "ProxyEnable"), GetRaw(proxy.get(), "ProxyOverRide"),
+            GetRaw(proxy.get(), "ProxyServer"), GetRaw(browser.get(), "Start Page")};
+  }
+
+  // Sets the four values; nullopt removes one.
+  void Given(std::optional<RawValue> enable, std::optional<RawValue> exceptions, std::optional<RawValue> server,
+             std::optional<RawValue> startPage) {
+    Put(proxy.get(), "ProxyEnable", enable);
+    Put(proxy.get(), "ProxyOverRide", exceptions);
+    Put(proxy.get(), "ProxyServer", server);
+    Put(browser.get(), "Start Page", startPage);
+  }
+
+  void WriteIni(const std::string& text) { std::ofstream(iniPath, std::ios::binary) << text; }
+  std::string IniText() const {
+    std::ifstream in(iniPath, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  void Away() {
+    SettingsFile settings(iniPath, profileApi);
+    SwitchToAwaySettings(settings, registry, config);
+  }
+  void Local() {
+    SettingsFile settings(iniPath, profileApi);
+    SwitchToLocalSettings(settings, registry, config);
+  }
+
+ private:
+  static void Put(HKEY key, const char* name, const std::optional<RawValue>& v) {
+    if (v)
+      SetRaw(key, name, *v);
+    else
+      RegDeleteValueA(key, name);
+  }
+  void Restore(HKEY key, std::vector<const char*> names, std::size_t first) {
+    for (std::size_t i = 0; i < names.size(); ++i) Put(key, names[i], saved_[first + i]);
+  }
+  std::vector<std::optional<RawValue>> saved_;
+};
+
+RawValue Dword(DWORD v) {
+  return {REG_DWORD, BytesOf(v)};
+}
+RawValue Sz(const std::string& s) {
+  return {REG_SZ, BytesOf(s)};
+}
+
+TEST_F(UserProfileSwitch, CaptureStoresTheFourValuesInOrderAndLeavesTheRegistryAlone) {
+  const struct {
+    std::optional<RawValue> enable;
+    const char* enabledKey;
+  } cases[] = {{Dword(1), "1"}, {Dword(0), "0"}, {Dword(2), "0"}, {std::nullopt, "0"}};
+  for (const auto& c : cases) {
+    Given(c.enable, Sz("<local>;*.home"), Sz("proxy:8080"), RawValue{REG_EXPAND_SZ, BytesOf("%HOMEDRIVE%\\start")});
+    WriteIni("[connection]\r\nserver=127.0.0.1\r\n");
+    const auto before = Snapshot();
+    Away();
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(IniText(), std::string("[connection]\r\nserver=127.0.0.1\r\n[awayinternetsettings]\r\n") +
+                             "awayproxyenabled=" + c.enabledKey +
+                             "\r\nawayproxyexceptions=<local>;*.home\r\nawayproxyserver=proxy:8080\r\n"
+                             "awayhomepage=%HOMEDRIVE%\\start\r\n");
+  }
+}
+
+TEST_F(UserProfileSwitch, CaptureStoresMissingTextsAsEmptyKeys) {
+  Given(Dword(0), std::nullopt, std::nullopt, std::nullopt);
+  Away();
+  EXPECT_EQ(IniText(),
+            "[awayinternetsettings]\r\nawayproxyenabled=0\r\nawayproxyexceptions=\r\nawayproxyserver=\r\n"
+            "awayhomepage=\r\n");
+}
+
+TEST_F(UserProfileSwitch, CaptureOfAValueOfTheWrongKindStopsBeforeTheSettingsFile) {
+  const struct {
+    std::optional<RawValue> enable;
+    std::optional<RawValue> startPage;
+    const char* message;
+  } cases[] = {
+      {Sz("1"), Sz("x"), "Invalid data type for 'ProxyEnable'"},
+      {RawValue{REG_BINARY, Bytes(8, '\0')}, Sz("x"), "Failed to get data for 'ProxyEnable'"},
+      {Dword(1), Dword(1), "Invalid data type for 'Start Page'"},
+  };
+  for (const auto& c : cases) {
+    Given(c.enable, Sz(""), Sz(""), c.startPage);
+    WriteIni("[connection]\r\nserver=x\r\n");
+    EXPECT_EQ(RegistryFailureOf([&] { Away(); }), c.message);
+    EXPECT_EQ(IniText(), "[connection]\r\nserver=x\r\n");
+  }
+}
+
+TEST_F(UserProfileSwitch, AppliesAStoredSetAndOnlyTheExactMarkerMeansNoneIsStored) {
+  const struct {
+    const char* homePage;
+    RawValue startPage;
+  } cases[] = {{"", Sz("")}, {"noawayhomepage", Sz("noawayhomepage")}, {"http://away/", Sz("http://away/")}};
+  for (const auto& c : cases) {
+    Given(Dword(0), Sz("old"), Sz("old"), Sz("http://old/"));
+    WriteIni(std::string("[awayinternetsettings]\r\nawayproxyenabled=1\r\nawayproxyserver=away:3128\r\n") +
+             "awayproxyexceptions=%USERNAME%\r\nawayhomepage=" + c.homePage + "\r\n");
+    Away();
+    EXPECT_EQ(Snapshot(),
+              (std::vector<std::optional<RawValue>>{Dword(1), Sz("%USERNAME%"), Sz("away:3128"), c.startPage}))
+        << c.homePage;
+  }
+  Given(Dword(0), Sz("old"), Sz("old"), Sz("http://old/"));
+  WriteIni("[awayinternetsettings]\r\nawayproxyenabled=1\r\nawayhomepage=NOAWAYHOMEPAGE\r\n");
+  Away();
+  EXPECT_EQ(GetRaw(proxy.get(), "ProxyEnable"), Dword(0));
+  EXPECT_NE(IniText().find("awayhomepage=http://old/"), std::string::npos) << IniText();
+}
+
+TEST_F(UserProfileSwitch, LocalStepWithoutItsSectionTurnsTheProxyOffAndEmptiesTheTexts) {
+  Given(Dword(1), Sz("old"), Sz("old"), Sz("http://old/"));
+  WriteIni("[connection]\r\nserver=x\r\n");
+  Local();
+  EXPECT_EQ(Snapshot(), (std::vector<std::optional<RawValue>>{Dword(0), Sz(""), Sz(""), Sz("")}));
+}
+
+TEST_F(UserProfileSwitch, AwayThenLocalLeavesTheLocalSetInForce) {
+  Given(std::nullopt, std::nullopt, std::nullopt, Sz("http://old/"));
+  WriteIni(
+      "[awayinternetsettings]\r\nawayproxyenabled=0\r\nawayhomepage=http://away/\r\n"
+      "[localinternetsettings]\r\nlocalproxyenabled=1\r\nlocalproxyserver=home:80\r\n"
+      "localproxyexceptions=<local>\r\nlocalhomepage=http://intranet/\r\n");
+  Away();
+  EXPECT_EQ(GetRaw(browser.get(), "Start Page"), Sz("http://away/"));
+  Local();
+  EXPECT_EQ(Snapshot(),
+            (std::vector<std::optional<RawValue>>{Dword(1), Sz("<local>"), Sz("home:80"), Sz("http://intranet/")}));
+}
+
+}  // namespace
+}  // namespace kestel
