@@ -42,6 +42,9 @@ constexpr DWORD kReplyBufferSize = 128;
 void ResolveHost(const std::string& hostName, IPv4Address& address) {
   address = kNoAddress;
   SocketLibrary library;
+  // The lookup service answers an empty name with this machine's own addresses, which would make a
+  // blank "server=" line look like home; an empty name names no server.
+  if (hostName.empty()) return;
   const hostent* entry = gethostbyname(hostName.c_str());
   if (entry == nullptr || entry->h_addr_list == nullptr || entry->h_addr_list[0] == nullptr) return;
   // Four bytes in stored order, whatever family and length the entry claims.
