@@ -76,8 +76,8 @@ std::optional<BoxContent> WaitForBoxContent(DWORD pid, Milliseconds timeout,
 // Whether a static control of the box shows an icon (Wine keeps the icon control even without one).
 bool BoxHasIcon(HWND box);
 std::vector<std::string> ButtonCaptions(HWND window);
-// Clicks the button whose caption (mnemonics removed) is caption; false when there is none.
-// The click is posted (BM_CLICK), so the call never blocks on the target's modal loop.
+// Clicks the button whose caption (mnemonics removed) is caption; false when there is none or it is
+// disabled. The click's BN_CLICKED is posted, so the call never blocks on the target's modal loop.
 bool PressButton(HWND window, std::string_view caption);
 
 // ---- Texts --------------------------------------------------------------------------------------

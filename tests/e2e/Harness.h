@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "../tools/RecordLog.h"
 #include "Driver.h"
 
 namespace kestel::e2e {
@@ -94,9 +95,14 @@ class Sandbox {
 
   // A command line that starts recordargs.exe so that it records into log (a name relative to Dir()),
   // followed by extra (e.g. "--sleep 500"); tests/tools/recordargs.cpp defines what it records.
+  // Paths are quoted only when they hold a blank: a settings value that begins and ends with a quote
+  // is read without them.
   std::string RecordArgsCommand(std::string_view log, std::string_view extra = {}) const;
-  // The lines recordargs.exe wrote to log, CRLF or LF ended; empty when the log does not exist.
-  std::vector<std::string> ReadLogLines(std::string_view log) const;
+  // The starts recordargs.exe recorded in log; empty when nothing was recorded, nullopt when the log
+  // is not in its format.
+  std::optional<std::vector<testing::RecordedStart>> ReadRecords(std::string_view log) const;
+  // The lines of a text file, CRLF or LF ended; empty when the file does not exist.
+  std::vector<std::string> ReadLines(std::string_view name) const;
 
  private:
   std::string dir_;

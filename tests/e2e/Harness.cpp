@@ -1,0 +1,290 @@
+#include "Harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace kestel::e2e {
+
+namespace {
+
+using driver::UniqueHandle;
+
+struct FindCloser {
+  void operator()(HANDLE h) const noexcept {
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+  }
+};
+using UniqueFind = std::unique_ptr<void, FindCloser>;
+
+std::string WithBackslash(std::string path) {
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  return path;
+}
+
+std::string ExecutableDir() {
+  char path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string full(path, length);
+  return full.substr(0, full.rfind('\\') + 1);
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+  });
+}
+
+// The name part of "NAME=value"; entries such as "=C:=C:\" keep their leading '=' in the name.
+std::string_view NameOf(std::string_view entry) {
+  return entry.substr(0, entry.find('=', 1));
+}
+
+// Folder names made from test names: parameterised tests carry '/' and may carry other odd characters.
+std::string SafeName(std::string_view name) {
+  std::string safe;
+  for (const char c : name) safe += std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' ? c : '_';
+  return safe;
+}
+
+std::string CurrentTestName() {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  if (info == nullptr) return "outside-test";
+  return SafeName(std::string(info->test_suite_name()) + "." + info->name());
+}
+
+// Removes a folder and everything in it, read-only entries included. A program still letting go of
+// a file (Wine closes an exited process's files a moment later) gets a bounded number of retries.
+bool RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA entry;
+  const UniqueFind find(FindFirstFileA((dir + "*").c_str(), &entry));
+  if (find.get() != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = dir + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(path + "\\");
+      else
+        DeleteFileA(path.c_str());
+    } while (FindNextFileA(find.get(), &entry));
+  }
+  return RemoveDirectoryA(dir.c_str()) != FALSE || GetLastError() == ERROR_FILE_NOT_FOUND ||
+         GetLastError() == ERROR_PATH_NOT_FOUND;
+}
+
+void CopyOrThrow(const std::string& from, const std::string& to) {
+  if (!CopyFileA(from.c_str(), to.c_str(), FALSE))
+    throw std::runtime_error("cannot copy " + from + " to " + to + " (error " + std::to_string(GetLastError()) + ")");
+}
+
+}  // namespace
+
+std::string WindowsPathOfUnixPath(std::string_view unixPath) {
+  std::string path = "Z:";
+  for (const char c : unixPath) path += c == '/' ? '\\' : c;
+  return path;
+}
+
+std::string ToolsDir() {
+  const char* tools = std::getenv("KESTEL_TOOLS");
+  if (tools == nullptr || *tools == '\0') return ExecutableDir();
+  const std::string_view value = tools;
+  if (value.front() == '/') return WithBackslash(WindowsPathOfUnixPath(value));
+  return WithBackslash(std::string(value));
+}
+
+std::string BuildEnvironmentBlock(const EnvOverrides& overrides) {
+  std::vector<std::string> entries;
+  if (char* block = GetEnvironmentStringsA()) {
+    for (const char* entry = block; *entry != '\0'; entry += std::string_view(entry).size() + 1)
+      entries.emplace_back(entry);
+    FreeEnvironmentStringsA(block);
+  }
+  for (const auto& [name, value] : overrides) {
+    const auto same = [&](const std::string& entry) { return NamesEqual(NameOf(entry), name); };
+    const auto found = std::find_if(entries.begin(), entries.end(), same);
+    if (!value) {
+      entries.erase(std::remove_if(entries.begin(), entries.end(), same), entries.end());
+    } else if (found != entries.end()) {
+      *found = name + "=" + *value;
+      entries.erase(std::remove_if(found + 1, entries.end(), same), entries.end());
+    } else {
+      entries.push_back(name + "=" + *value);
+    }
+  }
+  std::string block;
+  for (const auto& entry : entries) block += entry + '\0';
+  block += '\0';
+  if (entries.empty()) block += '\0';  // an empty block is still two zeros
+  return block;
+}
+
+// ---- Process ------------------------------------------------------------------------------------
+
+Process& Process::operator=(Process&& other) noexcept {
+  if (this != &other) {
+    Terminate();
+    process_ = std::move(other.process_);
+    pid_ = other.pid_;
+  }
+  return *this;
+}
+
+Process::~Process() {
+  Terminate();
+}
+
+std::optional<DWORD> Process::WaitExit(Milliseconds timeout) {
+  if (!process_) return std::nullopt;
+  if (WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process_.get(), &code)) return std::nullopt;
+  return code;
+}
+
+bool Process::Running() const {
+  return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+void Process::Terminate() {
+  if (!Running()) return;
+  TerminateProcess(process_.get(), 255);
+  WaitForSingleObject(process_.get(), 10000);
+}
+
+Process StartProgram(const std::string& program, const StartOptions& options) {
+  std::string commandLine = "\"" + program + "\"";
+  if (!options.arguments.empty()) commandLine += " " + options.arguments;
+  std::string block = BuildEnvironmentBlock(options.env);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, block.data(),
+                      options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &startup, &info))
+    throw std::runtime_error("cannot start " + program + " (error " + std::to_string(GetLastError()) + ")");
+  const UniqueHandle thread(info.hThread);
+  return Process(UniqueHandle(info.hProcess), info.dwProcessId);
+}
+
+// ---- Sandbox ------------------------------------------------------------------------------------
+
+Sandbox::Sandbox() {
+  static std::atomic<unsigned> counter{0};
+  char temp[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(MAX_PATH, temp);
+  const std::string root = WithBackslash(std::string(temp, length)) + "kestel-e2e\\";
+  CreateDirectoryA(root.c_str(), nullptr);
+  dir_ =
+      root + CurrentTestName() + "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++) + "\\";
+  RemoveTree(dir_);
+  if (!CreateDirectoryA(dir_.c_str(), nullptr))
+    throw std::runtime_error("cannot create " + dir_ + " (error " + std::to_string(GetLastError()) + ")");
+  const std::string tools = ToolsDir();
+  CopyOrThrow(tools + "kestel.exe", PathOf("kestel.exe"));
+  CopyOrThrow(tools + "standin\\mpr.dll", PathOf("mpr.dll"));
+}
+
+Sandbox::~Sandbox() {
+  driver::WaitUntil([&] { return RemoveTree(dir_); }, Milliseconds{5000}, Milliseconds{50});
+}
+
+void Sandbox::WriteFile(std::string_view name, std::string_view bytes) const {
+  const std::string path = PathOf(name);
+  const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (file.get() == INVALID_HANDLE_VALUE ||
+      !::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+      written != bytes.size())
+    throw std::runtime_error("cannot write " + path + " (error " + std::to_string(GetLastError()) + ")");
+}
+
+std::optional<std::string> Sandbox::ReadFile(std::string_view name) const {
+  const std::string path = PathOf(name);
+  const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string content;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+  return content;
+}
+
+void Sandbox::MakeDirectory(std::string_view name) const {
+  const std::string path = PathOf(name);
+  if (!CreateDirectoryA(path.c_str(), nullptr))
+    throw std::runtime_error("cannot create " + path + " (error " + std::to_string(GetLastError()) + ")");
+}
+
+void Sandbox::Remove(std::string_view name) const {
+  const std::string path = PathOf(name);
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+    RemoveTree(path + "\\");
+  else
+    DeleteFileA(path.c_str());
+}
+
+std::vector<std::string> Sandbox::List() const {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA entry;
+  const UniqueFind find(FindFirstFileA((dir_ + "*").c_str(), &entry));
+  if (find.get() == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = entry.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(find.get(), &entry));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Process Sandbox::Start(const StartOptions& options) const {
+  StartOptions inSandbox = options;
+  if (inSandbox.workingDir.empty()) inSandbox.workingDir = dir_;
+  return StartProgram(PathOf("kestel.exe"), inSandbox);
+}
+
+std::string Sandbox::RecordArgsCommand(std::string_view log, std::string_view extra) const {
+  const auto quoted = [](const std::string& path) {
+    if (path.find(' ') == std::string::npos) return path;
+    std::string quotedPath = "\"";
+    quotedPath.append(path).push_back('"');
+    return quotedPath;
+  };
+  std::string command = quoted(ToolsDir() + "recordargs.exe");
+  command.append(" ").append(quoted(PathOf(log)));
+  if (!extra.empty()) command.append(" ").append(extra);
+  return command;
+}
+
+std::optional<std::vector<testing::RecordedStart>> Sandbox::ReadRecords(std::string_view log) const {
+  return testing::ReadRecordLog(PathOf(log));
+}
+
+std::vector<std::string> Sandbox::ReadLines(std::string_view name) const {
+  std::vector<std::string> lines;
+  const auto content = ReadFile(name);
+  if (!content) return lines;
+  std::string_view rest = *content;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.emplace_back(line);
+    if (end == std::string_view::npos) break;
+    rest.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+}  // namespace kestel::e2e

@@ -1,0 +1,198 @@
+// The ends of a run that need no home server: a missing settings file, a missing server line, and a
+// run away from home.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Harness.h"
+
+namespace kestel::e2e {
+namespace {
+
+constexpr const char* kTitle = "KESTEL Network Roaming Software";
+constexpr const char* kNotFound = "KESTEL.INI Not Found, this utility cannot work";
+constexpr const char* kNoServer = "No [CONNECTION] or SERVER= line in KESTEL.INI";
+
+// Runs the process to its end while watching for any box it shows; a box that turns up is read and
+// reported instead of leaving the run blocked until the timeout.
+struct RunOutcome {
+  std::optional<DWORD> exitCode;
+  std::optional<driver::BoxContent> box;
+};
+RunOutcome RunToEnd(Process& process, Milliseconds timeout = kExitTimeout) {
+  RunOutcome outcome;
+  driver::WaitUntil(
+      [&] {
+        if ((outcome.exitCode = process.WaitExit(Milliseconds{0}))) return true;
+        if (const auto box = driver::FindBox(process.Pid())) outcome.box = driver::ReadBox(*box);
+        return outcome.box.has_value();
+      },
+      timeout);
+  return outcome;
+}
+
+// Expects the notice box with text, checks it waits for the user, answers OK and expects exit code 0.
+void ExpectNoticeThenExit(Process& process, const std::string& text) {
+  const auto box = driver::WaitForBoxContent(process.Pid(), kStartTimeout, kTitle);
+  ASSERT_TRUE(box) << "no notice box appeared";
+  EXPECT_EQ(box->text, text);
+  EXPECT_EQ(box->buttons, std::vector<std::string>{"OK"});
+  EXPECT_FALSE(box->hasIcon);
+  EXPECT_FALSE(process.WaitExit(Milliseconds{200})) << "the run must wait until the notice is closed";
+  ASSERT_TRUE(driver::PressButton(box->window, "OK"));
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+}
+
+template <class Case>
+std::string CaseName(const ::testing::TestParamInfo<Case>& tested) {
+  return tested.param.name;
+}
+// Test output names a case instead of dumping its bytes.
+template <class Case>
+requires requires(const Case& c) {
+  c.name;
+}
+void PrintTo(const Case& tested, std::ostream* out) {
+  *out << tested.name;
+}
+
+struct MissingCase {
+  const char* name;
+  bool directoryInstead;
+};
+
+class MissingSettingsFile : public ::testing::TestWithParam<MissingCase> {};
+
+TEST_P(MissingSettingsFile, GivesOnlyTheNoticeAndWritesNothing) {
+  Sandbox sandbox;
+  if (GetParam().directoryInstead) sandbox.MakeDirectory("kestel.ini");
+  const auto before = sandbox.List();
+
+  Process process = sandbox.Start();
+  ExpectNoticeThenExit(process, kNotFound);
+
+  EXPECT_EQ(sandbox.List(), before);
+  if (GetParam().directoryInstead) {
+    const DWORD attributes = GetFileAttributesA(sandbox.PathOf("kestel.ini").c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_FALSE(sandbox.ReadFile("kestel.ini\\kestel.ini")) << "nothing may be written inside it either";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(RunEnds, MissingSettingsFile,
+                         ::testing::Values(MissingCase{"NoFile", false}, MissingCase{"DirectoryOfThatName", true}),
+                         CaseName<MissingCase>);
+
+// The settings file is looked for beside the program, not in the working folder.
+TEST(RunEnds, SettingsFileInTheWorkingFolderDoesNotCount) {
+  Sandbox program;
+  Sandbox elsewhere;
+  elsewhere.WriteIni("[connection]\r\nserver=0.0.0.0\r\n");
+
+  StartOptions options;
+  options.workingDir = elsewhere.Dir();
+  Process process = program.Start(options);
+  ExpectNoticeThenExit(process, kNotFound);
+}
+
+struct NoServerCase {
+  const char* name;
+  const char* connectionSection;
+};
+
+class NoServerLine : public ::testing::TestWithParam<NoServerCase> {};
+
+TEST_P(NoServerLine, GivesTheNoticeBeforeAnyProgramRuns) {
+  Sandbox sandbox;
+  const std::string programs = "[awaypostscripts]\r\naway=" + sandbox.RecordArgsCommand("away.log") +
+                               "\r\n[localpostscripts]\r\nlocal=" + sandbox.RecordArgsCommand("local.log") + "\r\n";
+  sandbox.WriteIni(std::string(GetParam().connectionSection) + programs);
+
+  Process process = sandbox.Start();
+  ExpectNoticeThenExit(process, kNoServer);
+
+  EXPECT_FALSE(sandbox.ReadFile("away.log"));
+  EXPECT_FALSE(sandbox.ReadFile("local.log"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RunEnds, NoServerLine,
+    ::testing::Values(NoServerCase{"EmptyFile", ""}, NoServerCase{"NoConnectionSection", "[user]\r\nusername=u1\r\n"},
+                      NoServerCase{"SectionWithoutServerKey", "[connection]\r\nhost=127.0.0.1\r\n"},
+                      NoServerCase{"MarkerValue", "[connection]\r\nserver=NOSERVER\r\n"},
+                      NoServerCase{"MarkerValueAnyCaseOfNames", "[CONNECTION]\r\nSERVER=NOSERVER\r\n"},
+                      NoServerCase{"MarkerValueInQuotes", "[Connection]\r\nServer = \"NOSERVER\"\r\n"}),
+    CaseName<NoServerCase>);
+
+struct AwayCase {
+  const char* name;
+  const char* server;
+  const char* scriptsSection;  // what [Scripts] says about showing programs
+  bool shown;
+};
+
+class AwayRun : public ::testing::TestWithParam<AwayCase> {};
+
+// Each program records after its own delay, so a later program that did not wait for the earlier
+// one would record first.
+TEST_P(AwayRun, RunsTheAwayProgramsInFileOrderAndEndsSilently) {
+  Sandbox sandbox;
+  sandbox.WriteIni(std::string("[connection]\r\nserver=") + GetParam().server + "\r\n" + GetParam().scriptsSection +
+                   "[localpostscripts]\r\nlocal=" + sandbox.RecordArgsCommand("local.log") +
+                   "\r\n"
+                   "[awaypostscripts]\r\n"
+                   "zeta=" +
+                   sandbox.RecordArgsCommand("away.log", "--sleep 400 first") +
+                   "\r\n"
+                   "alpha=" +
+                   sandbox.RecordArgsCommand("away.log", "--sleep 100 second") +
+                   "\r\n"
+                   "mid=" +
+                   sandbox.RecordArgsCommand("away.log", "third") + "\r\n");
+
+  Process process = sandbox.Start();
+  const RunOutcome outcome = RunToEnd(process);
+  ASSERT_FALSE(outcome.box) << "unexpected box: " << outcome.box->caption << " / " << outcome.box->text;
+  EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0));
+
+  const auto records = sandbox.ReadRecords("away.log");
+  ASSERT_TRUE(records);
+  ASSERT_EQ(records->size(), 3u);
+  const char* expectedEnds[] = {" first", " second", " third"};
+  for (std::size_t i = 0; i < records->size(); ++i) {
+    const auto& start = (*records)[i];
+    EXPECT_TRUE(start.commandLine.ends_with(expectedEnds[i])) << start.commandLine;
+    EXPECT_TRUE(start.usesShowWindow);
+    EXPECT_EQ(start.showWindow, GetParam().shown ? static_cast<std::uint32_t>(SW_SHOW) : SW_HIDE);
+  }
+  EXPECT_FALSE(sandbox.ReadFile("local.log")) << "a post-logon program ran away from home";
+}
+
+INSTANTIATE_TEST_SUITE_P(RunEnds, AwayRun,
+                         ::testing::Values(AwayCase{"NoAddress", "0.0.0.0", "", false},
+                                           AwayCase{"UnresolvableName", "nosuchhost.invalid", "", false},
+                                           AwayCase{"MarkerInOtherCaseIsAName", "noserver", "", false},
+                                           AwayCase{"ShownWhenHideScriptsIsZero", "0.0.0.0",
+                                                    "[SCRIPTS]\r\nHideScripts=0\r\n", true}),
+                         CaseName<AwayCase>);
+
+// A program that cannot be started is passed over without a word, and the next one still runs.
+TEST(RunEnds, AwayProgramThatCannotStartIsSkippedSilently) {
+  Sandbox sandbox;
+  sandbox.WriteIni("[connection]\r\nserver=0.0.0.0\r\n[awaypostscripts]\r\nmissing=" + sandbox.PathOf("absent.exe") +
+                   "\r\nempty=\r\nnext=" + sandbox.RecordArgsCommand("away.log", "after") + "\r\n");
+
+  Process process = sandbox.Start();
+  const RunOutcome outcome = RunToEnd(process);
+  ASSERT_FALSE(outcome.box) << "unexpected box: " << outcome.box->caption << " / " << outcome.box->text;
+  EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0));
+  const auto records = sandbox.ReadRecords("away.log");
+  ASSERT_TRUE(records);
+  ASSERT_EQ(records->size(), 1u);
+  EXPECT_TRUE((*records)[0].commandLine.ends_with(" after"));
+}
+
+}  // namespace
+}  // namespace kestel::e2e

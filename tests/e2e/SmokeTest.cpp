@@ -1,4 +1,0 @@
-#include <gtest/gtest.h>
-#include <windows.h>
-
-TEST(EndToEnd, Placeholder) { EXPECT_NE(GetCurrentProcessId(), 0u); }
