@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "env/Environ.h"
+#include "ui/ControlIds.h"
 #include "ui/DialogKeys.h"
 #include "ui/WinHandles.h"
 
@@ -49,19 +50,6 @@ class DisabledThreadWindows {
 
  private:
   std::vector<HWND> disabled_;
-};
-
-// Control identifiers of Form1's components, for whoever finds them from outside.
-enum Form1ControlId : int {
-  kIdLogon = 1,    // IDOK
-  kIdButton1 = 2,  // IDCANCEL
-  kIdStatus = 100,
-  kIdLabel1 = 101,
-  kIdImage1 = 102,
-  kIdUserNameCaption = 103,
-  kIdUserName = 104,
-  kIdPasswordCaption = 105,
-  kIdPassword = 106,
 };
 
 class TForm1 final : private KeyboardRules {

@@ -1,0 +1,510 @@
+// The status and logon window of the real kestel.exe: how it looks, what it shows as a run goes by,
+// and how the logon dialog answers the mouse, the keyboard and the close box.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "../../ui/ControlIds.h"
+#include "../tools/MprLog.h"
+#include "Harness.h"
+
+// The thread snapshot needs the base types first.
+#include <tlhelp32.h>
+
+namespace kestel::e2e {
+namespace {
+
+constexpr const char* kCaption = "Kestel: Network Roaming Software";
+constexpr COLORREF kBackground = RGB(219, 230, 242);
+constexpr COLORREF kFontColour = RGB(26, 26, 198);
+constexpr const char* kLogonStatus = "Please provide logon details for 127.0.0.1";
+
+// ---- Helpers --------------------------------------------------------------------------------------
+
+HWND WaitForForm1(const Process& process) {
+  const auto window = driver::WaitForWindow(process.Pid(), "", kCaption, kStartTimeout);
+  return window.value_or(nullptr);
+}
+
+HWND Child(HWND form, int id) {
+  return driver::FindChildById(form, id).value_or(nullptr);
+}
+
+bool InDialog(HWND form) {
+  return driver::Visible(form) && driver::OuterSize(form).height == 210;
+}
+
+HWND WaitForDialog(const Process& process) {
+  HWND form = WaitForForm1(process);
+  if (form == nullptr || !driver::WaitUntil([&] { return InDialog(form); }, kStartTimeout)) return nullptr;
+  // The dialog is ready for input once its focus has arrived in username.
+  driver::WaitUntil([&] { return driver::FocusedChild(form) == Child(form, kIdUserName); }, Milliseconds{5000});
+  return form;
+}
+
+// Holds every thread of a process still while a test sets up what the next message pass will find.
+class SuspendedProcess {
+ public:
+  explicit SuspendedProcess(DWORD pid) {
+    driver::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
+      if (entry.th32OwnerProcessID != pid) continue;
+      driver::UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
+      if (thread && SuspendThread(thread.get()) != static_cast<DWORD>(-1)) threads_.push_back(std::move(thread));
+    }
+  }
+  ~SuspendedProcess() {
+    for (const auto& thread : threads_) ResumeThread(thread.get());
+  }
+  SuspendedProcess(const SuspendedProcess&) = delete;
+  SuspendedProcess& operator=(const SuspendedProcess&) = delete;
+  bool Any() const { return !threads_.empty(); }
+
+ private:
+  std::vector<driver::UniqueHandle> threads_;
+};
+
+// Pixels of a screen rectangle, read in one go.
+struct Capture {
+  int width = 0;
+  int height = 0;
+  std::vector<COLORREF> pixels;
+  COLORREF At(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
+};
+
+struct DcReleaser {
+  void operator()(HDC dc) const noexcept { ReleaseDC(nullptr, dc); }
+};
+struct DcDeleter {
+  void operator()(HDC dc) const noexcept { DeleteDC(dc); }
+};
+struct BitmapDeleter {
+  void operator()(HBITMAP bitmap) const noexcept { DeleteObject(bitmap); }
+};
+
+Capture CaptureScreen(const RECT& r) {
+  Capture capture;
+  capture.width = r.right - r.left;
+  capture.height = r.bottom - r.top;
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser> screen(GetDC(nullptr));
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> memory(CreateCompatibleDC(screen.get()));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = capture.width;
+  info.bmiHeader.biHeight = -capture.height;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> dib(
+      CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!dib || bits == nullptr) return {};
+  HGDIOBJ previous = SelectObject(memory.get(), dib.get());
+  BitBlt(memory.get(), 0, 0, capture.width, capture.height, screen.get(), r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const auto* bgra = static_cast<const unsigned char*>(bits);
+  for (int i = 0; i < capture.width * capture.height; ++i) {
+    const unsigned char* p = bgra + 4 * i;
+    capture.pixels.push_back(RGB(p[2], p[1], p[0]));
+  }
+  SelectObject(memory.get(), previous);
+  return capture;
+}
+
+RECT ClientOnScreen(HWND window) {
+  RECT r{};
+  GetClientRect(window, &r);
+  POINT origin{0, 0};
+  ClientToScreen(window, &origin);
+  OffsetRect(&r, origin.x, origin.y);
+  return r;
+}
+
+// Keeps a picture of the window as test output, beside the build's programs.
+void KeepScreenshot(HWND window, const std::string& name) {
+  const Capture c = CaptureScreen(driver::OuterRect(window));
+  if (c.pixels.empty()) return;
+  const std::string dir = ToolsDir() + "test-output\\";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  const int stride = (c.width * 3 + 3) / 4 * 4;
+  std::string bmp(54 + static_cast<std::size_t>(stride * c.height), '\0');
+  auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bmp[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  put32(2, static_cast<std::uint32_t>(bmp.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<std::uint32_t>(c.width));
+  put32(22, static_cast<std::uint32_t>(c.height));
+  put32(26, 1u | (24u << 16));
+  for (int y = 0; y < c.height; ++y)
+    for (int x = 0; x < c.width; ++x) {
+      const COLORREF colour = c.At(x, c.height - 1 - y);
+      const std::size_t at = 54 + static_cast<std::size_t>(y * stride + x * 3);
+      bmp[at] = static_cast<char>(GetBValue(colour));
+      bmp[at + 1] = static_cast<char>(GetGValue(colour));
+      bmp[at + 2] = static_cast<char>(GetRValue(colour));
+    }
+  driver::UniqueHandle file(
+      CreateFileA((dir + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  WriteFile(file.get(), bmp.data(), static_cast<DWORD>(bmp.size()), &written, nullptr);
+}
+
+std::vector<testing::mpr::Call> MappingsOf(const Sandbox& box) {
+  std::vector<testing::mpr::Call> added;
+  const auto calls = testing::mpr::ReadLog(box.PathOf("mpr.log"));
+  if (calls)
+    for (const auto& call : *calls)
+      if (call.function == testing::mpr::kAddConnection) added.push_back(call);
+  return added;
+}
+
+std::string IniValue(const Sandbox& box, const char* key) {
+  char value[256] = "";
+  GetPrivateProfileStringA("user", key, "(missing)", value, sizeof value, box.PathOf("kestel.ini").c_str());
+  return value;
+}
+
+// A home run that lacks credentials, maps one drive and runs one program that records its start.
+std::string HomeIniWithoutCredentials(const Sandbox& box, const std::string& user = {}) {
+  return "[connection]\r\nserver=127.0.0.1\r\n" + (user.empty() ? "" : "[user]\r\nusername=" + user + "\r\n") +
+         "[mappings]\r\nX:=\\\\127.0.0.1\\share\r\n[localpostscripts]\r\n1=" + box.RecordArgsCommand("post.log") +
+         "\r\n";
+}
+
+StartOptions LoggingMappings(const Sandbox& box, const std::string& rules = {}) {
+  StartOptions options;
+  options.env = {{"KESTEL_MPR_LOG", box.PathOf("mpr.log")}};
+  if (!rules.empty()) options.env.emplace_back("KESTEL_MPR_RULES", rules);
+  return options;
+}
+
+// ---- The status window ----------------------------------------------------------------------------
+
+TEST(StatusWindow, LooksAsDesignedWhileTheRunGoesOn) {
+  const Sandbox box;
+  box.WriteIni("[connection]\r\nserver=nosuchhost.invalid\r\n[awaypostscripts]\r\n1=" +
+               box.RecordArgsCommand("away.log", "--sleep 3000") + "\r\n");
+  Process process = box.Start();
+  HWND form = WaitForForm1(process);
+  ASSERT_NE(form, nullptr);
+  HWND status = Child(form, kIdStatus);
+  ASSERT_NE(status, nullptr);
+  // The away program keeps the run, and so the painted status line, still.
+  ASSERT_TRUE(driver::WaitUntil([&] { return driver::StoredText(status) == "Running Away Scripts"; }, kStartTimeout));
+
+  EXPECT_EQ(driver::StoredText(form), kCaption);
+  EXPECT_EQ(driver::ClientSize(form), (driver::Size{274, 47}));
+  const auto style = static_cast<DWORD>(GetWindowLongPtrA(form, GWL_STYLE));
+  const auto exStyle = static_cast<DWORD>(GetWindowLongPtrA(form, GWL_EXSTYLE));
+  EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU), DWORD{WS_CAPTION | WS_SYSMENU});
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u) << "fixed size, close box only";
+  EXPECT_NE(exStyle & WS_EX_DLGMODALFRAME, 0u) << "dialog frame without a caption icon";
+
+  const RECT outer = driver::OuterRect(form);
+  EXPECT_LE(std::abs((outer.left + outer.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2), 1);
+  EXPECT_LE(std::abs((outer.top + outer.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2), 1);
+
+  const Capture client = CaptureScreen(ClientOnScreen(form));
+  ASSERT_EQ(client.width, 274);
+  ASSERT_EQ(client.height, 47);
+  // Rows 17 to 32 lie between the status line and the bottom line: only background there.
+  for (int y = 17; y < 33; ++y)
+    for (int x = 0; x < client.width; x += 7) ASSERT_EQ(client.At(x, y), kBackground) << x << "," << y;
+  auto count = [&](int top, int bottom, COLORREF colour) {
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+      for (int x = 0; x < client.width; ++x) n += client.At(x, y) == colour ? 1 : 0;
+    return n;
+  };
+  EXPECT_GT(count(0, 17, kFontColour), 20) << "the status text is drawn in the window's font colour";
+  EXPECT_GT(count(0, 17, kBackground), 2000) << "on the window's background";
+  EXPECT_GT(count(33, 47, kFontColour), 20) << "so is the bottom line";
+  // The logon controls exist, out of sight below the client area.
+  for (const int id : {kIdImage1, kIdUserName, kIdPassword, kIdLogon, kIdButton1})
+    EXPECT_NE(Child(form, id), nullptr) << id;
+  KeepScreenshot(form, "status-window.bmp");
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+}
+
+struct SequenceCase {
+  const char* name;
+  bool home;
+  std::vector<std::string> expected;  // every text the run sets, in order
+};
+
+class StatusTexts : public ::testing::TestWithParam<SequenceCase> {};
+
+// Every text the window shows is one the run sets, and they come in the run's order; the texts the
+// run stays on long enough (the start and the programs) are always seen.
+TEST_P(StatusTexts, FollowTheRunInOrder) {
+  const SequenceCase& c = GetParam();
+  const Sandbox box;
+  const std::string program = box.RecordArgsCommand("program.log", "--sleep 1500");
+  box.WriteIni(c.home ? "[connection]\r\nserver=127.0.0.1\r\n[user]\r\nusername=u\r\npassword=p\r\n"
+                        "[mappings]\r\nX:=\\\\127.0.0.1\\share\r\n[localpostscripts]\r\n1=" +
+                            program + "\r\n"
+                      : "[connection]\r\nserver=nosuchhost.invalid\r\n[awaypostscripts]\r\n1=" + program + "\r\n");
+  Process process = box.Start();
+  HWND form = WaitForForm1(process);
+  ASSERT_NE(form, nullptr);
+  HWND status = Child(form, kIdStatus);
+  std::vector<std::string> seen;
+  driver::WaitUntil(
+      [&] {
+        const std::string text = driver::StoredText(status);
+        if (!text.empty() && (seen.empty() || seen.back() != text)) seen.push_back(text);
+        return process.WaitExit(Milliseconds{0}).has_value();
+      },
+      kExitTimeout, Milliseconds{1});
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+
+  std::size_t next = 0;
+  for (const std::string& text : seen) {
+    const auto at = std::find(c.expected.begin() + static_cast<std::ptrdiff_t>(next), c.expected.end(), text);
+    ASSERT_NE(at, c.expected.end()) << "\"" << text << "\" is unknown or out of order";
+    next = static_cast<std::size_t>(at - c.expected.begin()) + 1;
+  }
+  EXPECT_EQ(seen.back(), c.expected.back());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StatusWindow, StatusTexts,
+    ::testing::Values(SequenceCase{"Away",
+                                   false,
+                                   {"Searching", "Initialising..", "Searching for server nosuchhost.invalid",
+                                    "Running Away Scripts"}},
+                      SequenceCase{
+                          "Home",
+                          true,
+                          {"Searching", "Initialising..", "Searching for server 127.0.0.1", "Mapping Drives 127.0.0.1",
+                           "Configuring Internet Settings", "Running Post Logon Program"}}),
+    [](const ::testing::TestParamInfo<SequenceCase>& tested) { return std::string(tested.param.name); });
+
+// A key pressed while only the status shows reaches nothing: Enter or Space would otherwise confirm
+// a dialog nobody saw, and Esc would end the run.
+TEST(StatusWindow, KeysDuringTheStatusDisplayDoNothing) {
+  const Sandbox box;
+  box.WriteIni(HomeIniWithoutCredentials(box));
+  Process process = box.Start(LoggingMappings(box));
+  HWND form = WaitForForm1(process);
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(driver::WaitUntil([&] { return driver::Visible(form); }, kStartTimeout, Milliseconds{1}));
+  {
+    SuspendedProcess held(process.Pid());
+    ASSERT_TRUE(held.Any());
+    if (driver::OuterSize(form).height == 210 || driver::StoredText(Child(form, kIdStatus)) == kLogonStatus)
+      GTEST_SKIP() << "the run reached the dialog before it could be held";
+    // Typed at the frame, and straight at the button the system would have focused first.
+    for (HWND target : {form, Child(form, kIdLogon)})
+      for (const WPARAM key : {WPARAM{VK_RETURN}, WPARAM{VK_SPACE}, WPARAM{VK_ESCAPE}}) {
+        PostMessageA(target, WM_KEYDOWN, key, 1);
+        PostMessageA(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+      }
+  }
+  HWND dialog = WaitForDialog(process);
+  ASSERT_NE(dialog, nullptr) << "Esc must not have ended the run";
+  EXPECT_TRUE(driver::Enabled(Child(dialog, kIdLogon))) << "Enter or Space must not have run LogonClick";
+  EXPECT_TRUE(process.Running());
+  ASSERT_TRUE(driver::PostKey(dialog, driver::Key::Escape));
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+  EXPECT_TRUE(MappingsOf(box).empty());
+}
+
+// A close request while only the status shows marks the application as ending: the window stays,
+// the run goes on, the later dialog ends at once as though closed and the later notice closes itself.
+TEST(StatusWindow, CloseDuringTheStatusDisplayEndsTheLaterDialogAndNotice) {
+  const Sandbox box;
+  box.WriteIni(HomeIniWithoutCredentials(box));
+  const std::string before = box.ReadIni().value_or("");
+  Process process = box.Start(LoggingMappings(box, "add:*=53"));
+  HWND form = WaitForForm1(process);
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(driver::WaitUntil([&] { return driver::Visible(form); }, kStartTimeout, Milliseconds{1}));
+  {
+    SuspendedProcess held(process.Pid());
+    ASSERT_TRUE(held.Any());
+    if (driver::OuterSize(form).height == 210 || driver::StoredText(Child(form, kIdStatus)) == kLogonStatus)
+      GTEST_SKIP() << "the run reached the dialog before it could be held";
+    ASSERT_TRUE(driver::RequestClose(form));
+  }
+  // Nobody answers anything from here on: the run must end by itself.
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+  const auto mapped = MappingsOf(box);
+  ASSERT_EQ(mapped.size(), 1u);
+  EXPECT_EQ(mapped[0].Text("user"), "NOUSER") << "the dialog ended with 2: the marker credentials stay";
+  EXPECT_EQ(mapped[0].Text("password"), "NOPASS");
+  EXPECT_EQ(box.ReadIni().value_or(""), before);
+}
+
+// ---- The logon dialog -----------------------------------------------------------------------------
+
+TEST(LogonDialog, GrowsDownwardsWithTheFocusInUserName) {
+  const Sandbox box;
+  box.WriteIni(HomeIniWithoutCredentials(box));
+  Process process = box.Start(LoggingMappings(box));
+  HWND form = WaitForForm1(process);
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(driver::WaitUntil([&] { return driver::Visible(form); }, kStartTimeout, Milliseconds{1}));
+  const RECT statusRect = driver::OuterRect(form);
+  ASSERT_NE(WaitForDialog(process), nullptr);
+
+  const RECT dialogRect = driver::OuterRect(form);
+  EXPECT_EQ(dialogRect.bottom - dialogRect.top, 210);
+  EXPECT_EQ(dialogRect.right - dialogRect.left, statusRect.right - statusRect.left) << "width kept";
+  EXPECT_EQ(dialogRect.left, statusRect.left) << "not centred again";
+  EXPECT_EQ(dialogRect.top, statusRect.top);
+  EXPECT_EQ(driver::FocusedChild(form), Child(form, kIdUserName));
+  EXPECT_EQ(driver::StoredText(Child(form, kIdStatus)), kLogonStatus);
+  const driver::Size client = driver::ClientSize(form);
+  RECT label1{};
+  GetWindowRect(Child(form, kIdLabel1), &label1);
+  MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&label1), 2);
+  EXPECT_EQ(label1.bottom, client.height) << "Label1 follows the bottom edge";
+  EXPECT_EQ(driver::StoredText(Child(form, kIdLogon)), "Logon");
+  EXPECT_EQ(driver::StoredText(Child(form, kIdButton1)), "Cancel");
+  EXPECT_EQ(GetWindowLongPtrA(Child(form, kIdPassword), GWL_STYLE) & ES_PASSWORD, ES_PASSWORD);
+  EXPECT_EQ(SendMessageA(Child(form, kIdPassword), EM_GETPASSWORDCHAR, 0, 0), '*');
+
+  // The picture is drawn from the top-left of its area (8, 48), transparent where it is white.
+  const Capture c = CaptureScreen(ClientOnScreen(form));
+  ASSERT_GE(c.height, 153);
+  EXPECT_EQ(c.At(8, 48), kBackground) << "the picture's white corner lets the background through";
+  EXPECT_EQ(c.At(8 + 34, 48 + 100), RGB(70, 30, 108)) << "the field near the picture's bottom is purple";
+  for (int x = 8 + 69; x < 8 + 81; ++x) EXPECT_EQ(c.At(x, 48 + 50), kBackground) << "area beyond the picture";
+  KeepScreenshot(form, "logon-dialog.bmp");
+
+  ASSERT_TRUE(driver::PressButton(form, "Cancel"));
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+}
+
+enum class Confirm { ClickLogon, EnterInPassword, EnterInUserName };
+
+struct LogonCase {
+  const char* name;
+  const char* user;
+  const char* password;
+  Confirm how;
+};
+
+class LogonConfirms : public ::testing::TestWithParam<LogonCase> {};
+
+TEST_P(LogonConfirms, MapsWithTheTypedTextsAndWritesThemBack) {
+  const LogonCase& c = GetParam();
+  const Sandbox box;
+  box.WriteIni(HomeIniWithoutCredentials(box));
+  Process process = box.Start(LoggingMappings(box));
+  HWND form = WaitForDialog(process);
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(driver::SetText(Child(form, kIdUserName), c.user));
+  ASSERT_TRUE(driver::SetText(Child(form, kIdPassword), c.password));
+  switch (c.how) {
+    case Confirm::ClickLogon:
+      ASSERT_TRUE(driver::PressButton(form, "Logon"));
+      break;
+    case Confirm::EnterInPassword:
+      ASSERT_TRUE(driver::PostKey(form, driver::Key::Tab));
+      ASSERT_TRUE(driver::WaitUntil([&] { return driver::FocusedChild(form) == Child(form, kIdPassword); },
+                                    Milliseconds{5000}));
+      ASSERT_TRUE(driver::PostKey(form, driver::Key::Return));
+      break;
+    case Confirm::EnterInUserName:
+      ASSERT_TRUE(driver::PostKey(form, driver::Key::Return));
+      break;
+  }
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+  const auto mapped = MappingsOf(box);
+  ASSERT_EQ(mapped.size(), 1u);
+  EXPECT_EQ(mapped[0].Text("user"), c.user);
+  EXPECT_EQ(mapped[0].Text("password"), c.password);
+  EXPECT_EQ(IniValue(box, "username"), c.user);
+  EXPECT_EQ(IniValue(box, "password"), c.password);
+  EXPECT_EQ(box.ReadRecords("post.log").value_or(std::vector<testing::RecordedStart>{}).size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(LogonDialog, LogonConfirms,
+                         ::testing::Values(LogonCase{"Click", "alice", "s3cret pass", Confirm::ClickLogon},
+                                           LogonCase{"BothEmpty", "", "", Confirm::ClickLogon},
+                                           LogonCase{"EnterInPassword", "bob", "pw", Confirm::EnterInPassword},
+                                           LogonCase{"EnterInUserName", "carol", "", Confirm::EnterInUserName}),
+                         [](const ::testing::TestParamInfo<LogonCase>& tested) { return std::string(tested.param.name); });
+
+enum class Abandon { EscInUserName, EscInPassword, ClickCancel, ShiftTabToCancelThenEnter };
+
+struct CancelCase {
+  const char* name;
+  Abandon how;
+};
+
+class LogonCancels : public ::testing::TestWithParam<CancelCase> {};
+
+TEST_P(LogonCancels, EndTheRunAtOnceWithNothingDone) {
+  const Sandbox box;
+  box.WriteIni(HomeIniWithoutCredentials(box));
+  const std::string before = box.ReadIni().value_or("");
+  Process process = box.Start(LoggingMappings(box));
+  HWND form = WaitForDialog(process);
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(driver::SetText(Child(form, kIdUserName), "typed"));
+  switch (GetParam().how) {
+    case Abandon::EscInUserName:
+      ASSERT_TRUE(driver::PostKey(form, driver::Key::Escape));
+      break;
+    case Abandon::EscInPassword:
+      ASSERT_TRUE(driver::PostKey(form, driver::Key::Tab));
+      ASSERT_TRUE(driver::WaitUntil([&] { return driver::FocusedChild(form) == Child(form, kIdPassword); },
+                                    Milliseconds{5000}));
+      ASSERT_TRUE(driver::PostKey(form, driver::Key::Escape));
+      break;
+    case Abandon::ClickCancel:
+      ASSERT_TRUE(driver::PressButton(form, "Cancel"));
+      break;
+    case Abandon::ShiftTabToCancelThenEnter:
+      ASSERT_TRUE(driver::TypeKey(form, driver::Key::Tab, true));
+      ASSERT_TRUE(
+          driver::WaitUntil([&] { return driver::FocusedChild(form) == Child(form, kIdButton1); }, Milliseconds{5000}));
+      ASSERT_TRUE(driver::PostKey(form, driver::Key::Return));
+      break;
+  }
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+  EXPECT_TRUE(MappingsOf(box).empty()) << "nothing mapped";
+  EXPECT_EQ(box.ReadIni().value_or(""), before) << "nothing written";
+  EXPECT_FALSE(box.ReadFile("post.log")) << "nothing started";
+}
+
+INSTANTIATE_TEST_SUITE_P(LogonDialog, LogonCancels,
+                         ::testing::Values(CancelCase{"EscInUserName", Abandon::EscInUserName},
+                                           CancelCase{"EscInPassword", Abandon::EscInPassword},
+                                           CancelCase{"ClickCancel", Abandon::ClickCancel},
+                                           CancelCase{"ShiftTabToCancelThenEnter", Abandon::ShiftTabToCancelThenEnter}),
+                         [](const ::testing::TestParamInfo<CancelCase>& tested) { return std::string(tested.param.name); });
+
+// The close box answers the dialog without the typed texts: the stored user name and the password's
+// marker are used, nothing is written back, and the run goes on to its programs.
+TEST(LogonDialog, CloseBoxKeepsTheStoredCredentials) {
+  const Sandbox box;
+  box.WriteIni(HomeIniWithoutCredentials(box, "stored"));
+  const std::string before = box.ReadIni().value_or("");
+  Process process = box.Start(LoggingMappings(box));
+  HWND form = WaitForDialog(process);
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(driver::SetText(Child(form, kIdUserName), "typed"));
+  ASSERT_TRUE(driver::RequestClose(form));
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+  const auto mapped = MappingsOf(box);
+  ASSERT_EQ(mapped.size(), 1u);
+  EXPECT_EQ(mapped[0].Text("user"), "stored");
+  EXPECT_EQ(mapped[0].Text("password"), "NOPASS");
+  EXPECT_EQ(box.ReadIni().value_or(""), before);
+  EXPECT_EQ(box.ReadRecords("post.log").value_or(std::vector<testing::RecordedStart>{}).size(), 1u);
+}
+
+}  // namespace
+}  // namespace kestel::e2e
