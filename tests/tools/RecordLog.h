@@ -4,13 +4,13 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include "LineLog.h"
 
 namespace kestel::testing {
 
@@ -23,17 +23,6 @@ struct RecordedStart {
 };
 
 namespace detail {
-
-inline std::optional<std::uint32_t> ParseDecimal(std::string_view text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  if (value > 0xFFFFFFFFull) return std::nullopt;
-  return static_cast<std::uint32_t>(value);
-}
 
 // The next tab-separated field, taken off the front of rest; nullopt when no tab follows it.
 inline std::optional<std::string_view> TakeField(std::string_view& rest) {
@@ -54,8 +43,8 @@ inline std::optional<RecordedStart> ParseRecordLine(std::string_view line) {
   const auto show = detail::TakeField(line);
   if (!pid || !uses || !show) return std::nullopt;
   RecordedStart start;
-  const auto pidValue = detail::ParseDecimal(*pid);
-  const auto showValue = detail::ParseDecimal(*show);
+  const auto pidValue = ParseDecimal(*pid);
+  const auto showValue = ParseDecimal(*show);
   if (!pidValue || !showValue || (*uses != "0" && *uses != "1")) return std::nullopt;
   start.pid = *pidValue;
   start.usesShowWindow = *uses == "1";
@@ -67,23 +56,13 @@ inline std::optional<RecordedStart> ParseRecordLine(std::string_view line) {
 // Every complete line of a log, in order. A last line without its line end is still being
 // written and is left out; a line that is not a record yields nullopt for the whole log.
 inline std::optional<std::vector<RecordedStart>> ParseRecordLog(std::string_view text) {
-  std::vector<RecordedStart> starts;
-  for (std::size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
-    const auto start = ParseRecordLine(text.substr(0, end));
-    if (!start) return std::nullopt;
-    starts.push_back(*start);
-    text.remove_prefix(end + 1);
-  }
-  return starts;
+  return ParseCompleteLines(text, ParseRecordLine);
 }
 
 // The log file's records; an empty list when the file does not exist (nobody has started yet).
 inline std::optional<std::vector<RecordedStart>> ReadRecordLog(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::vector<RecordedStart>{};
-  std::ostringstream content;
-  content << in.rdbuf();
-  return ParseRecordLog(content.str());
+  const auto content = ReadWholeFile(path);
+  return content ? ParseRecordLog(*content) : std::vector<RecordedStart>{};
 }
 
 // Waits, at most timeout, until the log holds at least count records; returns what it last read.
