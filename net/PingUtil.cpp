@@ -64,7 +64,13 @@ bool PingHost(const std::string& hostName) {
   static_assert(sizeof(destination) == sizeof(address));
   std::memcpy(&destination, address.data(), sizeof(destination));
   unsigned char reply[kReplyBufferSize];
-  return IcmpSendEcho(icmp.get(), destination, nullptr, 0, nullptr, reply, kReplyBufferSize, kEchoTimeoutMs) != 0;
+  if (IcmpSendEcho(icmp.get(), destination, nullptr, 0, nullptr, reply, kReplyBufferSize, kEchoTimeoutMs) == 0)
+    return false;
+  // The service also counts a "destination unreachable" from a router, or from this machine when no
+  // host holds the address on its link, as a reply. Only the server's own echo means home.
+  ICMP_ECHO_REPLY first;
+  std::memcpy(&first, reply, sizeof first);
+  return first.Status == IP_SUCCESS;
 }
 
 }  // namespace kestel
