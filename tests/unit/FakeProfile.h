@@ -17,9 +17,9 @@ class FakeProfile final : public ProfileApi {
   struct Entry {
     std::string section, key, value;
   };
-  std::vector<Entry> entries;          // in file order
-  std::vector<std::string> writes;     // "section/key=value", in order
-  std::vector<std::string> readKeys;   // every key read, "section/key", in order
+  std::vector<Entry> entries;         // in file order
+  std::vector<std::string> writes;    // "section/key=value", in order
+  std::vector<std::string> readKeys;  // every key read, "section/key", in order
   bool refuseWrites = false;
 
   FakeProfile& Set(std::string section, std::string key, std::string value) {

@@ -1,0 +1,373 @@
+// The run's order, branches and ends, over a host that records every request.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+
+#include "app/Errors.h"
+#include "app/Run.h"
+#include "tests/unit/FakeProfile.h"
+
+namespace kestel {
+namespace {
+
+using testing::FakeProfile;
+using Log = std::vector<std::string>;
+
+class NullRegistry final : public RegistryAccess {
+ public:
+  void SelectRoot(RegistryRoot) override {}
+  bool OpenKey(const std::string&, bool) override { return true; }
+  std::int32_t ReadInteger(const std::string&) override { return 0; }
+  std::optional<std::int32_t> ReadIntegerIfPresent(const std::string&) override { return 0; }
+  std::string ReadString(const std::string&) override { return {}; }
+  void WriteInteger(const std::string&, std::int32_t) override {}
+  void WriteString(const std::string&, const std::string&) override {}
+};
+
+class RecordingHost final : public RoamingHost {
+ public:
+  Log log;
+  FakeProfile profile;
+  NullRegistry registry;
+  bool iniExists = true;
+  bool serverAnswers = false;
+  std::map<std::string, std::uint32_t> mapResults;  // remote name -> result
+  int dialogResult = 1;                             // what the logon dialog ends with
+  bool cancelInDialog = false;
+  std::string typedUser = "typed-user", typedPassword = "typed-pass";
+  std::map<std::string, std::string> environment;
+
+  void SetApplicationTitle(const std::string& title) override { log.push_back("title:" + title); }
+  void CreateMainWindow() override { log.push_back("create-window"); }
+  void ProcessMessages() override { log.push_back("messages"); }
+  void ShowMainWindow() override { log.push_back("show"); }
+  void SetStatus(const std::string& text) override { log.push_back("status:" + text); }
+  void ShowNotice(const std::string& text) override { log.push_back("notice:" + text); }
+  void SetWindowHeight(int height) override { log.push_back("height:" + std::to_string(height)); }
+  void FocusUserName() override { log.push_back("focus-username"); }
+  void HideMainWindow() override { log.push_back("hide"); }
+  int ShowModal() override {
+    log.push_back("modal");
+    if (cancelInDialog) {
+      halted_ = true;
+      return modalResult_ = 0;
+    }
+    return modalResult_ = dialogResult;
+  }
+  bool HaltRequested() const override { return halted_; }
+  int ModalResult() const override { return modalResult_; }
+  std::string UserNameText() const override { return typedUser; }
+  std::string PasswordText() const override { return typedPassword; }
+  std::string EnvironmentValueOf(const std::string& name) const override {
+    const auto it = environment.find(name);
+    return it == environment.end() ? std::string() : it->second;
+  }
+  std::string AppDirectory() const override { return "C:\\Kestel\\"; }
+  bool FileExists(const std::string& path) const override {
+    const_cast<RecordingHost*>(this)->log.push_back("exists:" + path);
+    return iniExists;
+  }
+  ProfileApi& Profile() override { return profile; }
+  RegistryAccess& CreateRegistry() override {
+    log.push_back("registry");
+    return registry;
+  }
+  std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) override {
+    log.push_back("unmap:" + device + Flags({showErrors, force, updateProfile}));
+    return 2250;  // not connected: the run must not care
+  }
+  std::uint32_t MapDrive(const std::string& local, const std::string& remote, bool showErrors, bool noPrompting,
+                         const std::string& user, const std::string& password) override {
+    log.push_back("map:" + local + "|" + remote + "|" + user + "|" + password + Flags({showErrors, noPrompting}));
+    const auto it = mapResults.find(remote);
+    return it == mapResults.end() ? 0 : it->second;
+  }
+  bool PingHost(const std::string& server) override {
+    log.push_back("ping:" + server);
+    return serverAnswers;
+  }
+  bool RunProgram(const std::string& commandLine, bool wait, bool show) override {
+    log.push_back("run:" + commandLine + Flags({wait, show}));
+    return commandLine != "missing.exe";
+  }
+
+  Log Only(const std::string& prefix) const {
+    Log out;
+    for (const std::string& e : log)
+      if (e.rfind(prefix, 0) == 0) out.push_back(e);
+    return out;
+  }
+
+ private:
+  static std::string Flags(std::initializer_list<bool> flags) {
+    std::string s;
+    for (bool f : flags) s += f ? "|1" : "|0";
+    return s;
+  }
+  bool halted_ = false;
+  int modalResult_ = 0;
+};
+
+// The credential write-backs among the settings file's writes (the away capture writes there too).
+Log UserWrites(const FakeProfile& profile) {
+  Log out;
+  for (const std::string& w : profile.writes)
+    if (w.rfind("user/", 0) == 0) out.push_back(w);
+  return out;
+}
+
+class RunTest : public ::testing::Test {
+ protected:
+  int Run() { return RunRoaming(host, state); }
+  RecordingHost host;
+  RoamingState state;
+};
+
+TEST_F(RunTest, MissingSettingsFileEndsWithItsNoticeBeforeAnythingIsTouched) {
+  host.iniExists = false;
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(host.log, (Log{"title:KESTEL Network Roaming Software", "create-window", "messages", "show", "registry",
+                           "exists:C:\\Kestel\\kestel.ini", "notice:KESTEL.INI Not Found, this utility cannot work"}));
+  EXPECT_TRUE(host.profile.readKeys.empty());
+  EXPECT_TRUE(host.profile.writes.empty());
+}
+
+TEST_F(RunTest, MissingOrMarkerServerStopsAfterTheDrivesAreCancelledSilentlyInFileOrder) {
+  for (const char* server : {static_cast<const char*>(nullptr), "NOSERVER"}) {
+    RecordingHost h;
+    RoamingState s;
+    h.profile.Set("mappings", "S:", "\\\\srv\\shared").Set("mappings", "H:", "\\\\srv\\home");
+    if (server) h.profile.Set("connection", "server", server);
+    EXPECT_EQ(RunRoaming(h, s), 0);
+    const Log tail(h.log.end() - 6, h.log.end());
+    EXPECT_EQ(tail, (Log{"exists:C:\\Kestel\\kestel.ini", "status:Initialising..", "messages", "unmap:S:|0|1|1",
+                         "unmap:H:|0|1|1", "notice:No [CONNECTION] or SERVER= line in KESTEL.INI"}))
+        << (server ? server : "(no line)");
+    EXPECT_TRUE(h.Only("ping:").empty());
+  }
+}
+
+TEST_F(RunTest, TheAwaySetIsTakenCareOfAfterTheDrivesAreCancelledAndBeforeTheServerIsRead) {
+  host.profile.Set("mappings", "H:", "\\\\srv\\home");  // no server line: the away step still runs
+  Run();
+  EXPECT_EQ(host.profile.readKeys.at(0), "SCRIPTS/showmaperrors");
+  EXPECT_EQ(host.profile.readKeys.at(1), "awayinternetsettings/awayhomepage");
+  EXPECT_EQ(host.profile.readKeys.back(), "connection/server");
+  EXPECT_EQ(host.profile.writes.back(), "awayinternetsettings/awayhomepage=");  // captured, last key
+}
+
+TEST_F(RunTest, ServerMarkerIsComparedAsWholeCaseSensitiveText) {
+  for (const std::string server : {"noserver", "NOSERVER ", ""}) {
+    RecordingHost h;
+    RoamingState s;
+    h.profile.Set("connection", "server", server);
+    RunRoaming(h, s);
+    EXPECT_EQ(h.Only("ping:"), Log{"ping:" + server});
+    EXPECT_EQ(h.Only("status:")[1], "status:Searching for server " + server);
+  }
+}
+
+TEST_F(RunTest, AwayRunsTheAwayProgramsInFileOrderHiddenByDefault) {
+  host.profile.Set("connection", "server", "srv")
+      .Set("awaypostscripts", "2", "second.exe")
+      .Set("awaypostscripts", "1", "first.exe a=b")
+      .Set("localpostscripts", "1", "local.exe")
+      .Set("user", "username", "u1");
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(host.Only("status:"),
+            (Log{"status:Initialising..", "status:Searching for server srv", "status:Running Away Scripts"}));
+  EXPECT_EQ(host.Only("run:"), (Log{"run:second.exe|1|0", "run:first.exe a=b|1|0"}));
+  EXPECT_EQ(state.Config.UserName, "");  // never read away from home
+  EXPECT_TRUE(host.Only("map:").empty());
+  EXPECT_EQ(host.log.back(), "run:first.exe a=b|1|0");
+}
+
+TEST_F(RunTest, HideScriptsZeroShowsTheProgramsAndAnythingElseButANumberKeepsThemHidden) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"0", true}, {"1", false}, {"", false}, {"no", false}, {"$0", true}};
+  for (const auto& [value, shown] : cases) {
+    RecordingHost h;
+    RoamingState s;
+    h.profile.Set("connection", "server", "srv").Set("Scripts", "HideScripts", value).Set("awaypostscripts", "1", "p");
+    RunRoaming(h, s);
+    EXPECT_EQ(h.Only("run:"), Log{std::string("run:p|1|") + (shown ? "1" : "0")}) << value;
+  }
+}
+
+TEST_F(RunTest, AProgramThatCannotStartIsPassedOverSilently) {
+  host.profile.Set("connection", "server", "srv")
+      .Set("awaypostscripts", "1", "missing.exe")
+      .Set("awaypostscripts", "2", "next.exe");
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(host.Only("run:"), (Log{"run:missing.exe|1|0", "run:next.exe|1|0"}));
+  EXPECT_TRUE(host.Only("notice:").empty());
+}
+
+class HomeRunTest : public RunTest {
+ protected:
+  void SetUp() override {
+    host.serverAnswers = true;
+    host.profile
+        .Set("awayinternetsettings", "awayhomepage", "")  // stored: applied, nothing captured
+        .Set("connection", "server", "srv")
+        .Set("mappings", "H:", "\\\\srv\\home")
+        .Set("mappings", "S:", "\\\\srv\\shared")
+        .Set("localpostscripts", "1", "logon.cmd")
+        .Set("localpostscripts", "2", "after.cmd");
+  }
+};
+
+TEST_F(HomeRunTest, StoredCredentialsMapEveryDriveThenLocalSettingsThenPrograms) {
+  host.profile.Set("user", "username", "u1").Set("user", "password", "p1");
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(host.Only("status:"),
+            (Log{"status:Initialising..", "status:Searching for server srv", "status:Mapping Drives srv",
+                 "status:Configuring Internet Settings", "status:Running Post Logon Program"}));
+  EXPECT_EQ(host.Only("map:"), (Log{"map:H:|\\\\srv\\home|u1|p1|0|0", "map:S:|\\\\srv\\shared|u1|p1|0|0"}));
+  EXPECT_EQ(host.Only("run:"), (Log{"run:logon.cmd|1|0", "run:after.cmd|1|0"}));
+  EXPECT_TRUE(host.Only("modal").empty());
+  EXPECT_TRUE(UserWrites(host.profile).empty());
+  EXPECT_FALSE(state.MapFailed);
+}
+
+TEST_F(HomeRunTest, EveryStatusTextIsFollowedByAMessagePass) {
+  host.profile.Set("user", "username", "u1").Set("user", "password", "p1");
+  Run();
+  for (std::size_t i = 0; i < host.log.size(); ++i)
+    if (host.log[i].rfind("status:", 0) == 0) EXPECT_EQ(host.log.at(i + 1), "messages") << host.log[i];
+}
+
+TEST_F(HomeRunTest, MissingCredentialsAskInTheLogonDialogAndAreSavedOnceEveryDriveIsMapped) {
+  host.profile.Set("user", "username", "u1");  // no password
+  EXPECT_EQ(Run(), 0);
+  const auto first = std::find(host.log.begin(), host.log.end(), "status:Please provide logon details for srv");
+  ASSERT_NE(first, host.log.end());
+  EXPECT_EQ(Log(first, first + 6), (Log{"status:Please provide logon details for srv", "messages", "height:210",
+                                        "focus-username", "hide", "modal"}));
+  EXPECT_EQ(host.Only("map:")[0], "map:H:|\\\\srv\\home|typed-user|typed-pass|0|0");
+  EXPECT_EQ(UserWrites(host.profile), (Log{"user/username=typed-user", "user/password=typed-pass"}));
+  // Saved before the local settings and the programs.
+  const auto configuring = std::find(host.log.begin(), host.log.end(), "status:Configuring Internet Settings");
+  EXPECT_LT(std::find(host.log.begin(), host.log.end(), "map:S:|\\\\srv\\shared|typed-user|typed-pass|0|0"),
+            configuring);
+}
+
+TEST_F(HomeRunTest, CredentialMarkersAreWholeCaseSensitiveTexts) {
+  struct Case {
+    const char* user;
+    const char* password;
+    bool asks;
+  };
+  for (const Case& c : {Case{"nouser", "nopass", false}, Case{"u", "NOPASS", true}, Case{"NOUSER", "p", true},
+                        Case{"", "", false}, Case{nullptr, "p", true}}) {
+    RecordingHost h;
+    RoamingState s;
+    h.serverAnswers = true;
+    h.profile.Set("connection", "server", "srv");
+    if (c.user) h.profile.Set("user", "username", c.user);
+    h.profile.Set("user", "password", c.password);
+    RunRoaming(h, s);
+    EXPECT_EQ(h.Only("modal").size(), c.asks ? 1u : 0u) << (c.user ? c.user : "(none)") << "/" << c.password;
+  }
+}
+
+TEST_F(HomeRunTest, EmptyTypedCredentialsAreTakenAsEmptyTexts) {
+  host.typedUser.clear();
+  host.typedPassword.clear();
+  Run();
+  EXPECT_EQ(host.Only("map:")[0], "map:H:|\\\\srv\\home|||0|0");
+  EXPECT_EQ(UserWrites(host.profile), (Log{"user/username=", "user/password="}));
+}
+
+TEST_F(HomeRunTest, ClosingTheDialogKeepsTheMarkersAndWritesNothing) {
+  host.dialogResult = 2;
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(host.Only("map:")[0], "map:H:|\\\\srv\\home|NOUSER|NOPASS|0|0");
+  EXPECT_TRUE(UserWrites(host.profile).empty());
+  EXPECT_EQ(host.Only("run:").size(), 2u);
+}
+
+TEST_F(HomeRunTest, CancelInTheDialogEndsAtOnce) {
+  host.cancelInDialog = true;
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(host.log.back(), "modal");
+  EXPECT_TRUE(UserWrites(host.profile).empty());
+}
+
+TEST_F(HomeRunTest, AFailedDriveStopsBeforeSavingLocalSettingsAndPrograms) {
+  for (const bool showErrors : {false, true}) {
+    RecordingHost h;
+    RoamingState s;
+    h.serverAnswers = true;
+    h.profile.Set("connection", "server", "srv")
+        .Set("SCRIPTS", "showmaperrors", showErrors ? "1" : "0")
+        .Set("mappings", "H:", "\\\\srv\\home")
+        .Set("mappings", "S:", "\\\\srv\\shared")
+        .Set("localpostscripts", "1", "logon.cmd");
+    h.mapResults["\\\\srv\\home"] = 67;
+    EXPECT_EQ(RunRoaming(h, s), 0);
+    EXPECT_TRUE(s.MapFailed);
+    EXPECT_EQ(h.Only("map:").size(), 2u);  // every entry is attempted
+    EXPECT_EQ(h.Only("map:")[0],
+              std::string("map:H:|\\\\srv\\home|typed-user|typed-pass|") + (showErrors ? "1" : "0") + "|0");
+    const Log notices = h.Only("notice:");
+    if (showErrors)
+      EXPECT_TRUE(notices.empty());
+    else
+      EXPECT_EQ(notices, Log{"notice:An error occured mapping one or more drives. For Details enable "
+                             "showMapErrors=1 in under [SCRIPTS] section of KESTEL.INI"});
+    EXPECT_TRUE(UserWrites(h.profile).empty());
+    EXPECT_TRUE(h.Only("run:").empty());
+    EXPECT_TRUE(h.Only("status:Configuring").empty());
+  }
+}
+
+TEST_F(HomeRunTest, NoMappingsGoesStraightOn) {
+  RecordingHost h;
+  RoamingState s;
+  h.serverAnswers = true;
+  h.profile.Set("connection", "server", "srv").Set("user", "username", "u").Set("user", "password", "p");
+  EXPECT_EQ(RunRoaming(h, s), 0);
+  EXPECT_TRUE(h.Only("unmap:").empty());
+  EXPECT_TRUE(h.Only("map:").empty());
+  EXPECT_EQ(h.Only("status:").back(), "status:Running Post Logon Program");
+}
+
+TEST_F(HomeRunTest, DriveTargetsAndCommandLinesAreExpandedWithTheRunsUserName) {
+  host.profile.entries.clear();
+  host.profile.Set("connection", "server", "srv")
+      .Set("user", "username", "u1")
+      .Set("user", "password", "p1")
+      .Set("mappings", "H:", "\\\\srv\\home\\%internalusername%")
+      .Set("localpostscripts", "1", "run.exe %DEPT% 100%");
+  host.environment["DEPT"] = "sales";
+  Run();
+  EXPECT_EQ(host.Only("map:"), Log{"map:H:|\\\\srv\\home\\u1|u1|p1|0|0"});
+  EXPECT_EQ(host.Only("run:"), Log{"run:run.exe sales 100|1|0"});
+  EXPECT_EQ(state.KeyLines, Log{"run.exe sales 100"});  // each expanded value replaces its line
+}
+
+TEST_F(RunTest, AwayTheInternalUserNameIsEmpty) {
+  host.profile.Set("connection", "server", "srv")
+      .Set("user", "username", "u1")
+      .Set("awaypostscripts", "1", "x.exe [%INTERNALUSERNAME%]");
+  Run();
+  EXPECT_EQ(host.Only("run:"), Log{"run:x.exe []|1|0"});
+}
+
+TEST_F(HomeRunTest, ARefusedCredentialWriteIsRaisedWithThePath) {
+  host.profile.refuseWrites = true;
+  try {
+    Run();
+    FAIL() << "expected an error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Kind(), kSettingsWriteError);
+    EXPECT_STREQ(e.what(), "Unable to write to C:\\Kestel\\kestel.ini");
+  }
+  EXPECT_TRUE(host.Only("run:").empty());
+}
+
+}  // namespace
+}  // namespace kestel
