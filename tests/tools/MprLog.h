@@ -14,13 +14,13 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "LineLog.h"
 
 namespace kestel::testing::mpr {
 
@@ -78,17 +78,6 @@ struct Call {
 
 namespace detail {
 
-inline std::optional<std::uint32_t> ParseDecimal(std::string_view text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  if (value > 0xFFFFFFFFull) return std::nullopt;
-  return static_cast<std::uint32_t>(value);
-}
-
 inline int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -138,7 +127,7 @@ inline bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 inline std::optional<std::uint32_t> Call::Number(std::string_view key) const {
   const auto text = Text(key);
-  return text ? detail::ParseDecimal(*text) : std::nullopt;
+  return text ? ParseDecimal(*text) : std::nullopt;
 }
 
 // One line without its line end (a trailing CR is tolerated); nullopt when it is not a record.
@@ -178,23 +167,13 @@ inline std::optional<Call> ParseLine(std::string_view line) {
 // Every complete line, in order; a last line without its line end is still being written and is
 // left out. A line that is not a record yields nullopt for the whole log.
 inline std::optional<std::vector<Call>> ParseLog(std::string_view text) {
-  std::vector<Call> calls;
-  for (std::size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
-    auto call = ParseLine(text.substr(0, end));
-    if (!call) return std::nullopt;
-    calls.push_back(std::move(*call));
-    text.remove_prefix(end + 1);
-  }
-  return calls;
+  return ParseCompleteLines(text, ParseLine);
 }
 
 // The calls logged in a file; an empty list when the file does not exist (no call made yet).
 inline std::optional<std::vector<Call>> ReadLog(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::vector<Call>{};
-  std::ostringstream content;
-  content << in.rdbuf();
-  return ParseLog(content.str());
+  const auto text = ReadWholeFile(path);
+  return text ? ParseLog(*text) : std::vector<Call>{};
 }
 
 // ---- Rules --------------------------------------------------------------------------------------
@@ -224,7 +203,7 @@ inline std::vector<Rule> ParseRules(std::string_view text) {
     // The last '=' splits, so a pattern may hold one.
     const std::size_t equals = entry.rfind('=');
     if (equals == std::string_view::npos || equals == 0) continue;
-    const auto code = detail::ParseDecimal(entry.substr(equals + 1));
+    const auto code = ParseDecimal(entry.substr(equals + 1));
     if (!code) continue;
     rule.pattern = std::string(entry.substr(0, equals));
     rule.code = *code;
