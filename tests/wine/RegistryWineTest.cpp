@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -17,63 +16,18 @@
 #include "app/InternetSettings.h"
 #include "app/RegistryWin32.h"
 #include "app/SettingsWin32.h"
+#include "tests/wine/UserProfileValues.h"
 
 namespace kestel {
 namespace {
 
-// Raw value data, byte for byte.
-using Bytes = std::string;
-
-struct RawValue {
-  RawValue() = default;
-  RawValue(DWORD t, Bytes d) : type(t), data(std::move(d)) {}
-  DWORD type = REG_NONE;
-  Bytes data;
-  bool operator==(const RawValue&) const = default;
-};
-
-Bytes BytesOf(const std::string& text, bool withZero = true) {
-  return withZero ? text + '\0' : text;
-}
-
-Bytes BytesOf(DWORD value) {
-  Bytes b(sizeof value, '\0');
-  std::memcpy(b.data(), &value, sizeof value);
-  return b;
-}
-
-UniqueRegistryKey CreateKey(const std::string& path) {
-  HKEY key = nullptr;
-  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS)
-      << path;
-  return UniqueRegistryKey(key);
-}
+using namespace kestel::testing;
 
 bool KeyExists(const std::string& path) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
   RegCloseKey(key);
   return true;
-}
-
-void SetRaw(HKEY key, const std::string& name, const RawValue& v) {
-  ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, v.type, reinterpret_cast<const BYTE*>(v.data.data()),
-                           static_cast<DWORD>(v.data.size())),
-            ERROR_SUCCESS)
-      << name;
-}
-
-std::optional<RawValue> GetRaw(HKEY key, const std::string& name) {
-  DWORD size = 0;
-  RawValue v;
-  if (RegQueryValueExA(key, name.c_str(), nullptr, &v.type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
-  v.data.resize(size);
-  if (RegQueryValueExA(key, name.c_str(), nullptr, &v.type, reinterpret_cast<BYTE*>(v.data.data()), &size) !=
-      ERROR_SUCCESS)
-    return std::nullopt;
-  v.data.resize(size);
-  return v;
 }
 
 // The message of the registry error that action raises, or "" when it raises none.
@@ -92,13 +46,13 @@ std::string RegistryFailureOf(const std::function<void()>& action) {
 class Win32RegistryTest : public ::testing::Test {
  protected:
   const std::string base = "Software\\KestelRegistryTest-" + std::to_string(GetCurrentProcessId());
-  UniqueRegistryKey first = CreateKey(base + "\\first");
-  UniqueRegistryKey second = CreateKey(base + "\\first\\second");
+  TestKey first = CreateKey(base + "\\first");
+  TestKey second = CreateKey(base + "\\first\\second");
   Win32Registry registry;
 
   Win32RegistryTest() {
-    SetRaw(first.get(), "where", {REG_SZ, BytesOf("first")});
-    SetRaw(second.get(), "where", {REG_SZ, BytesOf("second")});
+    PutRaw(first.get(), "where", Sz("first"));
+    PutRaw(second.get(), "where", Sz("second"));
   }
   ~Win32RegistryTest() override {
     first.reset();
@@ -135,16 +89,16 @@ TEST_F(Win32RegistryTest, ReadsWhatIsStored) {
     RawValue stored;
     std::string text;
   } strings[] = {
-      {"plain", {REG_SZ, BytesOf("http://start/")}, "http://start/"},
+      {"plain", Sz("http://start/"), "http://start/"},
       {"expandable, unexpanded", {REG_EXPAND_SZ, BytesOf("%SystemRoot%\\x")}, "%SystemRoot%\\x"},
-      {"empty", {REG_SZ, BytesOf("")}, ""},
+      {"empty", Sz(""), ""},
       {"no data at all", {REG_SZ, {}}, ""},
       {"no zero byte", {REG_SZ, BytesOf("abc", false)}, "abc"},
       {"stops at the first zero", {REG_SZ, Bytes("ab\0cd\0", 6)}, "ab"},
   };
   ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
   for (const auto& c : strings) {
-    SetRaw(first.get(), "v", c.stored);
+    PutRaw(first.get(), "v", c.stored);
     EXPECT_EQ(registry.ReadString("v"), c.text) << c.label;
   }
   EXPECT_EQ(registry.ReadString("absent"), "");
@@ -154,7 +108,7 @@ TEST_F(Win32RegistryTest, ReadsWhatIsStored) {
     std::int32_t value;
   } integers[] = {{BytesOf(1u), 1}, {BytesOf(0u), 0}, {BytesOf(0xFFFFFFFEu), -2}, {Bytes(1, '\7'), 7}};
   for (const auto& c : integers) {
-    SetRaw(first.get(), "n", {REG_DWORD, c.stored});
+    PutRaw(first.get(), "n", RawValue{REG_DWORD, c.stored});
     EXPECT_EQ(registry.ReadInteger("n"), c.value);
     EXPECT_EQ(registry.ReadIntegerIfPresent("n"), c.value);
   }
@@ -169,14 +123,13 @@ TEST_F(Win32RegistryTest, FailsWithTheNameOfTheValue) {
     const char* message;
   } cases[] = {
       {"missing integer", std::nullopt, [](Win32Registry& r) { r.ReadInteger("v"); }, "Failed to get data for 'v'"},
-      {"text as integer", RawValue{REG_SZ, BytesOf("1")}, [](Win32Registry& r) { r.ReadInteger("v"); },
-       "Invalid data type for 'v'"},
-      {"long text as integer", RawValue{REG_SZ, BytesOf("http://start/")}, [](Win32Registry& r) { r.ReadInteger("v"); },
+      {"text as integer", Sz("1"), [](Win32Registry& r) { r.ReadInteger("v"); }, "Invalid data type for 'v'"},
+      {"long text as integer", Sz("http://start/"), [](Win32Registry& r) { r.ReadInteger("v"); },
        "Failed to get data for 'v'"},
       {"8 bytes as integer", RawValue{REG_QWORD, Bytes(8, '\1')}, [](Win32Registry& r) { r.ReadInteger("v"); },
        "Failed to get data for 'v'"},
-      {"present text, if present", RawValue{REG_SZ, BytesOf("1")},
-       [](Win32Registry& r) { r.ReadIntegerIfPresent("v"); }, "Invalid data type for 'v'"},
+      {"present text, if present", Sz("1"), [](Win32Registry& r) { r.ReadIntegerIfPresent("v"); },
+       "Invalid data type for 'v'"},
       {"present 8 bytes, if present", RawValue{REG_BINARY, Bytes(8, '\0')},
        [](Win32Registry& r) { r.ReadIntegerIfPresent("v"); }, "Failed to get data for 'v'"},
       {"integer as text", RawValue{REG_DWORD, BytesOf(1u)}, [](Win32Registry& r) { r.ReadString("v"); },
@@ -187,7 +140,7 @@ TEST_F(Win32RegistryTest, FailsWithTheNameOfTheValue) {
   ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
   for (const auto& c : cases) {
     RegDeleteValueA(first.get(), "v");
-    if (c.stored) SetRaw(first.get(), "v", *c.stored);
+    if (c.stored) PutRaw(first.get(), "v", *c.stored);
     EXPECT_EQ(RegistryFailureOf([&] { c.read(registry); }), c.message) << c.label;
   }
 }
@@ -207,54 +160,37 @@ TEST_F(Win32RegistryTest, WritesDwordsAndTextsWithTheirTerminatingZero) {
   registry.WriteInteger("n", -1);
   registry.WriteString("t", "proxy:8080");
   registry.WriteString("e", "");
-  SetRaw(first.get(), "x", {REG_EXPAND_SZ, BytesOf("%TEMP%")});
+  PutRaw(first.get(), "x", RawValue{REG_EXPAND_SZ, BytesOf("%TEMP%")});
   registry.WriteString("x", "plain");
   EXPECT_EQ(GetRaw(first.get(), "n"), (RawValue{REG_DWORD, BytesOf(0xFFFFFFFFu)}));
-  EXPECT_EQ(GetRaw(first.get(), "t"), (RawValue{REG_SZ, BytesOf("proxy:8080")}));
+  EXPECT_EQ(GetRaw(first.get(), "t"), (Sz("proxy:8080")));
   EXPECT_EQ(GetRaw(first.get(), "e"), (RawValue{REG_SZ, Bytes(1, '\0')}));
-  EXPECT_EQ(GetRaw(first.get(), "x"), (RawValue{REG_SZ, BytesOf("plain")}));
+  EXPECT_EQ(GetRaw(first.get(), "x"), (Sz("plain")));
 }
 
 // --- The switch on the user's real values ------------------------------------------------------
 // Suites named UserProfile* share a lock with the end-to-end runs, which touch the same values.
 
-constexpr const char* kProxyKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-constexpr const char* kBrowserKey = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
-
 class UserProfileSwitch : public ::testing::Test {
  protected:
-  UniqueRegistryKey proxy = CreateKey(kProxyKey);
-  UniqueRegistryKey browser = CreateKey(kBrowserKey);
+  SavedUserProfile profile;
   Win32Registry registry;
   Win32Profile profileApi;
   std::string iniPath;
   TConfig config;
 
   UserProfileSwitch() {
-    saved_ = Snapshot();
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
     iniPath = std::string(dir) + "kestel-registry-" + std::to_string(GetCurrentProcessId()) + ".ini";
     DeleteFileA(iniPath.c_str());
   }
-  ~UserProfileSwitch() override {
-    Restore(proxy.get(), {"ProxyEnable", "ProxyOverRide", "ProxyServer"}, 0);
-    Restore(browser.get(), {"Start Page"}, 3);
-    DeleteFileA(iniPath.c_str());
-  }
+  ~UserProfileSwitch() override { DeleteFileA(iniPath.c_str()); }
 
-  std::vector<std::optional<RawValue>> Snapshot() const {
-    return {GetRaw(proxy.get(), "ProxyEnable"), GetRaw(proxy.get(), "ProxyOverRide"),
-            GetRaw(proxy.get(), "ProxyServer"), GetRaw(browser.get(), "Start Page")};
-  }
-
-  // Sets the four values; nullopt removes one.
+  ProfileValues Snapshot() const { return profile.Values(); }
   void Given(std::optional<RawValue> enable, std::optional<RawValue> exceptions, std::optional<RawValue> server,
              std::optional<RawValue> startPage) {
-    Put(proxy.get(), "ProxyEnable", enable);
-    Put(proxy.get(), "ProxyOverRide", exceptions);
-    Put(proxy.get(), "ProxyServer", server);
-    Put(browser.get(), "Start Page", startPage);
+    profile.Set({std::move(enable), std::move(exceptions), std::move(server), std::move(startPage)});
   }
 
   void WriteIni(const std::string& text) { std::ofstream(iniPath, std::ios::binary) << text; }
@@ -273,26 +209,7 @@ class UserProfileSwitch : public ::testing::Test {
     SettingsFile settings(iniPath, profileApi);
     SwitchToLocalSettings(settings, registry, config);
   }
-
- private:
-  static void Put(HKEY key, const char* name, const std::optional<RawValue>& v) {
-    if (v)
-      SetRaw(key, name, *v);
-    else
-      RegDeleteValueA(key, name);
-  }
-  void Restore(HKEY key, std::vector<const char*> names, std::size_t first) {
-    for (std::size_t i = 0; i < names.size(); ++i) Put(key, names[i], saved_[first + i]);
-  }
-  std::vector<std::optional<RawValue>> saved_;
 };
-
-RawValue Dword(DWORD v) {
-  return {REG_DWORD, BytesOf(v)};
-}
-RawValue Sz(const std::string& s) {
-  return {REG_SZ, BytesOf(s)};
-}
 
 TEST_F(UserProfileSwitch, CaptureStoresTheFourValuesInOrderAndLeavesTheRegistryAlone) {
   const struct {
@@ -348,14 +265,12 @@ TEST_F(UserProfileSwitch, AppliesAStoredSetAndOnlyTheExactMarkerMeansNoneIsStore
     WriteIni(std::string("[awayinternetsettings]\r\nawayproxyenabled=1\r\nawayproxyserver=away:3128\r\n") +
              "awayproxyexceptions=%USERNAME%\r\nawayhomepage=" + c.homePage + "\r\n");
     Away();
-    EXPECT_EQ(Snapshot(),
-              (std::vector<std::optional<RawValue>>{Dword(1), Sz("%USERNAME%"), Sz("away:3128"), c.startPage}))
-        << c.homePage;
+    EXPECT_EQ(Snapshot(), (ProfileValues{Dword(1), Sz("%USERNAME%"), Sz("away:3128"), c.startPage})) << c.homePage;
   }
   Given(Dword(0), Sz("old"), Sz("old"), Sz("http://old/"));
   WriteIni("[awayinternetsettings]\r\nawayproxyenabled=1\r\nawayhomepage=NOAWAYHOMEPAGE\r\n");
   Away();
-  EXPECT_EQ(GetRaw(proxy.get(), "ProxyEnable"), Dword(0));
+  EXPECT_EQ(GetRaw(profile.proxy.get(), "ProxyEnable"), Dword(0));
   EXPECT_NE(IniText().find("awayhomepage=http://old/"), std::string::npos) << IniText();
 }
 
@@ -363,7 +278,7 @@ TEST_F(UserProfileSwitch, LocalStepWithoutItsSectionTurnsTheProxyOffAndEmptiesTh
   Given(Dword(1), Sz("old"), Sz("old"), Sz("http://old/"));
   WriteIni("[connection]\r\nserver=x\r\n");
   Local();
-  EXPECT_EQ(Snapshot(), (std::vector<std::optional<RawValue>>{Dword(0), Sz(""), Sz(""), Sz("")}));
+  EXPECT_EQ(Snapshot(), (ProfileValues{Dword(0), Sz(""), Sz(""), Sz("")}));
 }
 
 TEST_F(UserProfileSwitch, AwayThenLocalLeavesTheLocalSetInForce) {
@@ -373,10 +288,9 @@ TEST_F(UserProfileSwitch, AwayThenLocalLeavesTheLocalSetInForce) {
       "[localinternetsettings]\r\nlocalproxyenabled=1\r\nlocalproxyserver=home:80\r\n"
       "localproxyexceptions=<local>\r\nlocalhomepage=http://intranet/\r\n");
   Away();
-  EXPECT_EQ(GetRaw(browser.get(), "Start Page"), Sz("http://away/"));
+  EXPECT_EQ(GetRaw(profile.browser.get(), "Start Page"), Sz("http://away/"));
   Local();
-  EXPECT_EQ(Snapshot(),
-            (std::vector<std::optional<RawValue>>{Dword(1), Sz("<local>"), Sz("home:80"), Sz("http://intranet/")}));
+  EXPECT_EQ(Snapshot(), (ProfileValues{Dword(1), Sz("<local>"), Sz("home:80"), Sz("http://intranet/")}));
 }
 
 }  // namespace

@@ -1,0 +1,121 @@
+// The proxy and start page through whole runs of kestel.exe: captured on the first run, applied on
+// every later one, the local set after the away set at home, and a capture the settings file refuses.
+// Each test puts the user's values back as it found them.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../wine/UserProfileValues.h"
+#include "Harness.h"
+
+namespace kestel::e2e {
+namespace {
+
+using kestel::testing::Dword;
+using kestel::testing::ProfileValues;
+using kestel::testing::SavedUserProfile;
+using kestel::testing::Sz;
+
+constexpr const char* kTitle = "KESTEL Network Roaming Software";
+constexpr const char* kFormClass = "KestelStatusWindow";
+
+const ProfileValues kAwaySet = {Dword(1), Sz("<local>;*.away"), Sz("127.0.0.7:8080"), Sz("http://away.invalid/")};
+const ProfileValues kLocalSet = {Dword(0), Sz("<local>"), Sz("127.0.0.9:3128"), Sz("http://intranet.invalid/")};
+
+const std::string kStoredSets =
+    "[awayinternetsettings]\r\nawayproxyenabled=1\r\nawayproxyserver=127.0.0.7:8080\r\n"
+    "awayproxyexceptions=<local>;*.away\r\nawayhomepage=http://away.invalid/\r\n"
+    "[localinternetsettings]\r\nlocalproxyenabled=0\r\nlocalproxyserver=127.0.0.9:3128\r\n"
+    "localproxyexceptions=<local>\r\nlocalhomepage=http://intranet.invalid/\r\n";
+
+// Answers the one box the run is expected to show with OK and returns what it said; nullopt when none came.
+std::optional<driver::BoxContent> AnswerBox(Process& process, const char* caption) {
+  const auto box = driver::WaitForBoxContent(process.Pid(), kStartTimeout, caption);
+  if (box) {
+    EXPECT_TRUE(driver::PressButton(box->window, "OK"));
+  }
+  return box;
+}
+
+TEST(InternetSettingsRun, FirstRunCapturesEvenWithoutAServerLineAndLaterRunsApply) {
+  SavedUserProfile profile;
+  profile.Set(kAwaySet);
+  Sandbox sandbox;
+  sandbox.WriteIni("[SCRIPTS]\r\nshowmaperrors=0\r\n");
+
+  Process first = sandbox.Start();
+  const auto notice = AnswerBox(first, kTitle);
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(notice->text, "No [CONNECTION] or SERVER= line in KESTEL.INI");
+  EXPECT_EQ(first.WaitExit(), std::optional<DWORD>(0));
+  EXPECT_EQ(profile.Values(), kAwaySet);
+  const std::string captured =
+      "[SCRIPTS]\r\nshowmaperrors=0\r\n[awayinternetsettings]\r\nawayproxyenabled=1\r\n"
+      "awayproxyexceptions=<local>;*.away\r\nawayproxyserver=127.0.0.7:8080\r\nawayhomepage=http://away.invalid/\r\n";
+  EXPECT_EQ(sandbox.ReadIni(), captured);
+
+  // Away from home, a later run puts the stored set back whatever the user changed meanwhile.
+  profile.Set({std::nullopt, Sz("changed"), std::nullopt, Sz("http://changed.invalid/")});
+  sandbox.WriteIni(captured + "[connection]\r\nserver=kestel-home.invalid\r\n");
+  Process second = sandbox.Start();
+  EXPECT_EQ(second.WaitExit(), std::optional<DWORD>(0));
+  EXPECT_EQ(profile.Values(), kAwaySet);
+}
+
+TEST(InternetSettingsRun, AtHomeTheAwaySetIsInForceUntilTheLocalSetReplacesIt) {
+  SavedUserProfile profile;
+  profile.Set({Dword(1), Sz("old"), Sz("127.0.0.5:80"), Sz("http://old.invalid/")});
+  Sandbox sandbox;
+  // No credentials: the logon dialog holds the run between the two steps.
+  sandbox.WriteIni("[connection]\r\nserver=127.0.0.1\r\n" + kStoredSets);
+
+  Process process = sandbox.Start();
+  std::optional<HWND> form;
+  ASSERT_TRUE(driver::WaitUntil(
+      [&] {
+        form = driver::FindWindowOf(process.Pid(), kFormClass);
+        return form && driver::FindChild(*form, "Static", "Please provide logon details for 127.0.0.1");
+      },
+      kStartTimeout))
+      << "the logon dialog did not appear";
+  EXPECT_EQ(profile.Values(), kAwaySet);
+
+  const std::vector<HWND> edits = [&] {
+    std::vector<HWND> found;
+    for (HWND child : driver::Children(*form))
+      if (lstrcmpiA(driver::ClassNameOf(child).c_str(), "Edit") == 0) found.push_back(child);
+    return found;
+  }();
+  ASSERT_EQ(edits.size(), 2u);
+  ASSERT_TRUE(driver::SetText(edits[0], "alice"));
+  ASSERT_TRUE(driver::SetText(edits[1], "s3cret"));
+  ASSERT_TRUE(driver::PressButton(*form, "Logon"));
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+  EXPECT_EQ(profile.Values(), kLocalSet);
+}
+
+TEST(InternetSettingsRun, ACaptureTheSettingsFileRefusesEndsInTheErrorBoxAndChangesNothing) {
+  SavedUserProfile profile;
+  profile.Set(kAwaySet);
+  Sandbox sandbox;
+  const std::string ini = "[connection]\r\nserver=kestel-home.invalid\r\n";
+  sandbox.WriteIni(ini);
+  {
+    // Held open with a share mode that lets others read but not write.
+    const driver::UniqueHandle held(CreateFileA(sandbox.PathOf("kestel.ini").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
+    Process process = sandbox.Start();
+    const auto box = AnswerBox(process, "Application Error");
+    ASSERT_TRUE(box) << "no error box appeared";
+    EXPECT_NE(box->text.find("Unable to write to " + sandbox.PathOf("kestel.ini")), std::string::npos) << box->text;
+    EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(1));
+  }
+  EXPECT_EQ(profile.Values(), kAwaySet);
+  EXPECT_EQ(sandbox.ReadIni(), ini);
+}
+
+}  // namespace
+}  // namespace kestel::e2e
