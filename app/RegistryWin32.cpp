@@ -49,9 +49,9 @@ void SetValue(HKEY key, const std::string& name, DWORD type, const void* data, s
 HKEY RootKey(RegistryRoot root) {
   switch (root) {
     case RegistryRoot::CurrentUser:
-      break;
+      return HKEY_CURRENT_USER;
   }
-  return HKEY_CURRENT_USER;
+  return HKEY_CURRENT_USER;  // no other root is defined
 }
 
 }  // namespace

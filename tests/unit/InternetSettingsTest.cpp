@@ -171,16 +171,6 @@ TEST_F(InternetSwitch, CaptureStoresOnlyAProxyEnableOfExactlyOneAsOnAndAMissingO
   }
 }
 
-TEST_F(InternetSwitch, CaptureStoresMissingTextsAsEmptyKeys) {
-  registry.keys[kProxyKey] = {{"ProxyEnable", 0}};
-  registry.keys[kBrowserKey].clear();
-  SwitchToAwaySettings(settings, registry, config);
-  EXPECT_EQ(
-      IniWrites(),
-      (Log{"ini write awayinternetsettings/awayproxyenabled=0", "ini write awayinternetsettings/awayproxyexceptions=",
-           "ini write awayinternetsettings/awayproxyserver=", "ini write awayinternetsettings/awayhomepage="}));
-}
-
 TEST_F(InternetSwitch, CaptureThatFailsOnARegistryReadLeavesTheSettingsFileUntouched) {
   const struct {
     const char* name;
@@ -258,19 +248,6 @@ TEST_F(InternetSwitch, ApplyReadsTheAwaySectionThenWritesProxyValuesBeforeTheSta
                       std::string("open ") + kProxyKey, "write ProxyEnable=1", "write ProxyOverRide=*.away",
                       "write ProxyServer=away:3128", std::string("open ") + kBrowserKey, "write Start Page="}));
   EXPECT_EQ(Value(kBrowserKey, "Start Page"), FakeRegistry::Value(std::string()));
-}
-
-TEST_F(InternetSwitch, ApplyTurnsTheProxyOnForAnyNonZeroNumberAndOffOtherwise) {
-  const struct {
-    const char* stored;
-    std::int32_t written;
-  } cases[] = {{"1", 1}, {"2", 1}, {"-1", 1}, {"0", 0}, {"yes", 0}, {"", 0}};
-  for (const auto& c : cases) {
-    Ini().entries.clear();
-    Ini().Set("awayinternetsettings", "awayhomepage", "x").Set("awayinternetsettings", "awayproxyenabled", c.stored);
-    SwitchToAwaySettings(settings, registry, config);
-    EXPECT_EQ(Value(kProxyKey, "ProxyEnable"), FakeRegistry::Value(c.written)) << "'" << c.stored << "'";
-  }
 }
 
 TEST_F(InternetSwitch, LocalStepWithoutItsSectionTurnsTheProxyOffAndEmptiesTheTexts) {
