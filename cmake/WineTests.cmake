@@ -46,7 +46,7 @@ kestel_warnings(driver)
 # Module tests: the Win32 modules against the real calls of the Wine prefix.
 file(GLOB KESTEL_WINE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
 add_executable(kestel_wine_tests ${KESTEL_WINE_SOURCES})
-target_link_libraries(kestel_wine_tests PRIVATE kestel_win32 GTest::gtest_main)
+target_link_libraries(kestel_wine_tests PRIVATE kestel_win32 kestel_driver GTest::gtest_main)
 target_link_options(kestel_wine_tests PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(kestel_wine_tests)
 add_dependencies(kestel_wine_tests recordargs)

@@ -9,7 +9,13 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winem
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"
 "$wine64" wineboot -i >/dev/null 2>&1
-"$wine64" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1 || true
-"$wine64" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 0 /f >/dev/null 2>&1
+# Wine 8's last-chance filter, as found by tests/wine/ErrorBoxWineTest.cpp:
+#  - Auto 0 and no Debugger: it asks "Do you wish to debug it?" in a box of its own first;
+#  - Auto 1 and no Debugger: it starts winedbg, which ends the process with the error's code, no box;
+#  - Auto 1 and an empty Debugger: nothing can be started, so it answers "execute handler" at once
+#    and the program's own box appears. (Wine still notes "starting debugger..." on stderr.)
+aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+"$wine64" reg add "$aedebug" /v Debugger /t REG_SZ /d '' /f >/dev/null 2>&1
+"$wine64" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
 "$wine64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 "$wineserver" -w

@@ -87,6 +87,21 @@ LPARAM KeyLParam(WORD virtualKey, bool up) {
   return static_cast<LPARAM>(value);
 }
 
+// Waits for found to answer a window of pid, giving up early once the process has ended: its
+// windows went with it.
+std::optional<HWND> WaitForWindowOfProcess(DWORD pid, const std::function<std::optional<HWND>()>& find,
+                                           Milliseconds timeout) {
+  const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+  std::optional<HWND> found;
+  WaitUntil(
+      [&] {
+        found = find();
+        return found.has_value() || !process || WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
+      },
+      timeout);
+  return found;
+}
+
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& condition, Milliseconds timeout, Milliseconds interval) {
@@ -127,9 +142,8 @@ std::optional<HWND> FindWindowOf(DWORD pid, std::string_view className, std::opt
 
 std::optional<HWND> WaitForWindow(DWORD pid, std::string_view className, std::optional<std::string_view> caption,
                                   Milliseconds timeout) {
-  std::optional<HWND> found;
-  WaitUntil([&] { return (found = FindWindowOf(pid, className, caption)).has_value(); }, timeout);
-  return found;
+  return WaitForWindowOfProcess(
+      pid, [&] { return FindWindowOf(pid, className, caption); }, timeout);
 }
 
 bool WaitForWindowGone(HWND window, Milliseconds timeout) {
@@ -177,9 +191,8 @@ std::optional<HWND> FindBox(DWORD pid, std::optional<std::string_view> caption) 
 }
 
 std::optional<HWND> WaitForBox(DWORD pid, Milliseconds timeout, std::optional<std::string_view> caption) {
-  std::optional<HWND> found;
-  WaitUntil([&] { return (found = FindBox(pid, caption)).has_value(); }, timeout);
-  return found;
+  return WaitForWindowOfProcess(
+      pid, [&] { return FindBox(pid, caption); }, timeout);
 }
 
 BoxContent ReadBox(HWND box) {

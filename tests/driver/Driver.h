@@ -2,7 +2,8 @@
 // end-to-end tests link it in-process, and driver.exe offers it to scripts.
 //
 // Tests run in parallel, so every search is filtered by the process id of the program under test.
-// Every wait polls with a short interval up to a deadline; none sleeps for a fixed time.
+// Every wait polls with a short interval up to a deadline; none sleeps for a fixed time. A wait for a
+// window of a process also ends, empty-handed, as soon as that process has ended.
 #pragma once
 
 #include <windows.h>

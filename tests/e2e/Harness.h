@@ -14,12 +14,13 @@
 
 #include "../tools/RecordLog.h"
 #include "Driver.h"
+#include "Process.h"
 
 namespace kestel::e2e {
 
 using driver::Milliseconds;
 inline constexpr Milliseconds kStartTimeout{20000};  // Wine may take a while to start a process
-inline constexpr Milliseconds kExitTimeout{20000};
+using driver::kExitTimeout;
 
 // "/a/b" -> "Z:\a\b" (Wine maps the unix root to drive Z:).
 std::string WindowsPathOfUnixPath(std::string_view unixPath);
@@ -27,45 +28,12 @@ std::string WindowsPathOfUnixPath(std::string_view unixPath);
 // recordargs.exe are at its top, the stand-in mpr.dll in standin\.
 std::string ToolsDir();
 
-// Variables to set (value) or remove (nullopt) in a child's environment; names match without case.
-using EnvOverrides = std::vector<std::pair<std::string, std::optional<std::string>>>;
-// The current environment with overrides applied, as a block of "NAME=value\0" entries ending in
-// an extra "\0"; the order of the current variables is kept and new ones are appended.
-std::string BuildEnvironmentBlock(const EnvOverrides& overrides);
-
-// A started process. Destroying it terminates the process if it is still running, so no test leaves
-// one behind.
-class Process {
- public:
-  Process(driver::UniqueHandle process, DWORD pid) : process_(std::move(process)), pid_(pid) {}
-  Process(Process&&) noexcept = default;
-  Process& operator=(Process&&) noexcept;
-  ~Process();
-
-  DWORD Pid() const noexcept { return pid_; }
-  HANDLE Handle() const noexcept { return process_.get(); }
-  // The exit code once the process has ended within timeout; nullopt while it still runs.
-  std::optional<DWORD> WaitExit(Milliseconds timeout = kExitTimeout);
-  bool Running() const;
-  // Ends the process (exit code 255) and waits for it to go.
-  void Terminate();
-
- private:
-  driver::UniqueHandle process_;
-  DWORD pid_ = 0;
-};
-
-struct StartOptions {
-  EnvOverrides env;
-  // The working folder of the process; empty: the sandbox itself.
-  std::string workingDir;
-  // Text after the quoted program path on the command line (the program does not read it).
-  std::string arguments;
-};
-
-// Starts a program (full Windows path) with the given environment and working folder; throws
-// std::runtime_error when it cannot be started.
-Process StartProgram(const std::string& program, const StartOptions& options = {});
+// Processes are the driver's; the names stay at hand here.
+using driver::BuildEnvironmentBlock;
+using driver::EnvOverrides;
+using driver::Process;
+using driver::StartOptions;
+using driver::StartProgram;
 
 // A fresh folder of the running test's own under the Wine temp folder, removed with everything in it
 // when the Sandbox goes. It holds kestel.exe and mpr.dll copied from the build.

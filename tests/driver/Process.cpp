@@ -1,0 +1,98 @@
+#include "Process.h"
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+#include <string_view>
+
+namespace kestel::driver {
+
+namespace {
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+  });
+}
+
+// The name part of "NAME=value"; entries such as "=C:=C:\" keep their leading '=' in the name.
+std::string_view NameOf(std::string_view entry) {
+  return entry.substr(0, entry.find('=', 1));
+}
+
+}  // namespace
+
+std::string BuildEnvironmentBlock(const EnvOverrides& overrides) {
+  std::vector<std::string> entries;
+  if (char* block = GetEnvironmentStringsA()) {
+    for (const char* entry = block; *entry != '\0'; entry += std::string_view(entry).size() + 1)
+      entries.emplace_back(entry);
+    FreeEnvironmentStringsA(block);
+  }
+  for (const auto& [name, value] : overrides) {
+    const auto same = [&](const std::string& entry) { return NamesEqual(NameOf(entry), name); };
+    const auto found = std::find_if(entries.begin(), entries.end(), same);
+    if (!value) {
+      entries.erase(std::remove_if(entries.begin(), entries.end(), same), entries.end());
+    } else if (found != entries.end()) {
+      *found = name + "=" + *value;
+      entries.erase(std::remove_if(found + 1, entries.end(), same), entries.end());
+    } else {
+      entries.push_back(name + "=" + *value);
+    }
+  }
+  std::string block;
+  for (const auto& entry : entries) block += entry + '\0';
+  block += '\0';
+  if (entries.empty()) block += '\0';  // an empty block is still two zeros
+  return block;
+}
+
+// ---- Process ------------------------------------------------------------------------------------
+
+Process& Process::operator=(Process&& other) noexcept {
+  if (this != &other) {
+    Terminate();
+    process_ = std::move(other.process_);
+    pid_ = other.pid_;
+  }
+  return *this;
+}
+
+Process::~Process() {
+  Terminate();
+}
+
+std::optional<DWORD> Process::WaitExit(Milliseconds timeout) {
+  if (!process_) return std::nullopt;
+  if (WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process_.get(), &code)) return std::nullopt;
+  return code;
+}
+
+bool Process::Running() const {
+  return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+void Process::Terminate() {
+  if (!Running()) return;
+  TerminateProcess(process_.get(), 255);
+  WaitForSingleObject(process_.get(), 10000);
+}
+
+Process StartProgram(const std::string& program, const StartOptions& options) {
+  std::string commandLine = "\"" + program + "\"";
+  if (!options.arguments.empty()) commandLine += " " + options.arguments;
+  std::string block = BuildEnvironmentBlock(options.env);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, block.data(),
+                      options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &startup, &info))
+    throw std::runtime_error("cannot start " + program + " (error " + std::to_string(GetLastError()) + ")");
+  const UniqueHandle thread(info.hThread);
+  return Process(UniqueHandle(info.hProcess), info.dwProcessId);
+}
+
+}  // namespace kestel::driver
