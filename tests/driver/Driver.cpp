@@ -301,6 +301,9 @@ bool PostKey(HWND window, Key key) {
   // The target's own loop translates the key into its character, as it would for typing.
   const bool down = PostMessageA(target, WM_KEYDOWN, virtualKey, KeyLParam(virtualKey, false)) != FALSE;
   const bool up = PostMessageA(target, WM_KEYUP, virtualKey, KeyLParam(virtualKey, true)) != FALSE;
+  // The next key must find the focus where this Tab put it, not where it was when it was posted.
+  if (key == Key::Tab && down && up)
+    WaitUntil([&] { return FocusedChild(window).value_or(nullptr) != target; }, Milliseconds{1000});
   return down && up;
 }
 

@@ -97,7 +97,8 @@ enum class Key { Return, Escape, Tab, Space };
 // Brings window to the front, then types key (with Shift held when asked) through SendInput.
 bool TypeKey(HWND window, Key key, bool shift = false);
 // Posts WM_KEYDOWN/WM_KEYUP to the control that has the focus in window's thread (or to window).
-// The target's key state does not see Shift this way, so Shift+Tab needs TypeKey.
+// The target's key state does not see Shift this way, so Shift+Tab needs TypeKey. A posted Tab waits
+// (at most a second) until the focus has moved, so that the next key goes to the new control.
 bool PostKey(HWND window, Key key);
 // The close box: posts WM_SYSCOMMAND SC_CLOSE.
 bool RequestClose(HWND window);
