@@ -485,6 +485,8 @@ void TForm1::FocusUserName() {
 }
 
 int TForm1::ShowModal() {
+  // Without a window nothing could ever answer; waiting would hang the run.
+  if (!window_) return modalResult_ = 2;
   DisabledThreadWindows others(window_.get());
   modal_ = true;
   Show();

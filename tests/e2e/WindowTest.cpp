@@ -33,6 +33,13 @@ HWND Child(HWND form, int id) {
   return driver::FindChildById(form, id).value_or(nullptr);
 }
 
+// The text in one call: a length read first could belong to the text before a change.
+std::string TextNow(HWND window) {
+  char text[512] = "";
+  const int length = GetWindowTextA(window, text, sizeof text);
+  return std::string(text, static_cast<std::size_t>(std::max(length, 0)));
+}
+
 bool InDialog(HWND form) {
   return driver::Visible(form) && driver::OuterSize(form).height == 210;
 }
@@ -68,6 +75,26 @@ class SuspendedProcess {
  private:
   std::vector<driver::UniqueHandle> threads_;
 };
+
+// Suspends the run as soon as its window shows, and keeps it held only while the window still shows
+// nothing but status with a message pass to come before the logon dialog; nullptr when the run got
+// past that point first.
+std::unique_ptr<SuspendedProcess> HoldDuringStatusDisplay(const Process& process, HWND& form) {
+  std::unique_ptr<SuspendedProcess> held;
+  driver::WaitUntil(
+      [&] {
+        if (form == nullptr)
+          for (HWND window : driver::TopLevelWindows(process.Pid(), false))
+            if (driver::StoredText(window) == kCaption) form = window;
+        if (form == nullptr || !driver::Visible(form)) return false;
+        held = std::make_unique<SuspendedProcess>(process.Pid());
+        return true;
+      },
+      kStartTimeout, Milliseconds{1});
+  if (!held || !held->Any() || driver::OuterSize(form).height == 210 || TextNow(Child(form, kIdStatus)) == kLogonStatus)
+    return nullptr;
+  return held;
+}
 
 // Pixels of a screen rectangle, read in one go.
 struct Capture {
@@ -172,14 +199,24 @@ std::string IniValue(const Sandbox& box, const char* key) {
   return value;
 }
 
+// Enough drives that cancelling them at start-up keeps the status display up for a moment.
+constexpr int kManyDrives = 100;
+
+// Lines of section mappings: X:, then as many more devices as asked for, each cancelled at start-up.
+std::string Drives(int count) {
+  std::string lines;
+  for (int i = 0; i < count; ++i)
+    lines += (i == 0 ? std::string("X:") : "LPT" + std::to_string(i)) + "=\\\\127.0.0.1\\share\r\n";
+  return lines;
+}
+
 // A home run that lacks credentials, maps one drive and runs one program that records its start.
-std::string HomeIniWithoutCredentials(const Sandbox& box, const std::string& user = {}) {
+std::string HomeIniWithoutCredentials(const Sandbox& box, const std::string& user = {}, int drives = 1) {
   // A stored away set, so that the run's first-time capture writes nothing to the file either.
   return "[connection]\r\nserver=127.0.0.1\r\n[awayinternetsettings]\r\nawayproxyenabled=0\r\n"
          "awayproxyserver=\r\nawayproxyexceptions=\r\nawayhomepage=about:blank\r\n" +
-         (user.empty() ? "" : "[user]\r\nusername=" + user + "\r\n") +
-         "[mappings]\r\nX:=\\\\127.0.0.1\\share\r\n[localpostscripts]\r\n1=" + box.RecordArgsCommand("post.log") +
-         "\r\n";
+         (user.empty() ? "" : "[user]\r\nusername=" + user + "\r\n") + "[mappings]\r\n" + Drives(drives) +
+         "[localpostscripts]\r\n1=" + box.RecordArgsCommand("post.log") + "\r\n";
 }
 
 StartOptions LoggingMappings(const Sandbox& box, const std::string& rules = {}) {
@@ -215,7 +252,13 @@ TEST(StatusWindow, LooksAsDesignedWhileTheRunGoesOn) {
   EXPECT_LE(std::abs((outer.left + outer.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2), 1);
   EXPECT_LE(std::abs((outer.top + outer.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2), 1);
 
-  const Capture client = CaptureScreen(ClientOnScreen(form));
+  Capture client;
+  driver::WaitUntil(
+      [&] {
+        client = CaptureScreen(ClientOnScreen(form));
+        return client.height == 47 && client.At(137, 25) == kBackground;
+      },
+      Milliseconds{5000});
   ASSERT_EQ(client.width, 274);
   ASSERT_EQ(client.height, 47);
   // Rows 17 to 32 lie between the status line and the bottom line: only background there.
@@ -263,7 +306,7 @@ TEST_P(StatusTexts, FollowTheRunInOrder) {
   std::vector<std::string> seen;
   driver::WaitUntil(
       [&] {
-        const std::string text = driver::StoredText(status);
+        const std::string text = TextNow(status);
         if (!text.empty() && (seen.empty() || seen.back() != text)) seen.push_back(text);
         return process.WaitExit(Milliseconds{0}).has_value();
       },
@@ -296,16 +339,12 @@ INSTANTIATE_TEST_SUITE_P(
 // a dialog nobody saw, and Esc would end the run.
 TEST(StatusWindow, KeysDuringTheStatusDisplayDoNothing) {
   const Sandbox box;
-  box.WriteIni(HomeIniWithoutCredentials(box));
+  box.WriteIni(HomeIniWithoutCredentials(box, {}, kManyDrives));
   Process process = box.Start(LoggingMappings(box));
-  HWND form = WaitForForm1(process);
-  ASSERT_NE(form, nullptr);
-  ASSERT_TRUE(driver::WaitUntil([&] { return driver::Visible(form); }, kStartTimeout, Milliseconds{1}));
+  HWND form = nullptr;
   {
-    SuspendedProcess held(process.Pid());
-    ASSERT_TRUE(held.Any());
-    if (driver::OuterSize(form).height == 210 || driver::StoredText(Child(form, kIdStatus)) == kLogonStatus)
-      GTEST_SKIP() << "the run reached the dialog before it could be held";
+    const auto held = HoldDuringStatusDisplay(process, form);
+    if (!held) GTEST_SKIP() << "the run reached the dialog before it could be held";
     // Typed at the frame, and straight at the button the system would have focused first.
     for (HWND target : {form, Child(form, kIdLogon)})
       for (const WPARAM key : {WPARAM{VK_RETURN}, WPARAM{VK_SPACE}, WPARAM{VK_ESCAPE}}) {
@@ -326,25 +365,23 @@ TEST(StatusWindow, KeysDuringTheStatusDisplayDoNothing) {
 // the run goes on, the later dialog ends at once as though closed and the later notice closes itself.
 TEST(StatusWindow, CloseDuringTheStatusDisplayEndsTheLaterDialogAndNotice) {
   const Sandbox box;
-  box.WriteIni(HomeIniWithoutCredentials(box));
+  box.WriteIni(HomeIniWithoutCredentials(box, {}, kManyDrives));
   const std::string before = box.ReadIni().value_or("");
   Process process = box.Start(LoggingMappings(box, "add:*=53"));
-  HWND form = WaitForForm1(process);
-  ASSERT_NE(form, nullptr);
-  ASSERT_TRUE(driver::WaitUntil([&] { return driver::Visible(form); }, kStartTimeout, Milliseconds{1}));
+  HWND form = nullptr;
   {
-    SuspendedProcess held(process.Pid());
-    ASSERT_TRUE(held.Any());
-    if (driver::OuterSize(form).height == 210 || driver::StoredText(Child(form, kIdStatus)) == kLogonStatus)
-      GTEST_SKIP() << "the run reached the dialog before it could be held";
+    const auto held = HoldDuringStatusDisplay(process, form);
+    if (!held) GTEST_SKIP() << "the run reached the dialog before it could be held";
     ASSERT_TRUE(driver::RequestClose(form));
   }
   // Nobody answers anything from here on: the run must end by itself.
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
   const auto mapped = MappingsOf(box);
-  ASSERT_EQ(mapped.size(), 1u);
-  EXPECT_EQ(mapped[0].Text("user"), "NOUSER") << "the dialog ended with 2: the marker credentials stay";
-  EXPECT_EQ(mapped[0].Text("password"), "NOPASS");
+  ASSERT_EQ(mapped.size(), static_cast<std::size_t>(kManyDrives));
+  for (const auto& call : mapped) {
+    EXPECT_EQ(call.Text("user"), "NOUSER") << "the dialog ended with 2: the marker credentials stay";
+    EXPECT_EQ(call.Text("password"), "NOPASS");
+  }
   EXPECT_EQ(box.ReadIni().value_or(""), before);
 }
 
@@ -378,7 +415,13 @@ TEST(LogonDialog, GrowsDownwardsWithTheFocusInUserName) {
   EXPECT_EQ(SendMessageA(Child(form, kIdPassword), EM_GETPASSWORDCHAR, 0, 0), '*');
 
   // The picture is drawn from the top-left of its area (8, 48), transparent where it is white.
-  const Capture c = CaptureScreen(ClientOnScreen(form));
+  Capture c;
+  driver::WaitUntil(
+      [&] {
+        c = CaptureScreen(ClientOnScreen(form));
+        return c.height >= 153 && c.At(150, 30) == kBackground && c.At(8 + 34, 48 + 100) != kBackground;
+      },
+      Milliseconds{5000});
   ASSERT_GE(c.height, 153);
   EXPECT_EQ(c.At(8, 48), kBackground) << "the picture's white corner lets the background through";
   const COLORREF field = c.At(8 + 34, 48 + 100);
@@ -516,6 +559,82 @@ TEST(LogonDialog, CloseBoxKeepsTheStoredCredentials) {
   EXPECT_EQ(mapped[0].Text("password"), "NOPASS");
   EXPECT_EQ(box.ReadIni().value_or(""), before);
   EXPECT_EQ(box.ReadRecords("post.log").value_or(std::vector<testing::RecordedStart>{}).size(), 1u);
+}
+
+// ---- The notice box -------------------------------------------------------------------------------
+
+enum class Answer { Return, Escape, ClickOk, CloseBox };
+
+struct NoticeCase {
+  const char* name;
+  Answer how;
+  friend void PrintTo(const NoticeCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class NoticeAnswers : public ::testing::TestWithParam<NoticeCase> {};
+
+// OK is both the default and the cancel button; the run waits for the box, and the window cannot be
+// used meanwhile.
+TEST_P(NoticeAnswers, CloseTheBoxAndLetTheRunEnd) {
+  const Sandbox box;  // no settings file: the run tells so in a notice
+  Process process = box.Start();
+  const auto notice = driver::WaitForBoxContent(process.Pid(), kStartTimeout, "KESTEL Network Roaming Software");
+  ASSERT_TRUE(notice);
+  HWND form = driver::FindWindowOf(process.Pid(), "", kCaption).value_or(nullptr);
+  ASSERT_NE(form, nullptr);
+  EXPECT_FALSE(driver::Enabled(form)) << "the window cannot be used while the notice is open";
+  const RECT r = driver::OuterRect(notice->window);
+  EXPECT_LE(std::abs((r.left + r.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2), 1);
+  EXPECT_LE(std::abs((r.top + r.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2), 1);
+  EXPECT_FALSE(process.WaitExit(Milliseconds{200}));
+  switch (GetParam().how) {
+    case Answer::Return:
+      ASSERT_TRUE(driver::PostKey(notice->window, driver::Key::Return));
+      break;
+    case Answer::Escape:
+      ASSERT_TRUE(driver::PostKey(notice->window, driver::Key::Escape));
+      break;
+    case Answer::ClickOk:
+      ASSERT_TRUE(driver::PressButton(notice->window, "OK"));
+      break;
+    case Answer::CloseBox:
+      ASSERT_TRUE(driver::RequestClose(notice->window));
+      break;
+  }
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(NoticeBox, NoticeAnswers,
+                         ::testing::Values(NoticeCase{"Enter", Answer::Return}, NoticeCase{"Esc", Answer::Escape},
+                                           NoticeCase{"ClickOk", Answer::ClickOk},
+                                           NoticeCase{"CloseBox", Answer::CloseBox}),
+                         [](const ::testing::TestParamInfo<NoticeCase>& tested) {
+                           return std::string(tested.param.name);
+                         });
+
+// The longest notice is wrapped at word boundaries within half the screen's width, and the box fits it.
+TEST(NoticeBox, WrapsTheTextWithinHalfTheScreen) {
+  const Sandbox box;
+  box.WriteIni(
+      "[connection]\r\nserver=127.0.0.1\r\n[user]\r\nusername=u\r\npassword=p\r\n"
+      "[mappings]\r\nX:=\\\\127.0.0.1\\share\r\n");
+  Process process = box.Start(LoggingMappings(box, "add:*=53"));
+  const auto notice = driver::WaitForBoxContent(process.Pid(), kStartTimeout, "KESTEL Network Roaming Software");
+  ASSERT_TRUE(notice);
+  EXPECT_EQ(notice->text,
+            "An error occured mapping one or more drives. For Details enable showMapErrors=1 in under [SCRIPTS] "
+            "section of KESTEL.INI");
+  HWND text = driver::FindChild(notice->window, "Static").value_or(nullptr);
+  ASSERT_NE(text, nullptr);
+  RECT textRect{};
+  GetWindowRect(text, &textRect);
+  RECT client{};
+  GetClientRect(notice->window, &client);
+  EXPECT_LE(textRect.right - textRect.left, GetSystemMetrics(SM_CXSCREEN) / 2);
+  EXPECT_GT(textRect.bottom - textRect.top, 0);
+  EXPECT_LE(textRect.right - textRect.left, client.right) << "the box fits its text";
+  ASSERT_TRUE(driver::PressButton(notice->window, "OK"));
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
 }
 
 }  // namespace
