@@ -200,7 +200,9 @@ TForm1::TForm1(HINSTANCE instance)
 }
 
 TForm1::~TForm1() {
+  // The window goes while every member it may still send messages about is alive.
   if (window_) AttachKeyboardRules(window_.get(), nullptr);
+  window_.reset();
 }
 
 void TForm1::CreateComponents(HINSTANCE instance) {
