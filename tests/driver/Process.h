@@ -36,6 +36,8 @@ class Process {
   bool Running() const;
   // Ends the process (exit code 255) and waits for it to go.
   void Terminate();
+  // Lets the process outlive this object (for a command that starts a program and leaves it running).
+  void Release() noexcept { process_.reset(); }
 
  private:
   UniqueHandle process_;

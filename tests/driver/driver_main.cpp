@@ -3,15 +3,20 @@
 //
 // A WINDOW argument is either a window handle written in hex ("0x1A2B") or a process id, which
 // stands for that process's first visible top-level window (its box, for box commands).
+// clang-format off
 #include <windows.h>
+#include <tlhelp32.h>
+// clang-format on
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Driver.h"
+#include "Process.h"
 
 namespace {
 
@@ -32,7 +37,9 @@ constexpr const char* kUsage =
     "  size WINDOW                      outer and client size\n"
     "  pixel WINDOW X Y                 client pixel as RRGGBB\n"
     "  state WINDOW                     visible, enabled, focused child\n"
-    "  peak-memory PID                  peak working set in bytes\n";
+    "  peak-memory PID                  peak working set in bytes\n"
+    "  start PROGRAM [ARGS...]          start a program, leave it running; prints its process id\n"
+    "  pids EXENAME                     process ids of running programs of that file name\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -88,6 +95,18 @@ void PrintBox(const BoxContent& box) {
   std::printf("\nicon: %s\n", box.hasIcon ? "yes" : "no");
 }
 
+// Process ids of running programs whose file name is exeName (without regard to case).
+std::vector<DWORD> ProcessIdsOf(const std::string& exeName) {
+  std::vector<DWORD> pids;
+  const UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (snapshot.get() == INVALID_HANDLE_VALUE) return pids;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry))
+    if (lstrcmpiA(entry.szExeFile, exeName.c_str()) == 0) pids.push_back(entry.th32ProcessID);
+  return pids;
+}
+
 int Run(const std::vector<std::string>& args) {
   if (args.empty()) return Usage();
   const std::string& command = args[0];
@@ -129,6 +148,20 @@ int Run(const std::vector<std::string>& args) {
     if (!peak) return 1;
     std::printf("%zu\n", *peak);
     return 0;
+  }
+
+  if (command == "start" && count >= 2) {
+    StartOptions options;
+    for (std::size_t i = 2; i < count; ++i) options.arguments += (i > 2 ? " " : "") + args[i];
+    Process started = StartProgram(args[1], options);
+    std::printf("%lu\n", static_cast<unsigned long>(started.Pid()));
+    started.Release();
+    return 0;
+  }
+  if (command == "pids" && count == 2) {
+    const auto pids = ProcessIdsOf(args[1]);
+    for (const DWORD pid : pids) std::printf("%lu\n", static_cast<unsigned long>(pid));
+    return pids.empty() ? 1 : 0;
   }
 
   if (count < 2) return Usage();
@@ -190,5 +223,10 @@ int Run(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return Run(args);
+  try {
+    return Run(args);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "driver: %s\n", e.what());
+    return 1;
+  }
 }
