@@ -28,35 +28,8 @@ constexpr const char* kLocalProxy = "127.0.0.9:3128";
 constexpr DWORD kBadNetworkName = 67;
 constexpr DWORD kLogonFailure = 1326;
 
-// Wine takes a process's DLL load order from its Unix environment, which a child inherits from the
-// test process and not from the environment block it is started with; so the stand-in is chosen for
-// kestel.exe in the prefix's per-program settings, for as long as a test runs.
-class StandInProvider {
- public:
-  StandInProvider() {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS) {
-      ADD_FAILURE() << "cannot choose the stand-in provider for kestel.exe";
-      return;
-    }
-    static constexpr char kNativeFirst[] = "native,builtin";
-    RegSetValueExA(key, "mpr", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNativeFirst), sizeof kNativeFirst);
-    RegCloseKey(key);
-  }
-  ~StandInProvider() { RegDeleteTreeA(HKEY_CURRENT_USER, kProgramKey); }
-  StandInProvider(const StandInProvider&) = delete;
-  StandInProvider& operator=(const StandInProvider&) = delete;
-
- private:
-  static constexpr const char* kProgramKey = "Software\\Wine\\AppDefaults\\kestel.exe";
-  static constexpr const char* kOverrides = "Software\\Wine\\AppDefaults\\kestel.exe\\DllOverrides";
-};
-
-class Drives : public ::testing::Test {
-  StandInProvider provider_;
-};
-
+// The stand-in provider is loaded because the suite's Wine wrapper puts mpr=n,b in WINEDLLOVERRIDES,
+// which kestel.exe inherits; these variables tell it where to log and what to answer.
 StartOptions WithProvider(const Sandbox& sandbox, const std::string& rules) {
   StartOptions options;
   options.env = {{"KESTEL_MPR_LOG", sandbox.PathOf(kMprLog)}, {"KESTEL_MPR_RULES", rules}};
@@ -149,7 +122,7 @@ std::string ShownSystemText(DWORD code) {
   return text.size() > 3 ? text.substr(0, text.size() - 3) : text;
 }
 
-TEST_F(Drives, StartUpCancelsEveryListedDriveInFileOrderAndIgnoresFailures) {
+TEST(Drives, StartUpCancelsEveryListedDriveInFileOrderAndIgnoresFailures) {
   Sandbox sandbox;
   // Away, so that start-up is all the run does with the drives.
   sandbox.WriteIni(Ini("kestel-home.invalid",
@@ -172,7 +145,7 @@ TEST_F(Drives, StartUpCancelsEveryListedDriveInFileOrderAndIgnoresFailures) {
   }
 }
 
-TEST_F(Drives, AtHomeEveryDriveIsMappedWithTheStoredCredentialsAndFormAsOwner) {
+TEST(Drives, AtHomeEveryDriveIsMappedWithTheStoredCredentialsAndFormAsOwner) {
   Sandbox sandbox;
   const std::string ini =
       HomeIni(sandbox, "[mappings]\r\nH:=\\\\127.0.0.1\\home\\%INTERNALUSERNAME%\r\nS:=\\\\127.0.0.1\\shared\r\n");
@@ -213,7 +186,7 @@ TEST_F(Drives, AtHomeEveryDriveIsMappedWithTheStoredCredentialsAndFormAsOwner) {
   EXPECT_EQ(CurrentProxyServer(), std::optional<std::string>(kLocalProxy));
 }
 
-TEST_F(Drives, EmptyCredentialsReachTheProviderAsEmptyStrings) {
+TEST(Drives, EmptyCredentialsReachTheProviderAsEmptyStrings) {
   Sandbox sandbox;
   sandbox.WriteIni(
       Ini("127.0.0.1", "[mappings]\r\nH:=\\\\127.0.0.1\\home\r\n", "[user]\r\nusername=\r\npassword=\r\n"));
@@ -225,7 +198,7 @@ TEST_F(Drives, EmptyCredentialsReachTheProviderAsEmptyStrings) {
   EXPECT_EQ(adds[0].Text("password"), "");
 }
 
-TEST_F(Drives, AFailedDriveWithoutDetailsGivesTheSummaryAndStopsTheRun) {
+TEST(Drives, AFailedDriveWithoutDetailsGivesTheSummaryAndStopsTheRun) {
   Sandbox sandbox;
   const std::string ini =
       HomeIni(sandbox, "[mappings]\r\nB:=\\\\127.0.0.1\\bad\r\nG:=\\\\127.0.0.1\\good\r\n", /*showMapErrors=*/false);
@@ -247,7 +220,7 @@ TEST_F(Drives, AFailedDriveWithoutDetailsGivesTheSummaryAndStopsTheRun) {
   EXPECT_EQ(CurrentProxyServer(), std::optional<std::string>(kAwayProxy)) << "nor the local internet settings";
 }
 
-TEST_F(Drives, WithDetailsEachFailedDriveHasItsOwnBoxAndNoSummary) {
+TEST(Drives, WithDetailsEachFailedDriveHasItsOwnBoxAndNoSummary) {
   Sandbox sandbox;
   const std::string ini =
       HomeIni(sandbox, "[mappings]\r\nB:=\\\\127.0.0.1\\bad\r\nG:=\\\\127.0.0.1\\good\r\nL:=\\\\127.0.0.1\\locked\r\n",
@@ -277,9 +250,7 @@ struct NoMappingsCase {
   const char* section;
 };
 
-class NoMappingsAtHome : public ::testing::TestWithParam<NoMappingsCase> {
-  StandInProvider provider_;
-};
+class NoMappingsAtHome : public ::testing::TestWithParam<NoMappingsCase> {};
 
 TEST_P(NoMappingsAtHome, GoesStraightOnToTheProgram) {
   Sandbox sandbox;
