@@ -27,7 +27,9 @@ display=:$(( 100 + $(printf '%s' "$root/$build" | cksum | cut -d' ' -f1) % 800 )
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
+keeper_pid=
 cleanup() {
+  if [ -n "$keeper_pid" ]; then kill "$keeper_pid" 2>/dev/null || true; wait "$keeper_pid" 2>/dev/null || true; fi
   WINEPREFIX=$prefix timeout 20 "$wineserver" -w 2>/dev/null || WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
   kill "$xvfb_pid" 2>/dev/null || true
   wait "$xvfb_pid" 2>/dev/null || true
@@ -36,6 +38,14 @@ trap cleanup EXIT
 export DISPLAY=$display
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 bash scripts/wine-prefix.sh "$prefix"
+
+# Wine's own service processes start with the first program of a prefix and inherit its output. Left
+# to the first test, they would hold ctest's pipe open until they end; one idle program started here,
+# with its output elsewhere, keeps them running outside ctest until the cleanup ends it.
+wine64=$(command -v /usr/lib/wine/wine64 || command -v wine64)
+WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
+  "$wine64" "$root/$build/windows/recordargs.exe" NUL --sleep 86400000 </dev/null >/dev/null 2>&1 &
+keeper_pid=$!
 
 # One ctest run over both builds, so the suite ends with one summary line.
 printf 'subdirs("native")\nsubdirs("windows")\n' > "$build/CTestTestfile.cmake"
