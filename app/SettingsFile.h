@@ -25,6 +25,12 @@ class ProfileApi {
 // The accepted form of a number in the settings file; nullopt for anything else.
 std::optional<std::int32_t> ParseSettingNumber(std::string text);
 
+// Whether the platform's writer can take a settings file of this content over without losing any of
+// it. It rewrites the whole file on every write and, in an 8-bit file, takes each line over only up
+// to a zero byte: the rest of a value, a key or a section name would be gone. A UTF-16 file, known
+// by its byte-order mark, is made of zero bytes and is rewritten whole.
+bool SafeToRewrite(std::string_view content);
+
 // Bound to one path; holds nothing else, caches nothing: every operation goes to the file.
 class SettingsFile {
  public:
