@@ -110,6 +110,13 @@ std::string WithLineEnds(const std::string& crlfText, const std::string& lineEnd
   return out + crlfText.substr(pos);
 }
 
+// ASCII text as UTF-16 little-endian, behind its byte-order mark.
+std::string Utf16(const std::string& ascii) {
+  std::string wide = "\xFF\xFE";
+  for (const char c : ascii) wide.append({c, '\0'});
+  return wide;
+}
+
 // An away run over sections that the rows fill in: a server, drives to cancel, one program.
 std::string AwayIni(const Sandbox& s, const std::string& server = kAwayServer, const std::string& firstMappings = {}) {
   return "[connection]\r\nserver=" + server + "\r\n[mappings]\r\n" + firstMappings +
@@ -235,6 +242,13 @@ const Case kCases[] = {
      [](const Sandbox& s) {
        Row row = AwayRow(s, "\xEF\xBB\xBF" + AwayIni(s));
        row.after = row.ini + kCapturedAwaySet;
+       return row;
+     }},
+    // Made of zero bytes, yet rewritten whole: the reader and writer know it by its byte-order mark.
+    {"Utf16FileWhenTheAwaySetIsCaptured",
+     [](const Sandbox& s) {
+       Row row = AwayRow(s, Utf16(AwayIni(s)));
+       row.after = Utf16(AwayIni(s) + kCapturedAwaySet);
        return row;
      }},
     // A section or key that occurs again is read from its first occurrence only.
