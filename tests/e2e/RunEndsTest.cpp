@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Harness.h"
@@ -31,6 +32,17 @@ RunOutcome RunToEnd(Process& process, Milliseconds timeout = kExitTimeout) {
       },
       timeout);
   return outcome;
+}
+
+// Runs kestel.exe in the sandbox to an end that shows no box and exits 0; returns what log recorded.
+std::vector<testing::RecordedStart> RunSilently(const Sandbox& sandbox, std::string_view log) {
+  Process process = sandbox.Start();
+  const RunOutcome outcome = RunToEnd(process);
+  EXPECT_FALSE(outcome.box) << "unexpected box: " << outcome.box->caption << " / " << outcome.box->text;
+  EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0));
+  const auto records = sandbox.ReadRecords(log);
+  EXPECT_TRUE(records) << log << " is not in the recording format";
+  return records.value_or(std::vector<testing::RecordedStart>{});
 }
 
 // Expects the notice box with text, checks it waits for the user, answers OK and expects exit code 0.
@@ -152,17 +164,11 @@ TEST_P(AwayRun, RunsTheAwayProgramsInFileOrderAndEndsSilently) {
                    "mid=" +
                    sandbox.RecordArgsCommand("away.log", "third") + "\r\n");
 
-  Process process = sandbox.Start();
-  const RunOutcome outcome = RunToEnd(process);
-  ASSERT_FALSE(outcome.box) << "unexpected box: " << outcome.box->caption << " / " << outcome.box->text;
-  EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0));
-
-  const auto records = sandbox.ReadRecords("away.log");
-  ASSERT_TRUE(records);
-  ASSERT_EQ(records->size(), 3u);
+  const auto records = RunSilently(sandbox, "away.log");
+  ASSERT_EQ(records.size(), 3u);
   const char* expectedEnds[] = {" first", " second", " third"};
-  for (std::size_t i = 0; i < records->size(); ++i) {
-    const auto& start = (*records)[i];
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const auto& start = records[i];
     EXPECT_TRUE(start.commandLine.ends_with(expectedEnds[i])) << start.commandLine;
     EXPECT_TRUE(start.usesShowWindow);
     EXPECT_EQ(start.showWindow, GetParam().shown ? static_cast<std::uint32_t>(SW_SHOW) : SW_HIDE);
@@ -184,14 +190,9 @@ TEST(RunEnds, AwayProgramThatCannotStartIsSkippedSilently) {
   sandbox.WriteIni("[connection]\r\nserver=0.0.0.0\r\n[awaypostscripts]\r\nmissing=" + sandbox.PathOf("absent.exe") +
                    "\r\nempty=\r\nnext=" + sandbox.RecordArgsCommand("away.log", "after") + "\r\n");
 
-  Process process = sandbox.Start();
-  const RunOutcome outcome = RunToEnd(process);
-  ASSERT_FALSE(outcome.box) << "unexpected box: " << outcome.box->caption << " / " << outcome.box->text;
-  EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0));
-  const auto records = sandbox.ReadRecords("away.log");
-  ASSERT_TRUE(records);
-  ASSERT_EQ(records->size(), 1u);
-  EXPECT_TRUE((*records)[0].commandLine.ends_with(" after"));
+  const auto records = RunSilently(sandbox, "away.log");
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_TRUE(records[0].commandLine.ends_with(" after"));
 }
 
 }  // namespace
