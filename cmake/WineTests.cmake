@@ -25,6 +25,10 @@ add_executable(recordargs WIN32 tests/tools/recordargs.cpp)
 target_link_options(recordargs PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(recordargs)
 
+add_executable(winekeeper WIN32 tests/tools/winekeeper.cpp)
+target_link_options(winekeeper PRIVATE ${KESTEL_STATIC_LINK})
+kestel_warnings(winekeeper)
+
 add_library(mpr_standin SHARED tests/tools/mpr_standin.cpp tests/tools/mpr_standin.def)
 set_target_properties(mpr_standin PROPERTIES OUTPUT_NAME mpr PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/standin)
 target_link_options(mpr_standin PRIVATE ${KESTEL_STATIC_LINK})

@@ -39,13 +39,15 @@ export DISPLAY=$display
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 bash scripts/wine-prefix.sh "$prefix"
 
-# Wine's own service processes start with the first program of a prefix and inherit its output. Left
-# to the first test, they would hold ctest's pipe open until they end; one idle program started here,
-# with its output elsewhere, keeps them running outside ctest until the cleanup ends it.
+# Wine's own service processes and its desktop start with the first program that needs them and
+# inherit its output. Left to a test, they would hold ctest's pipe open until they end; one idle
+# program started here, with its output elsewhere, starts them outside ctest and keeps them running
+# until the cleanup ends it.
 wine64=$(command -v /usr/lib/wine/wine64 || command -v wine64)
 WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-  "$wine64" "$root/$build/windows/recordargs.exe" NUL --sleep 86400000 </dev/null >/dev/null 2>&1 &
+  "$wine64" "$root/$build/windows/winekeeper.exe" </dev/null >/dev/null 2>&1 &
 keeper_pid=$!
+for _ in $(seq 200); do pgrep -f 'explorer.exe /desktop' >/dev/null && break; sleep 0.1; done
 
 # One ctest run over both builds, so the suite ends with one summary line.
 printf 'subdirs("native")\nsubdirs("windows")\n' > "$build/CTestTestfile.cmake"

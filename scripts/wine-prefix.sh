@@ -18,4 +18,6 @@ aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
 "$wine64" reg add "$aedebug" /v Debugger /t REG_SZ /d '' /f >/dev/null 2>&1
 "$wine64" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
 "$wine64" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+# The window is designed in Arial, which Wine does not ship: use the font with Arial's metrics.
+"$wine64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d 'Liberation Sans' /f >/dev/null 2>&1
 "$wineserver" -w
