@@ -16,12 +16,16 @@ add_library(kestel_win32 STATIC
 target_compile_definitions(kestel_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
 target_link_libraries(kestel_win32 PUBLIC kestel_core wsock32 icmp mpr advapi32 user32 gdi32 msimg32)
 kestel_warnings(kestel_win32)
+target_compile_options(kestel_win32 PRIVATE -ffunction-sections -fdata-sections)
+target_compile_options(kestel_core PRIVATE -ffunction-sections -fdata-sections)
 target_compile_definitions(kestel_core PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
 
 enable_language(RC)
 add_executable(kestel WIN32 app/WinMain.cpp ui/kestel.rc)
 target_link_libraries(kestel PRIVATE kestel_win32)
-target_link_options(kestel PRIVATE ${KESTEL_STATIC_LINK})
+# A logon tool is copied to every workstation: keep the executable small. Unused functions are
+# dropped at link time and symbols stripped; the sections flags go on every product library.
+target_link_options(kestel PRIVATE ${KESTEL_STATIC_LINK} -s -Wl,--gc-sections)
 kestel_warnings(kestel)
 set_target_properties(kestel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
