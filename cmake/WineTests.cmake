@@ -55,8 +55,9 @@ target_link_options(kestel_wine_tests PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(kestel_wine_tests)
 add_dependencies(kestel_wine_tests recordargs)
 gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  TEST_FILTER "-UserProfile*" TEST_LIST kestel_wine_tests_own
+  TEST_FILTER "-UserProfile*:*Child.*" TEST_LIST kestel_wine_tests_own
   PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120)
+# Suites named *Child are not tests of their own: tests start them in a child process.
 # Suites named UserProfile* change the user's own settings, as every run of kestel.exe does.
 gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   TEST_FILTER "UserProfile*" TEST_LIST kestel_wine_tests_profile
