@@ -13,8 +13,8 @@ Error::Error(std::string kind, const std::string& message, const void* address)
   throw Error(kind, message, __builtin_return_address(0));
 }
 
-std::string FormatApplicationErrorText(const std::string& kind, const std::string& moduleName,
-                                       std::uintptr_t address, const std::string& message) {
+std::string FormatApplicationErrorText(const std::string& kind, const std::string& moduleName, std::uintptr_t address,
+                                       const std::string& message) {
   char hex[32];
   std::snprintf(hex, sizeof hex, "%08llX", static_cast<unsigned long long>(address));
   std::string text = "Exception " + kind + " in module " + moduleName + " at " + hex + ".\r\n" + message;

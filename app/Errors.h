@@ -30,7 +30,7 @@ class Error : public std::runtime_error {
 
 // The text of the "Application Error" box: "Exception KIND in module MODULE at ADDRESS." CRLF,
 // the message with a full stop added unless it is empty or already ends in one, CRLF.
-std::string FormatApplicationErrorText(const std::string& kind, const std::string& moduleName,
-                                       std::uintptr_t address, const std::string& message);
+std::string FormatApplicationErrorText(const std::string& kind, const std::string& moduleName, std::uintptr_t address,
+                                       const std::string& message);
 
 }  // namespace kestel

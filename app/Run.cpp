@@ -134,6 +134,8 @@ class Run {
 
 }  // namespace
 
-int RunRoaming(RoamingHost& host, RoamingState& state) { return Run(host, state).Execute(); }
+int RunRoaming(RoamingHost& host, RoamingState& state) {
+  return Run(host, state).Execute();
+}
 
 }  // namespace kestel

@@ -7,30 +7,58 @@
 
 namespace kestel {
 
-void Win32Host::SetApplicationTitle(const std::string& title) { Application::SetTitle(title); }
+void Win32Host::SetApplicationTitle(const std::string& title) {
+  Application::SetTitle(title);
+}
 
 void Win32Host::CreateMainWindow() {
   form_ = std::make_unique<TForm1>(instance_);
   Form1 = form_.get();
 }
 
-void Win32Host::ProcessMessages() { Application::ProcessMessages(); }
-void Win32Host::ShowMainWindow() { form_->Show(); }
-void Win32Host::SetStatus(const std::string& text) { form_->SetStatus(text); }
-void Win32Host::ShowNotice(const std::string& text) { kestel::ShowNotice(text); }
-void Win32Host::SetWindowHeight(int outerHeight) { form_->SetOuterHeight(outerHeight); }
-void Win32Host::FocusUserName() { form_->FocusUserName(); }
-void Win32Host::HideMainWindow() { form_->Hide(); }
-int Win32Host::ShowModal() { return form_->ShowModal(); }
-bool Win32Host::HaltRequested() const { return form_->HaltRequested(); }
-int Win32Host::ModalResult() const { return form_->ModalResult(); }
-std::string Win32Host::UserNameText() const { return form_->UserNameText(); }
-std::string Win32Host::PasswordText() const { return form_->PasswordText(); }
+void Win32Host::ProcessMessages() {
+  Application::ProcessMessages();
+}
+void Win32Host::ShowMainWindow() {
+  form_->Show();
+}
+void Win32Host::SetStatus(const std::string& text) {
+  form_->SetStatus(text);
+}
+void Win32Host::ShowNotice(const std::string& text) {
+  kestel::ShowNotice(text);
+}
+void Win32Host::SetWindowHeight(int outerHeight) {
+  form_->SetOuterHeight(outerHeight);
+}
+void Win32Host::FocusUserName() {
+  form_->FocusUserName();
+}
+void Win32Host::HideMainWindow() {
+  form_->Hide();
+}
+int Win32Host::ShowModal() {
+  return form_->ShowModal();
+}
+bool Win32Host::HaltRequested() const {
+  return form_->HaltRequested();
+}
+int Win32Host::ModalResult() const {
+  return form_->ModalResult();
+}
+std::string Win32Host::UserNameText() const {
+  return form_->UserNameText();
+}
+std::string Win32Host::PasswordText() const {
+  return form_->PasswordText();
+}
 std::string Win32Host::EnvironmentValueOf(const std::string& name) const {
   return form_->Environment1.ValueOf(name);
 }
 
-std::string Win32Host::AppDirectory() const { return kestel::AppDirectory; }
+std::string Win32Host::AppDirectory() const {
+  return kestel::AppDirectory;
+}
 
 bool Win32Host::FileExists(const std::string& path) const {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -52,7 +80,9 @@ std::uint32_t Win32Host::MapDrive(const std::string& localName, const std::strin
   return kestel::MapDrive(localName, remoteName, showErrors, noPrompting, form_->Handle(), userName, password);
 }
 
-bool Win32Host::PingHost(const std::string& server) { return kestel::PingHost(server); }
+bool Win32Host::PingHost(const std::string& server) {
+  return kestel::PingHost(server);
+}
 
 bool Win32Host::RunProgram(const std::string& commandLine, bool wait, bool show) {
   return kestel::RunProgram(commandLine, wait, show);

@@ -36,8 +36,8 @@ class Win32Host final : public RoamingHost {
   ProfileApi& Profile() override { return profile_; }
   RegistryAccess& CreateRegistry() override;
   std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) override;
-  std::uint32_t MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors,
-                         bool noPrompting, const std::string& userName, const std::string& password) override;
+  std::uint32_t MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors, bool noPrompting,
+                         const std::string& userName, const std::string& password) override;
   bool PingHost(const std::string& server) override;
   bool RunProgram(const std::string& commandLine, bool wait, bool show) override;
 

@@ -13,7 +13,9 @@
 // anyway would print a demangled type name to a console this program does not have, and brings its
 // own demangler (a sixth of the executable's size) for it.
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+void __verbose_terminate_handler() {
+  std::abort();
+}
 }  // namespace __gnu_cxx
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

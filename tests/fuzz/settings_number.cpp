@@ -1,9 +1,9 @@
 // The settings file's number parser against a plain reference for the decimal forms, and
 // self-consistency for every other input.
-#include <cstddef>
-#include <cstdint>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>

@@ -11,7 +11,8 @@ TEST(ApplicationErrorText, LaysOutKindModuleAddressAndMessage) {
 }
 
 TEST(ApplicationErrorText, AddsNoSecondFullStopAndNoneToAnEmptyMessage) {
-  EXPECT_EQ(FormatApplicationErrorText("K", "m.exe", 0, "Done."), "Exception K in module m.exe at 00000000.\r\nDone.\r\n");
+  EXPECT_EQ(FormatApplicationErrorText("K", "m.exe", 0, "Done."),
+            "Exception K in module m.exe at 00000000.\r\nDone.\r\n");
   EXPECT_EQ(FormatApplicationErrorText("K", "m.exe", 0, ""), "Exception K in module m.exe at 00000000.\r\n\r\n");
 }
 

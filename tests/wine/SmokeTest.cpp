@@ -1,4 +1,0 @@
-#include <gtest/gtest.h>
-#include <windows.h>
-
-TEST(WinePrefix, RunsWindowsCode) { EXPECT_NE(GetCurrentProcessId(), 0u); }
