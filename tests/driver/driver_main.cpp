@@ -17,6 +17,7 @@
 
 #include "Driver.h"
 #include "Process.h"
+#include "Rounds.h"
 
 namespace {
 
@@ -39,7 +40,11 @@ constexpr const char* kUsage =
     "  state WINDOW                     visible, enabled, focused child\n"
     "  peak-memory PID                  peak working set in bytes\n"
     "  start PROGRAM [ARGS...]          start a program, leave it running; prints its process id\n"
-    "  pids EXENAME                     process ids of running programs of that file name\n";
+    "  pids EXENAME                     process ids of running programs of that file name\n"
+    "  time ROUNDS PROGRAM [ARGS...]    start and await the command ROUNDS times; prints per round:\n"
+    "                                   round, milliseconds, exit code, peak working set in bytes (- if unknown)\n";
+
+constexpr Milliseconds kRoundTimeout{120000};
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -162,6 +167,19 @@ int Run(const std::vector<std::string>& args) {
     const auto pids = ProcessIdsOf(args[1]);
     for (const DWORD pid : pids) std::printf("%lu\n", static_cast<unsigned long>(pid));
     return pids.empty() ? 1 : 0;
+  }
+
+  if (command == "time" && count >= 3) {
+    const auto rounds = ParseNumber(arg(1));
+    if (!rounds) return Usage();
+    const std::string commandLine = JoinCommandLine({args.begin() + 2, args.end()});
+    for (unsigned long long i = 1; i <= *rounds; ++i) {
+      const Round round = TimeRound(commandLine, kRoundTimeout);
+      std::printf("%llu %.3f %lu %s\n", i, round.milliseconds, static_cast<unsigned long>(round.exitCode),
+                  round.peakWorkingSet ? std::to_string(*round.peakWorkingSet).c_str() : "-");
+      std::fflush(stdout);  // a line per round as it ends, so a long bench shows its progress
+    }
+    return 0;
   }
 
   if (count < 2) return Usage();
