@@ -1,0 +1,212 @@
+#!/usr/bin/env bash
+# Speed and footprint of kestel.exe beside the logon script an administrator would write instead:
+#   bench/run.sh [ROUNDS]        (default 20)
+# Cases, each started ROUNDS times by driver.exe (CreateProcess, wait, QueryPerformanceCounter, peak
+# working set from GetProcessMemoryInfo), rounds of the cases interleaved so that a change in the
+# machine's load falls on all of them alike, after one unmeasured warm-up round each:
+#   floor          cmd /c exit: what starting any program costs under Wine
+#   onewindow      a program that shows one window and ends: what any windowed program costs
+#   kestel-away    kestel.exe, server name that does not resolve, no programs
+#   script-away    the same work as a .cmd run by Wine's cmd
+#   kestel-home    kestel.exe, server 127.0.0.1, two mappings, stored credentials, no programs
+#   script-home    the same work as a .cmd
+# All cases are measured twice: with Wine's default window handling, where each window that was shown
+# waits up to 2 s, when it goes, for a window manager that under Xvfb never comes; and with
+# unmanaged windows (Wine's "Managed" setting N), where that wait does not happen.
+# Every case runs with the away set already stored, so nothing is captured, and with the stand-in
+# mpr.dll beside kestel.exe (it records nothing and lets every call succeed). Before timing, one
+# checked round of each kestel and script case proves it did its work (drives, registry values).
+# Runs inside a network namespace with only loopback up (needs root), with an Xvfb and a Wine prefix
+# of its own under build/bench/run; not part of the test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+rounds=${1:-20}
+build=$root/build/bench/windows
+out=$root/build/bench/run
+
+if [ -z "${KESTEL_BENCH_IN_NETNS:-}" ]; then
+  if [ "$(id -u)" -ne 0 ] || ! unshare -n true 2>/dev/null; then
+    echo "bench/run.sh needs root, to run inside a network namespace of its own" >&2
+    exit 1
+  fi
+  bash scripts/setup.sh
+  cmake --preset windows -B "$build" >/dev/null
+  cmake --build "$build" --target kestel driver mpr_standin recordargs
+  mkdir -p "$out"
+  x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -mwindows -static bench/onewindow.cpp -o "$out/onewindow.exe"
+  exec env KESTEL_BENCH_IN_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
+fi
+
+wine64=$(command -v /usr/lib/wine/wine64 || command -v wine64)
+wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
+prefix=$out/wineprefix
+winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
+
+display=:$(( 900 + $(printf '%s' "$out" | cksum | cut -d' ' -f1) % 90 ))
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+keeper_pid=
+cleanup() {
+  if [ -n "$keeper_pid" ]; then kill "$keeper_pid" 2>/dev/null || true; wait "$keeper_pid" 2>/dev/null || true; fi
+  WINEPREFIX=$prefix timeout 20 "$wineserver" -w 2>/dev/null || WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+bash scripts/wine-prefix.sh "$prefix"
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;mpr=n,b"
+
+# Wine's services and its desktop stay up for the whole bench, so no round pays for starting them.
+"$wine64" "$build/recordargs.exe" NUL --sleep 86400000 </dev/null >/dev/null 2>&1 &
+keeper_pid=$!
+
+# ---- The two places: one folder each with kestel.exe, the stand-in mpr.dll, kestel.ini and the
+# script that does the same work.
+proxy_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+browser_key='HKCU\Software\Microsoft\Internet Explorer\Main'
+home_server=127.0.0.1
+away_server=kestel-home-server.invalid
+
+make_place() {  # name server
+  local dir=$out/$1 server=$2
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$build/kestel.exe" "$build/standin/mpr.dll" "$dir/"
+  printf '%s\r\n' \
+    '[SCRIPTS]' 'showmaperrors=0' 'HideScripts=1' \
+    '[connection]' "server=$server" \
+    '[user]' 'username=bench' 'password=secret' \
+    '[mappings]' "X:=\\\\$server\\share" "Y:=\\\\$server\\home\\%INTERNALUSERNAME%" \
+    '[awayinternetsettings]' 'awayproxyenabled=0' 'awayproxyexceptions=' 'awayproxyserver=' \
+    'awayhomepage=about:blank' \
+    '[localinternetsettings]' 'localproxyenabled=1' 'localproxyserver=proxy.bench.lan:8080' \
+    'localproxyexceptions=*.bench.lan;<local>' 'localhomepage=http://intranet.bench.lan/' \
+    >"$dir/kestel.ini"
+  printf '%s\r\n' \
+    '@echo off' \
+    'net use X: /delete >nul 2>&1' \
+    'net use Y: /delete >nul 2>&1' \
+    "ping -n 1 -w 1000 $server >nul" \
+    'if errorlevel 1 goto away' \
+    "net use X: \\\\$server\\share /user:bench secret >nul 2>&1" \
+    "net use Y: \\\\$server\\home\\bench >nul 2>&1" \
+    "reg add \"$proxy_key\" /v ProxyEnable /t REG_DWORD /d 1 /f >nul" \
+    "reg add \"$proxy_key\" /v ProxyServer /t REG_SZ /d proxy.bench.lan:8080 /f >nul" \
+    "reg add \"$proxy_key\" /v ProxyOverride /t REG_SZ /d \"*.bench.lan;<local>\" /f >nul" \
+    "reg add \"$browser_key\" /v \"Start Page\" /t REG_SZ /d http://intranet.bench.lan/ /f >nul" \
+    'goto end' \
+    ':away' \
+    "reg add \"$proxy_key\" /v ProxyEnable /t REG_DWORD /d 0 /f >nul" \
+    "reg add \"$proxy_key\" /v ProxyServer /t REG_SZ /d \"\" /f >nul" \
+    "reg add \"$proxy_key\" /v ProxyOverride /t REG_SZ /d \"\" /f >nul" \
+    "reg add \"$browser_key\" /v \"Start Page\" /t REG_SZ /d about:blank /f >nul" \
+    ':end' \
+    >"$dir/logon.cmd"
+}
+make_place home "$home_server"
+make_place away "$away_server"
+
+declare -A command=(
+  [floor]="cmd /c exit"
+  [onewindow]="$(winpath "$out/onewindow.exe")"
+  [kestel-away]="$(winpath "$out/away/kestel.exe")"
+  [script-away]="cmd /c $(winpath "$out/away/logon.cmd")"
+  [kestel-home]="$(winpath "$out/home/kestel.exe")"
+  [script-home]="cmd /c $(winpath "$out/home/logon.cmd")"
+)
+cases=(floor onewindow kestel-away script-away kestel-home script-home)
+driver=$build/driver.exe
+
+time_once() {  # case -> "round ms exit peak"
+  # shellcheck disable=SC2086  # the command is split into its words on purpose
+  "$wine64" "$driver" time 1 ${command[$1]} </dev/null | tr -d '\r'
+}
+
+# ---- Checked rounds: each kestel and script case must do its work before its time means anything.
+start_page() { "$wine64" reg query "$browser_key" /v "Start Page" 2>/dev/null | tr -d '\r' | awk '/REG_SZ/ { print $NF }'; }
+mpr_lines() { grep -c "^$2 " "$1" 2>/dev/null || true; }
+check() {  # case expected-start-page expected-connections
+  local log=$out/mpr-$1.log result
+  rm -f "$log"
+  result=$(KESTEL_MPR_LOG=$(winpath "$log") time_once "$1")
+  local code page adds
+  code=$(awk '{ print $3 }' <<<"$result")
+  page=$(start_page)
+  adds=$(mpr_lines "$log" WNetAddConnection3A)
+  if [ "$code" != 0 ] || [ "$page" != "$2" ] || { [[ $1 == kestel-* ]] && [ "$adds" != "$3" ]; }; then
+    echo "$1 did not do its work: exit code $code, start page '$page', connections made $adds (want 0, '$2', $3)" >&2
+    exit 1
+  fi
+}
+check kestel-home http://intranet.bench.lan/ 2
+check kestel-away about:blank 0
+check script-home http://intranet.bench.lan/ 0
+check script-away about:blank 0
+
+# ---- Timed rounds and their figures, in one way of handling windows.
+summary() {  # case -> "median q1 q3 min max peak-median-bytes"
+  awk '{ print $2 }' "$out/$1.txt" | sort -n | awk '
+    { v[NR] = $1 }
+    function q(p,  i, f) { i = 1 + (NR - 1) * p; f = int(i); return v[f] + (i - f) * (f < NR ? v[f + 1] - v[f] : 0) }
+    END { printf "%.1f %.1f %.1f %.1f %.1f", q(0.5), q(0.25), q(0.75), v[1], v[NR] }'
+  printf ' '
+  awk '{ print $4 }' "$out/$1.txt" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+# Under load, Wine now and then refuses to start a process (CreateProcess error 1359); such a start
+# is no figure, so it is tried again and counted. A program that starts and fails is an error.
+refused=0
+round_of() {  # case round: appends "round ms exit-code peak-bytes" to the case's file
+  local line= attempt
+  for attempt in 1 2 3; do
+    line=$(time_once "$1") && break
+    line=
+    refused=$((refused + 1))
+  done
+  [ -n "$line" ] || { echo "$1 could not be started in round $2" >&2; exit 1; }
+  read -r _ ms code peak <<<"$line"
+  [ "$code" = 0 ] || { echo "$1 ended with exit code $code in round $2" >&2; exit 1; }
+  echo "$2 $ms $code $peak" >>"$out/$1.txt"
+}
+measure() {  # title file-prefix
+  for c in "${cases[@]}"; do time_once "$c" >/dev/null; : >"$out/$c.txt"; done
+  for r in $(seq "$rounds"); do
+    for c in "${cases[@]}"; do round_of "$c" "$r"; done
+    printf '.' >&2
+  done
+  echo >&2
+  local -A median
+  echo
+  echo "### $1 ($rounds rounds)"
+  echo
+  echo "| case | median ms | IQR ms | min-max ms | peak working set MB (median) |"
+  echo "|---|---|---|---|---|"
+  for c in "${cases[@]}"; do
+    read -r m q1 q3 lo hi pk < <(summary "$c")
+    median[$c]=$m
+    printf '| %s | %s | %s-%s | %s-%s | %s |\n' "$c" "$m" "$q1" "$q3" "$lo" "$hi" \
+      "$(awk -v b="$pk" 'BEGIN { printf "%.1f", b / 1048576 }')"
+    cp "$out/$c.txt" "$out/$2-$c.txt"
+  done
+  echo
+  for place in away home; do
+    awk -v k="${median[kestel-$place]}" -v s="${median[script-$place]}" -v f="${median[floor]}" \
+      -v w="${median[onewindow]}" -v p="$place" 'BEGIN {
+        printf "- %s: kestel/script %.3f (the script takes %.1fx as long); kestel - floor %.1f ms, (kestel - floor)/floor %.2f; kestel - onewindow %.1f ms\n",
+          p, k / s, s / k, k - f, (k - f) / f, k - w }'
+  done
+}
+
+x11_key='HKCU\Software\Wine\X11 Driver'
+"$wine64" reg delete "$x11_key" /v Managed /f >/dev/null 2>&1 || true
+measure "Windows managed (Wine's default; no window manager runs, so each shown window costs Wine's 2 s wait for one)" managed
+# Unmanaged windows are left alone by Wine's X11 driver: it never waits for a window manager.
+"$wine64" reg add "$x11_key" /v Managed /t REG_SZ /d N /f >/dev/null
+measure "Windows unmanaged (HKCU\\Software\\Wine\\X11 Driver, Managed=N)" unmanaged
+"$wine64" reg delete "$x11_key" /v Managed /f >/dev/null 2>&1 || true
+echo
+printf 'kestel.exe: %s bytes (%.0f KB)\n' "$(stat -c %s "$build/kestel.exe")" "$(awk -v b="$(stat -c %s "$build/kestel.exe")" 'BEGIN { print b / 1024 }')"
+echo "starts Wine refused and that were tried again: $refused"
+echo "raw rounds (round ms exit-code peak-bytes): $out/MODE-CASE.txt"
