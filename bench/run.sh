@@ -32,36 +32,17 @@ if [ -z "${KESTEL_BENCH_IN_NETNS:-}" ]; then
   fi
   bash scripts/setup.sh
   cmake --preset windows -B "$build" >/dev/null
-  cmake --build "$build" --target kestel driver mpr_standin recordargs
+  cmake --build "$build" --target kestel driver mpr_standin recordargs winekeeper
   mkdir -p "$out"
   x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -mwindows -static bench/onewindow.cpp -o "$out/onewindow.exe"
   exec env KESTEL_BENCH_IN_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
 fi
 
-wine64=$(command -v /usr/lib/wine/wine64 || command -v wine64)
-wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
 prefix=$out/wineprefix
 winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
-
-display=:$(( 900 + $(printf '%s' "$out" | cksum | cut -d' ' -f1) % 90 ))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-keeper_pid=
-cleanup() {
-  if [ -n "$keeper_pid" ]; then kill "$keeper_pid" 2>/dev/null || true; wait "$keeper_pid" 2>/dev/null || true; fi
-  WINEPREFIX=$prefix timeout 20 "$wineserver" -w 2>/dev/null || WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-bash scripts/wine-prefix.sh "$prefix"
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;mpr=n,b"
-
 # Wine's services and its desktop stay up for the whole bench, so no round pays for starting them.
-"$wine64" "$build/recordargs.exe" NUL --sleep 86400000 </dev/null >/dev/null 2>&1 &
-keeper_pid=$!
+source scripts/wine-session.sh
+wine_session_start "$prefix" fresh "$build/winekeeper.exe"
 
 # ---- The two places: one folder each with kestel.exe, the stand-in mpr.dll, kestel.ini and the
 # script that does the same work.

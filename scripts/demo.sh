@@ -17,19 +17,13 @@ cp build/windows/kestel.exe build/windows/standin/mpr.dll "$demo/app/"
 cp docs/kestel.ini.sample "$demo/app/kestel.ini"
 rm -f "$demo/app/kestel-demo.log" "$demo/mpr.log"
 
-xvfb_pid=
+source scripts/wine-session.sh
+screen=current
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  export DISPLAY=:$(( 900 + RANDOM % 90 ))
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${DISPLAY#:}" ] && break; sleep 0.1; done
-  echo "No display found: running under Xvfb on $DISPLAY."
+  echo "No display found: running under a private Xvfb."
+  screen=1024x768x24
 fi
-[ -f "$prefix/system.reg" ] || bash scripts/wine-prefix.sh "$prefix"
-
-wine64=$(command -v /usr/lib/wine/wine64 || command -v wine64)
-wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;mpr=n,b"
+wine_session_start "$prefix" reuse "" "$screen"
 export KESTEL_MPR_LOG="Z:${demo//\//\\}\\mpr.log"
 cd "$demo/app"
 set +e
@@ -42,6 +36,4 @@ echo "--- programs run:"; cat "$demo/app/kestel-demo.log" 2>/dev/null || echo "(
 echo "--- proxy settings of the user:"
 "$wine64" reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings' 2>/dev/null | grep -i proxy || true
 "$wine64" reg query 'HKCU\Software\Microsoft\Internet Explorer\Main' /v 'Start Page' 2>/dev/null | grep -i start || true
-"$wineserver" -w
-[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
 exit 0

@@ -22,22 +22,8 @@ fi
 
 bin=$root/$build/windows
 prefix=$bin/wineprefix-screenshots
-wine64=$(command -v /usr/lib/wine/wine64 || command -v wine64)
-wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
-
-display=:$(( 100 + $(printf '%s-shots' "$root/$build" | cksum | cut -d' ' -f1) % 800 ))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-cleanup() {
-  WINEPREFIX=$prefix timeout 20 "$wineserver" -w 2>/dev/null || WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-[ -f "$prefix/system.reg" ] || bash scripts/wine-prefix.sh "$prefix"
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;mpr=n,b"
+source scripts/wine-session.sh
+wine_session_start "$prefix" reuse "" 800x600x24
 
 # Every program of this prefix runs inside one virtual desktop, which draws caption bars itself.
 "$wine64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Shots /f >/dev/null 2>&1

@@ -23,31 +23,8 @@ fi
 
 prefix=$root/$build/windows/wineprefix
 export KESTEL_WINEPREFIX=$prefix
-display=:$(( 100 + $(printf '%s' "$root/$build" | cksum | cut -d' ' -f1) % 800 ))
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
-keeper_pid=
-cleanup() {
-  if [ -n "$keeper_pid" ]; then kill "$keeper_pid" 2>/dev/null || true; wait "$keeper_pid" 2>/dev/null || true; fi
-  WINEPREFIX=$prefix timeout 20 "$wineserver" -w 2>/dev/null || WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
-  kill "$xvfb_pid" 2>/dev/null || true
-  wait "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-bash scripts/wine-prefix.sh "$prefix"
-
-# Wine's own service processes and its desktop start with the first program that needs them and
-# inherit its output. Left to a test, they would hold ctest's pipe open until they end; one idle
-# program started here, with its output elsewhere, starts them outside ctest and keeps them running
-# until the cleanup ends it.
-wine64=$(command -v /usr/lib/wine/wine64 || command -v wine64)
-WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-  "$wine64" "$root/$build/windows/winekeeper.exe" </dev/null >/dev/null 2>&1 &
-keeper_pid=$!
-for _ in $(seq 200); do pgrep -f 'explorer.exe /desktop' >/dev/null && break; sleep 0.1; done
+source scripts/wine-session.sh
+wine_session_start "$prefix" fresh "$root/$build/windows/winekeeper.exe"
 
 # One ctest run over both builds, so the suite ends with one summary line.
 printf 'subdirs("native")\nsubdirs("windows")\n' > "$build/CTestTestfile.cmake"
