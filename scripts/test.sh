@@ -26,6 +26,8 @@ export KESTEL_WINEPREFIX=$prefix
 source scripts/wine-session.sh
 wine_session_start "$prefix" fresh "$root/$build/windows/winekeeper.exe"
 
-# One ctest run over both builds, so the suite ends with one summary line.
+# One ctest run over both builds, so the suite ends with one summary line. Wine itself now and then
+# refuses to start a process under load (error 1359), which a test sees as a program that did not
+# run; a test gets one more try, so only a failure that repeats fails the suite.
 printf 'subdirs("native")\nsubdirs("windows")\n' > "$build/CTestTestfile.cmake"
-ctest --test-dir "$build" -j2 --output-on-failure --timeout 300 "$@"
+ctest --test-dir "$build" -j2 --output-on-failure --timeout 300 --repeat until-pass:2 "$@"
