@@ -2,26 +2,21 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <optional>
 #include <string>
-#include <type_traits>
+
+#include "app/UniqueHandle.h"
 
 namespace kestel {
 
 namespace {
-
-struct FileCloser {
-  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-using UniqueFile = std::unique_ptr<std::remove_pointer_t<HANDLE>, FileCloser>;
 
 // The file's bytes; nullopt when it cannot be read, in which case the write itself reports.
 std::optional<std::string> ReadWholeFile(const char* path) {
   const HANDLE opened = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
-  const UniqueFile file(opened);
+  const UniqueHandle file(opened);
   std::string content;
   char chunk[65536];
   DWORD got = 0;

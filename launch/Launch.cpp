@@ -2,22 +2,12 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
 #include <vector>
 
+#include "app/UniqueHandle.h"
 #include "launch/AppDirectory.h"
 
 namespace kestel {
-
-namespace {
-
-struct HandleCloser {
-  void operator()(HANDLE h) const noexcept { CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
-
-}  // namespace
 
 std::string AppDirectory;
 
