@@ -55,9 +55,14 @@ void ProcessMessages() {
 }
 
 void HandleNextMessage() {
+  // GetMessage would handle a message sent from another thread or process (a button pressed by UI
+  // automation, a close) inside its wait and go on waiting, so a modal display answered that way
+  // would stay open until some posted message came by. This wait returns for sent messages too, and
+  // the caller looks at its mark again after each one.
+  MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   MSG msg;
-  // 0 is WM_QUIT; -1 would come back at once forever, so it ends the wait the same way.
-  if (GetMessageA(&msg, nullptr, 0, 0) <= 0) {
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;  // only sent messages: handled already
+  if (msg.message == WM_QUIT) {
     Terminate();
     return;
   }

@@ -19,7 +19,9 @@ void SetTitle(const std::string& title);
 const std::string& Title();
 // Handles every window message already waiting; never waits for a new one.
 void ProcessMessages();
-// Waits for one message and handles it. A WM_QUIT marks the application as ending instead.
+// Waits until a message has come and handles it: a posted one here, a sent one inside the wait. A
+// WM_QUIT marks the application as ending instead. Every modal display waits here, so anything that
+// answers it, sent or posted, is seen at once.
 void HandleNextMessage();
 // Handles one message: a key meant for one of our windows meets that window's keyboard rules first.
 void HandleMessage(MSG& msg);

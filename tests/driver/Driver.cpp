@@ -249,6 +249,27 @@ bool PressButton(HWND window, std::string_view caption) {
   return false;
 }
 
+namespace {
+// A sent message, as UI automation and accessibility tools send theirs: the target handles it inside
+// whatever wait it is in, without a posted message to wake that wait.
+bool SendWithin(HWND window, UINT message, WPARAM wParam, Milliseconds timeout) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(window, message, wParam, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeout.count()),
+                             &result) != 0;
+}
+}  // namespace
+
+bool SendClick(HWND window, std::string_view caption, Milliseconds timeout) {
+  for (HWND child : Descendants(window))
+    if (IsPushButton(child) && WithoutMnemonics(StoredText(child)) == caption)
+      return IsWindowEnabled(child) && SendWithin(child, BM_CLICK, 0, timeout);
+  return false;
+}
+
+bool SendClose(HWND window, Milliseconds timeout) {
+  return SendWithin(window, WM_SYSCOMMAND, SC_CLOSE, timeout);
+}
+
 std::string ClassNameOf(HWND window) {
   char name[256] = {};
   const int length = GetClassNameA(window, name, sizeof name);

@@ -81,6 +81,12 @@ std::vector<std::string> ButtonCaptions(HWND window);
 // disabled. The click's BN_CLICKED is posted, so the call never blocks on the target's modal loop.
 bool PressButton(HWND window, std::string_view caption);
 
+// The same press and close box as UI automation makes them: BM_CLICK, or WM_SYSCOMMAND SC_CLOSE,
+// sent (not posted) and handled within timeout. false when there is no such enabled button or the
+// target did not handle the message in time.
+bool SendClick(HWND window, std::string_view caption, Milliseconds timeout = Milliseconds{5000});
+bool SendClose(HWND window, Milliseconds timeout = Milliseconds{5000});
+
 // ---- Texts --------------------------------------------------------------------------------------
 
 std::string ClassNameOf(HWND window);

@@ -30,8 +30,10 @@ constexpr const char* kUsage =
     "                                   wait for a window; prints its handle\n"
     "  wait-box PID TIMEOUTMS [CAPTION] wait for a box; prints caption, text, buttons, icon\n"
     "  press WINDOW CAPTION             press a button\n"
+    "  send-press WINDOW CAPTION        press a button with a sent BM_CLICK, as UI automation does\n"
     "  key WINDOW return|escape|tab|space [shift] [post]\n"
     "  close WINDOW                     the close box\n"
+    "  send-close WINDOW                the close box, sent as UI automation does\n"
     "  text WINDOW                      the window's text\n"
     "  set-text WINDOW TEXT             set an edit's text\n"
     "  child WINDOW CLASS|- TEXT|-      find a child; prints its handle and id\n"
@@ -186,6 +188,7 @@ int Run(const std::vector<std::string>& args) {
   const auto window = ResolveWindow(arg(1));
   if (!window) return 1;
   if (command == "press" && count == 3) return PressButton(*window, args[2]) ? 0 : 1;
+  if (command == "send-press" && count == 3) return SendClick(*window, args[2]) ? 0 : 1;
   if (command == "key" && count >= 3 && count <= 5) {
     const auto key = ParseKey(args[2]);
     if (!key) return Usage();
@@ -202,6 +205,7 @@ int Run(const std::vector<std::string>& args) {
     return (post ? PostKey(*window, *key) : TypeKey(*window, *key, shift)) ? 0 : 1;
   }
   if (command == "close" && count == 2) return RequestClose(*window) ? 0 : 1;
+  if (command == "send-close" && count == 2) return SendClose(*window) ? 0 : 1;
   if (command == "text" && count == 2) {
     const auto text = WindowText(*window);
     std::printf("%s\n", text.value_or(StoredText(*window)).c_str());

@@ -641,5 +641,57 @@ TEST(NoticeBox, WrapsTheTextWithinHalfTheScreen) {
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
 }
 
+// ---- Answers sent the way UI automation sends them ------------------------------------------------
+
+// A press or a close sent (not posted) from another process is handled inside the program's wait
+// without waking it; the display must end all the same, and at once. The buttons of the dialog get
+// the focus before the press, so that the press itself repaints nothing that would wake the wait.
+enum class Sent { NoticeOk, NoticeClose, DialogLogon, DialogCancel };
+
+struct SentCase {
+  const char* name;
+  Sent answer;
+  friend void PrintTo(const SentCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SentAnswers : public ::testing::TestWithParam<SentCase> {};
+
+TEST_P(SentAnswers, EndTheDisplayWithinASecond) {
+  const Sent answer = GetParam().answer;
+  const bool notice = answer == Sent::NoticeOk || answer == Sent::NoticeClose;
+  const Sandbox box;
+  if (!notice) box.WriteIni(HomeIniWithoutCredentials(box));  // without a file the run ends in a notice
+  Process process = box.Start(LoggingMappings(box));
+  HWND window = nullptr;
+  if (notice) {
+    window = driver::WaitForBox(process.Pid(), kStartTimeout).value_or(nullptr);
+    ASSERT_NE(window, nullptr);
+  } else {
+    window = WaitForDialog(process);
+    ASSERT_NE(window, nullptr);
+    HWND button = Child(window, answer == Sent::DialogLogon ? kIdLogon : kIdButton1);
+    for (int tabs = 0; tabs < 4 && driver::FocusedChild(window) != button; ++tabs)
+      ASSERT_TRUE(driver::PostKey(window, driver::Key::Tab));
+    ASSERT_EQ(driver::FocusedChild(window), button);
+  }
+  WaitForInputIdle(process.Handle(), 5000);
+
+  const bool sent = answer == Sent::NoticeOk       ? driver::SendClick(window, "OK")
+                    : answer == Sent::DialogLogon  ? driver::SendClick(window, "Logon")
+                    : answer == Sent::DialogCancel ? driver::SendClick(window, "Cancel")
+                                                   : driver::SendClose(window);
+  ASSERT_TRUE(sent);
+  EXPECT_TRUE(driver::WaitForWindowGone(window, Milliseconds{1000})) << "still waiting a second after the answer";
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+  const auto programs = box.ReadRecords("post.log").value_or(std::vector<testing::RecordedStart>{});
+  EXPECT_EQ(programs.size(), answer == Sent::DialogLogon ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ModalDisplays, SentAnswers,
+    ::testing::Values(SentCase{"NoticeOk", Sent::NoticeOk}, SentCase{"NoticeClose", Sent::NoticeClose},
+                      SentCase{"DialogLogon", Sent::DialogLogon}, SentCase{"DialogCancel", Sent::DialogCancel}),
+    [](const ::testing::TestParamInfo<SentCase>& tested) { return std::string(tested.param.name); });
+
 }  // namespace
 }  // namespace kestel::e2e
