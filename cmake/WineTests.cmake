@@ -54,14 +54,21 @@ target_link_libraries(kestel_wine_tests PRIVATE kestel_win32 kestel_driver GTest
 target_link_options(kestel_wine_tests PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(kestel_wine_tests)
 add_dependencies(kestel_wine_tests recordargs)
-gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  TEST_FILTER "-UserProfile*:*Child.*" TEST_LIST kestel_wine_tests_own
-  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120)
 # Suites named *Child are not tests of their own: tests start them in a child process.
-# Suites named UserProfile* change the user's own settings, as every run of kestel.exe does.
+# Two things of the one user session are shared, so the tests that use them take turns:
+# - suites named UserProfile* change the user's own settings, as every run of kestel.exe does;
+# - the suites that show windows and boxes share the one desktop with kestel.exe: a window that comes
+#   up in another test takes the foreground, and with it the keyboard focus these tests look at.
+set(KESTEL_DESKTOP_SUITES "Driver*:UncaughtError/*:DriveOperations.*")
+gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  TEST_FILTER "-UserProfile*:*Child.*:${KESTEL_DESKTOP_SUITES}" TEST_LIST kestel_wine_tests_own
+  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120)
 gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   TEST_FILTER "UserProfile*" TEST_LIST kestel_wine_tests_profile
-  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120 RESOURCE_LOCK kestel_user_profile)
+  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120 RESOURCE_LOCK kestel_user_session)
+gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  TEST_FILTER "${KESTEL_DESKTOP_SUITES}" TEST_LIST kestel_wine_tests_desktop
+  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120 RESOURCE_LOCK kestel_user_session)
 
 # End-to-end tests: the real kestel.exe in a folder of each test's own.
 file(GLOB KESTEL_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
@@ -71,4 +78,4 @@ target_link_options(kestel_e2e_tests PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(kestel_e2e_tests)
 add_dependencies(kestel_e2e_tests kestel recordargs mpr_standin driver)
 gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 180 RESOURCE_LOCK kestel_user_profile)
+  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 180 RESOURCE_LOCK kestel_user_session)
