@@ -36,3 +36,8 @@ foreach(src IN LISTS KESTEL_FUZZ_SOURCES)
             $<TARGET_FILE:fuzz_${name}> -max_total_time=${KESTEL_FUZZ_SECONDS} -timeout=5 -print_final_stats=0 ${work} ${corpus})
   file(MAKE_DIRECTORY ${work})
 endforeach()
+
+# A home server of the suite's own that answers echo requests late: scripts/test-hosts.sh runs it in
+# a test host's network namespace.
+add_executable(echo_responder tests/tools/echo_responder.cpp)
+kestel_warnings(echo_responder)

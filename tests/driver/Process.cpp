@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <stdexcept>
 #include <string_view>
 
@@ -18,6 +19,21 @@ bool NamesEqual(std::string_view a, std::string_view b) {
 // The name part of "NAME=value"; entries such as "=C:=C:\" keep their leading '=' in the name.
 std::string_view NameOf(std::string_view entry) {
   return entry.substr(0, entry.find('=', 1));
+}
+
+// To standard error, and appended to the file KESTEL_RETRY_LOG names, where the suite's script shows
+// it as it comes: a passing test's own output is not shown.
+void ReportRetry(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+  char path[MAX_PATH] = {};
+  const DWORD length = GetEnvironmentVariableA("KESTEL_RETRY_LOG", path, sizeof path);
+  if (length == 0 || length >= sizeof path) return;
+  const UniqueHandle file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) return;
+  const std::string text = line + "\n";
+  DWORD written = 0;
+  WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 }  // namespace
@@ -88,9 +104,19 @@ Process StartProgram(const std::string& program, const StartOptions& options) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, block.data(),
-                      options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &startup, &info))
-    throw std::runtime_error("cannot start " + program + " (error " + std::to_string(GetLastError()) + ")");
+  // Wine now and then refuses to start a process under load with ERROR_INTERNAL_ERROR. That one
+  // failure of Wine's, and no other, gets at most two more tries, each said aloud so that a run's
+  // output counts them.
+  for (int retries = 0;; ++retries) {
+    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, block.data(),
+                       options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &startup, &info))
+      break;
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || retries == 2)
+      throw std::runtime_error("cannot start " + program + " (error " + std::to_string(error) + ")");
+    ReportRetry("retried start of " + program.substr(program.find_last_of("\\/") + 1) + ": error " +
+                std::to_string(error));
+  }
   const UniqueHandle thread(info.hThread);
   return Process(UniqueHandle(info.hProcess), info.dwProcessId);
 }

@@ -2,11 +2,14 @@
 // run away from home.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "../tools/MprLog.h"
 #include "Harness.h"
 
 namespace kestel::e2e {
@@ -194,6 +197,46 @@ TEST(RunEnds, AwayProgramThatCannotStartIsSkippedSilently) {
   ASSERT_EQ(records.size(), 1u);
   EXPECT_TRUE(records[0].commandLine.ends_with(" after"));
 }
+
+// Servers beyond loopback, in a network namespace that scripts/test.sh sets up for the suite: a home
+// server that answers only after about 50 ms, and a server whose only answer is a router's
+// "destination unreachable". Only the server's own echo, however late within the wait, means home.
+struct ProbeCase {
+  const char* name;
+  const char* serverVariable;
+  bool home;
+};
+
+class ProbeBeyondLoopback : public ::testing::TestWithParam<ProbeCase> {};
+
+TEST_P(ProbeBeyondLoopback, DecidesOnTheServersOwnAnswer) {
+  const char* server = std::getenv(GetParam().serverVariable);
+  if (server == nullptr) GTEST_SKIP() << GetParam().serverVariable << " unset: scripts/test.sh sets up the test hosts";
+  Sandbox sandbox;
+  sandbox.WriteIni("[connection]\r\nserver=" + std::string(server) +
+                   "\r\n[user]\r\nusername=u\r\npassword=p\r\n[mappings]\r\nX:=\\\\" + server +
+                   "\\share\r\n[localpostscripts]\r\n1=" + sandbox.RecordArgsCommand("local.log") +
+                   "\r\n[awaypostscripts]\r\n1=" + sandbox.RecordArgsCommand("away.log") + "\r\n");
+  StartOptions options;
+  options.env = {{"KESTEL_MPR_LOG", sandbox.PathOf("mpr.log")}};
+  Process process = sandbox.Start(options);
+  const RunOutcome outcome = RunToEnd(process);
+  EXPECT_FALSE(outcome.box) << "unexpected box: " << outcome.box->caption << " / " << outcome.box->text;
+  EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0));
+
+  const bool home = GetParam().home;
+  EXPECT_EQ(sandbox.ReadRecords("local.log").value_or(std::vector<testing::RecordedStart>{}).size(), home ? 1u : 0u);
+  EXPECT_EQ(sandbox.ReadRecords("away.log").value_or(std::vector<testing::RecordedStart>{}).size(), home ? 0u : 1u);
+  const auto calls = testing::mpr::ReadLog(sandbox.PathOf("mpr.log")).value_or(std::vector<testing::mpr::Call>{});
+  const auto mapped = std::count_if(calls.begin(), calls.end(),
+                                    [](const auto& call) { return call.function == testing::mpr::kAddConnection; });
+  EXPECT_EQ(mapped, home ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(RunEnds, ProbeBeyondLoopback,
+                         ::testing::Values(ProbeCase{"LateHomeServer", "KESTEL_HOME_LATE", true},
+                                           ProbeCase{"OnlyARoutersUnreachable", "KESTEL_AWAY_UNREACHABLE", false}),
+                         CaseName<ProbeCase>);
 
 }  // namespace
 }  // namespace kestel::e2e
