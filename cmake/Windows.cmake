@@ -1,5 +1,9 @@
 # Cross build: the product kestel.exe, its Win32 modules, and the tests that run under Wine.
 set(KESTEL_STATIC_LINK -static -static-libgcc -static-libstdc++)
+# Administrators compare what they deploy with a build of the same commit: the linker leaves its time
+# stamp out of the header, and no path of the build machine's source folder reaches the code.
+set(KESTEL_REPRODUCIBLE_LINK -Wl,--no-insert-timestamp)
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
 
 add_library(kestel_win32 STATIC
   app/SettingsWin32.cpp
@@ -25,10 +29,14 @@ add_executable(kestel WIN32 app/WinMain.cpp ui/kestel.rc)
 target_link_libraries(kestel PRIVATE kestel_win32)
 # A logon tool is copied to every workstation: keep the executable small. Unused functions are
 # dropped at link time and symbols stripped; the sections flags go on every product library.
-target_link_options(kestel PRIVATE ${KESTEL_STATIC_LINK} -s -Wl,--gc-sections)
+target_link_options(kestel PRIVATE ${KESTEL_STATIC_LINK} -s -Wl,--gc-sections ${KESTEL_REPRODUCIBLE_LINK})
 kestel_warnings(kestel)
 set_target_properties(kestel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 if(BUILD_TESTING)
   include(cmake/WineTests.cmake)
+  # Two builds of one commit, in different folders, must give the same kestel.exe byte for byte.
+  add_test(NAME build.KestelExeIsReproducible
+           COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/reproducible.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
+  set_tests_properties(build.KestelExeIsReproducible PROPERTIES TIMEOUT 900)
 endif()
