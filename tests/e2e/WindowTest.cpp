@@ -671,9 +671,16 @@ TEST_P(SentAnswers, EndTheDisplayWithinASecond) {
   } else {
     window = WaitForDialog(process);
     ASSERT_NE(window, nullptr);
+    // Tab by Tab through the order from username, each waited for where it must land, until the
+    // button has the focus.
     HWND button = Child(window, answer == Sent::DialogLogon ? kIdLogon : kIdButton1);
-    for (int tabs = 0; tabs < 4 && driver::FocusedChild(window) != button; ++tabs)
+    ASSERT_EQ(driver::FocusedChild(window), Child(window, kIdUserName));
+    for (const int next : {kIdPassword, kIdLogon, kIdButton1}) {
+      if (driver::FocusedChild(window) == button) break;
       ASSERT_TRUE(driver::PostKey(window, driver::Key::Tab));
+      ASSERT_TRUE(
+          driver::WaitUntil([&] { return driver::FocusedChild(window) == Child(window, next); }, Milliseconds{5000}));
+    }
     ASSERT_EQ(driver::FocusedChild(window), button);
   }
   WaitForInputIdle(process.Handle(), 5000);
