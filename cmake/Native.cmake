@@ -2,6 +2,7 @@
 set(KESTEL_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 # Coverage for the fuzz targets too, so they explore the product code rather than only their own.
 target_compile_options(kestel_core PRIVATE ${KESTEL_SANITIZE} -fsanitize=fuzzer-no-link)
+target_compile_options(kestel_check PRIVATE ${KESTEL_SANITIZE} -fsanitize=fuzzer-no-link)
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -25,7 +26,7 @@ file(GLOB KESTEL_FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*
 foreach(src IN LISTS KESTEL_FUZZ_SOURCES)
   get_filename_component(name ${src} NAME_WE)
   add_executable(fuzz_${name} ${src})
-  target_link_libraries(fuzz_${name} PRIVATE kestel_core)
+  target_link_libraries(fuzz_${name} PRIVATE kestel_core kestel_check)
   target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer,address,undefined)
   kestel_warnings(fuzz_${name})

@@ -33,6 +33,14 @@ target_link_options(kestel PRIVATE ${KESTEL_STATIC_LINK} -s -Wl,--gc-sections ${
 kestel_warnings(kestel)
 set_target_properties(kestel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+# kestel-check.exe: the settings checker, a console program built the way kestel.exe is.
+target_compile_options(kestel_check PRIVATE -ffunction-sections -fdata-sections)
+add_executable(kestel-check check/CheckMain.cpp)
+target_link_libraries(kestel-check PRIVATE kestel_check kestel_win32)
+target_link_options(kestel-check PRIVATE ${KESTEL_STATIC_LINK} -s -Wl,--gc-sections)
+kestel_warnings(kestel-check)
+set_target_properties(kestel-check PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
 if(BUILD_TESTING)
   include(cmake/WineTests.cmake)
   # Two builds of one commit, in different folders, must give the same kestel.exe byte for byte.

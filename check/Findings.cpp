@@ -1,0 +1,534 @@
+#include "check/Findings.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <set>
+#include <span>
+
+#include "check/LineScan.h"
+#include "env/Placeholders.h"
+
+namespace kestel::check {
+
+namespace {
+
+constexpr std::size_t kValueLimit = SettingsFile::kValueBufferSize - 1;
+// A default no value can equal: a value ends at its line's end, so reading it back means "no key".
+const std::string kAbsent = "\n";
+constexpr const char* kNoServerNotice =
+    "every run stops with the notice \"No [CONNECTION] or SERVER= line in KESTEL.INI\"";
+constexpr const char* kNotFoundNotice = "Kestel stops with \"KESTEL.INI Not Found, this utility cannot work\"";
+constexpr const char* kProtectedPrefix = "{protected}";
+
+enum class Kind { Text, Flag, PathWithPlaceholders };
+struct KnownKey {
+  const char* name;
+  Kind kind = Kind::Text;
+  const char* flagDefault = nullptr;  // how the default reads, for a flag
+};
+
+// The sections whose key names Kestel lists and uses, rather than reading keys by name.
+enum class List { None, Drives, Programs, AwayPrograms };
+struct KnownSection {
+  const char* name;
+  List list;
+  std::span<const KnownKey> keys;
+};
+
+constexpr KnownKey kScripts[] = {{"showmaperrors", Kind::Flag, "0 (one notice for all failed drives)"},
+                                 {"HideScripts", Kind::Flag, "1 (programs start hidden)"},
+                                 {"logfile", Kind::PathWithPlaceholders},
+                                 {"eventlog", Kind::Flag, "0 (no event log)"}};
+constexpr KnownKey kConnection[] = {{"server"}};
+constexpr KnownKey kUser[] = {{"username"}, {"password"}, {"protectpassword", Kind::Flag, "0 (stored as typed)"}};
+constexpr KnownKey kAway[] = {
+    {"awayproxyenabled", Kind::Flag, "0 (no proxy)"}, {"awayproxyexceptions"}, {"awayproxyserver"}, {"awayhomepage"}};
+constexpr KnownKey kLocal[] = {{"localproxyenabled", Kind::Flag, "0 (no proxy)"},
+                               {"localproxyserver"},
+                               {"localproxyexceptions"},
+                               {"localhomepage"}};
+constexpr KnownSection kSections[] = {
+    {"SCRIPTS", List::None, kScripts},
+    {"connection", List::None, kConnection},
+    {"user", List::None, kUser},
+    {"mappings", List::Drives, {}},
+    {"awayinternetsettings", List::None, kAway},
+    {"localinternetsettings", List::None, kLocal},
+    {"localpostscripts", List::Programs, {}},
+    {"awaypostscripts", List::AwayPrograms, {}},
+};
+
+// Text from the file, made fit for one line of output: control bytes escaped, long texts shortened.
+std::string Shown(std::string_view text, std::size_t most = 60) {
+  const bool shortened = text.size() > most;
+  if (shortened) text = text.substr(0, most - 3);
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out += c;
+      continue;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+    out += escaped;
+  }
+  return shortened ? out + "..." : out;
+}
+
+std::string Quote(std::string_view text) {
+  return std::string("\"") + Shown(text) + "\"";
+}
+
+std::string Plural(std::size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+const KnownSection* FindKnownSection(std::string_view name) {
+  for (const KnownSection& known : kSections)
+    if (SameName(known.name, name)) return &known;
+  return nullptr;
+}
+
+const KnownKey* FindKnownKey(const KnownSection& section, std::string_view name) {
+  for (const KnownKey& key : section.keys)
+    if (SameName(key.name, name)) return &key;
+  return nullptr;
+}
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      const bool same = SameName(a.substr(i - 1, 1), b.substr(j - 1, 1));
+      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The known name a misspelt one most likely meant: one or two letters off, fewer for short names.
+template <typename Names>
+std::optional<std::string> Nearest(std::string_view name, const Names& names) {
+  if (name.size() > 40) return std::nullopt;
+  std::optional<std::string> best;
+  std::size_t bestDistance = name.size() < 5 ? 2 : 3;
+  for (const auto& candidate : names) {
+    const std::size_t distance = EditDistance(name, candidate.name);
+    if (distance < bestDistance) {
+      bestDistance = distance;
+      best = candidate.name;
+    }
+  }
+  return best;
+}
+
+// The line that holds byte offset, counting line ends as the scan does.
+std::size_t LineOfOffset(std::string_view content, std::size_t offset) {
+  std::size_t line = 1;
+  for (std::size_t i = 0; i < offset && i < content.size(); ++i)
+    if (content[i] == '\n' || (content[i] == '\r' && (i + 1 >= content.size() || content[i + 1] != '\n'))) ++line;
+  return line;
+}
+
+bool IsControlByte(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 && !(byte >= '\t' && byte <= '\r') && byte != 0x1A;
+}
+
+bool IsDevice(std::string_view name) {
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (name.size() == 2) return letter(name[0]) && name[1] == ':';
+  return name.size() == 5 && SameName(name.substr(0, 3), "LPT") && name[3] >= '1' && name[3] <= '9' && name[4] == ':';
+}
+
+// \\server\share, with or without a path after it.
+bool IsUncPath(std::string_view target) {
+  if (!target.starts_with("\\\\")) return false;
+  const std::size_t serverEnd = target.find('\\', 2);
+  return serverEnd != std::string_view::npos && serverEnd > 2 && serverEnd + 1 < target.size() &&
+         target[serverEnd + 1] != '\\';
+}
+
+class Checker {
+ public:
+  Checker(const ScannedFile& file, SettingsFile& settings, const EnvironmentValueOf& environmentValueOf)
+      : file_(file), settings_(settings), environmentValueOf_(environmentValueOf) {}
+
+  std::vector<Finding> Run() {
+    CheckLayout();
+    for (const KnownSection& known : kSections) {
+      const ScannedSection* section = FirstSection(known.name);
+      if (known.list == List::None)
+        CheckValues(known, section);
+      else
+        CheckList(known, section);
+    }
+    CheckServer();
+    CheckAwaySet();
+    CheckPassword();
+    return std::move(findings_);
+  }
+
+ private:
+  void Add(std::size_t line, Severity severity, std::string text) {
+    findings_.push_back({line, severity, std::move(text)});
+  }
+
+  const ScannedSection* FirstSection(std::string_view name) const {
+    for (std::size_t i = 1; i < file_.sections.size(); ++i)
+      if (SameName(file_.sections[i].name, name)) return &file_.sections[i];
+    return nullptr;
+  }
+
+  // The first line of that name, with or without "=": the one the reader finds.
+  static const ScannedKey* FirstKey(const ScannedSection* section, std::string_view name) {
+    if (section == nullptr) return nullptr;
+    for (const ScannedKey& key : section->keys)
+      if (SameName(key.name, name)) return &key;
+    return nullptr;
+  }
+
+  static std::size_t LineOf(const ScannedKey* key, const ScannedSection* section) {
+    return key != nullptr ? key->line : section != nullptr ? section->line : 0;
+  }
+
+  void CheckLayout() {
+    for (const ScannedKey& key : file_.sections.front().keys)
+      Add(key.line, Severity::Warning, Quote(key.name) + " stands before the first section: Kestel never reads it");
+    for (const std::size_t line : file_.unclosedHeaders) {
+      std::string owner = "before the first section, where Kestel never reads them";
+      for (const ScannedSection& section : file_.sections)
+        if (section.line != 0 && section.line < line) owner = std::string("in [") + Shown(section.name) + "]";
+      Add(line, Severity::Warning,
+          "no \"]\" closes this section header: Kestel skips the line, and the keys after it stay " + owner);
+    }
+    for (std::size_t i = 1; i < file_.sections.size(); ++i) {
+      const ScannedSection& section = file_.sections[i];
+      const std::string name = std::string("[") + Shown(section.name) + "]";
+      if (section.repeats) {
+        Add(section.line, Severity::Warning,
+            name + " again (first on line " + std::to_string(*section.repeats) +
+                "): Kestel reads only the first, so the keys under this one are never read");
+      } else if (section.name.empty()) {
+        Add(section.line, Severity::Warning, "a section without a name: Kestel never reads the keys under it");
+      } else if (const KnownSection* known = FindKnownSection(section.name)) {
+        CheckKeyLines(*known, section);
+      } else {
+        const auto nearest = Nearest(section.name, kSections);
+        Add(section.line, Severity::Warning,
+            "Kestel never reads section " + name + (nearest ? "; did you mean [" + *nearest + "]?" : ""));
+      }
+    }
+  }
+
+  // Lines without "=", names Kestel does not read, and names that occur again.
+  void CheckKeyLines(const KnownSection& known, const ScannedSection& section) {
+    for (std::size_t i = 0; i < section.keys.size(); ++i) {
+      const ScannedKey& key = section.keys[i];
+      const ScannedKey* first = &key;
+      for (std::size_t j = 0; j < i && first == &key; ++j)
+        if (SameName(section.keys[j].name, key.name)) first = &section.keys[j];
+      if (!key.value) {
+        if (first != &key) continue;
+        std::string text = Quote(key.name) + " has no \"=\": it is no setting, and Kestel reads nothing from it";
+        for (std::size_t j = i + 1; j < section.keys.size(); ++j)
+          if (section.keys[j].value && SameName(section.keys[j].name, key.name)) {
+            text += std::string("; it also hides the line ") + std::to_string(section.keys[j].line) +
+                    " of the same name, whose value Kestel never reads";
+            break;
+          }
+        Add(key.line, Severity::Warning, text);
+        continue;
+      }
+      if (first != &key) {
+        if (first->value) Add(key.line, Severity::Warning, DuplicateText(known, key, *first));
+        continue;
+      }
+      if (known.list != List::None || FindKnownKey(known, key.name)) continue;
+      std::string text = std::string("Kestel never reads ") + Quote(key.name) + " in [" + known.name + "]";
+      const KnownSection* home = nullptr;
+      for (const KnownSection& other : kSections)
+        if (FindKnownKey(other, key.name)) home = &other;
+      if (home != nullptr)
+        text += std::string("; it belongs in [") + home->name + "]";
+      else if (const auto nearest = Nearest(key.name, known.keys))
+        text += "; did you mean " + *nearest + "?";
+      Add(key.line, Severity::Warning, text);
+    }
+  }
+
+  static std::string DuplicateText(const KnownSection& known, const ScannedKey& key, const ScannedKey& first) {
+    std::string text =
+        Quote(key.name) + " again (first on line " + std::to_string(first.line) + "): only the first counts";
+    if (known.list == List::Drives)
+      return text + ", and Kestel maps " + Shown(key.name) + " twice, both times to the first one's target";
+    if (known.list != List::None) return text + ", and Kestel runs the first one's command line twice, never this one";
+    return text;
+  }
+
+  void CheckValues(const KnownSection& known, const ScannedSection* section) {
+    for (const KnownKey& wanted : known.keys) {
+      const std::string read = settings_.ReadSettingText(known.name, wanted.name, kAbsent);
+      if (read == kAbsent) continue;
+      const ScannedKey* key = FirstKey(section, wanted.name);
+      const std::size_t line = LineOf(key, section);
+      if (wanted.kind == Kind::Flag && !ParseSettingNumber(read)) {
+        Add(line, Severity::Warning,
+            std::string(wanted.name) + " is " + (read.empty() ? std::string("empty") : Quote(read)) +
+                ", not a number: Kestel reads it as its default, " + wanted.flagDefault + "; write 1 or 0");
+      }
+      CheckLength(key, read);
+      if (wanted.kind == Kind::PathWithPlaceholders) CheckPlaceholders(line, read, false);
+    }
+  }
+
+  void CheckLength(const ScannedKey* key, const std::string& read) {
+    if (key == nullptr || !key->value || read.size() < kValueLimit) return;
+    const std::string_view whole = Unquoted(*key->value);
+    if (whole.size() <= kValueLimit) return;
+    Add(key->line, Severity::Warning,
+        std::string("the value of ") + Quote(key->name) + " is " + std::to_string(whole.size()) +
+            " characters long: Kestel reads only the first " + std::to_string(kValueLimit) + ", up to \"..." +
+            Shown(std::string_view(read).substr(read.size() - 20)) + "\", and drops the rest, " +
+            Quote(whole.substr(kValueLimit)));
+  }
+
+  // Placeholders as the expansion will see them: names in the order the expansion looks them up.
+  void CheckPlaceholders(std::size_t line, const std::string& value, bool away) {
+    std::vector<std::size_t> percents;
+    for (std::size_t i = 0; i < value.size(); ++i)
+      if (value[i] == '%') percents.push_back(i);
+    std::vector<std::string> names;
+    ExpandPlaceholders(value, [&](const std::string& name) {
+      names.push_back(name);
+      return std::string();
+    });
+
+    std::set<std::string> told;
+    for (std::size_t k = 0; k < names.size() && 2 * k + 1 < percents.size(); ++k) {
+      const std::string& name = names[k];
+      const std::string_view raw =
+          std::string_view(value).substr(percents[2 * k], percents[2 * k + 1] - percents[2 * k] + 1);
+      const std::string looked = LookupPlaceholder(name, kUserName, environmentValueOf_);
+      if (name.empty()) {
+        Add(line, Severity::Warning,
+            Quote(raw) + " is not a percent sign: Kestel reads it as a placeholder with an empty name, which gives " +
+                (looked.empty() ? std::string("nothing") : Quote(looked)) +
+                " in the checker's environment; there is no way to write a literal \"%\"");
+      } else if (looked == kUserName) {
+        if (away)
+          Add(line, Severity::Warning,
+              Quote(raw) + " gives nothing in [awaypostscripts]: away from home Kestel never reads the user name");
+      } else if (looked.empty() && told.insert(name).second) {
+        Add(line, Severity::Note,
+            Quote(raw) + " gives nothing: " + Shown(name) +
+                " is not set in the checker's environment (the user's environment at logon may differ)");
+      }
+    }
+    if (percents.size() % 2 == 1)
+      Add(line, Severity::Warning,
+          Quote(std::string_view(value).substr(percents.back())) +
+              " opens a placeholder that never closes: Kestel drops it, from the \"%\" to the end of the value");
+  }
+
+  // What Kestel lists and reads, lined up with the lines the scan found in the same order.
+  void CheckList(const KnownSection& known, const ScannedSection* section) {
+    TStringList names, lines;
+    settings_.ReadSectionKeys(known.name, names);
+    settings_.ReadSectionLines(known.name, lines);
+    if (section == nullptr) return;
+    std::vector<const ScannedKey*> listed;
+    for (const ScannedKey& key : section->keys)
+      if (key.value) listed.push_back(&key);
+
+    const std::string name = std::string("[") + known.name + "]";
+    std::size_t i = 0;
+    for (; i < names.size() && i < listed.size() && i < lines.size(); ++i) {
+      const ScannedKey& key = *listed[i];
+      if (SameName(names[i], key.name)) {
+        // Both lists are built from the same reads: entry i of lines begins with name i and "=".
+        CheckListEntry(known, key, names[i], lines[i].substr(std::min(lines[i].size(), names[i].size() + 1)));
+        continue;
+      }
+      if (i + 1 == names.size() && SameName(names[i], std::string_view(key.name).substr(0, names[i].size()))) {
+        Add(key.line, Severity::Warning,
+            "the key names of " + name + " fill the platform's list of 16,384 bytes here: Kestel reads " +
+                Quote(key.name) + " cut short to " + Quote(names[i]));
+        ++i;
+        break;
+      }
+      return Disagree(key.line, name);
+    }
+    if (i >= listed.size() || i < names.size()) return;
+    const ScannedKey& next = *listed[i];
+    std::size_t listBytes = 1;
+    for (const std::string& listedName : names) listBytes += listedName.size() + 1;
+    if (!next.name.empty() && listBytes + next.name.size() + 1 < SettingsFile::kSectionBufferSize)
+      return Disagree(next.line, name);
+    const std::size_t after = listed.size() - i - 1;
+    const std::string rest = after == 0 ? ""
+                                        : std::string(" or the ") + Plural(after, "key", "keys") +
+                                              " after it, up to line " + std::to_string(listed.back()->line);
+    if (next.name.empty())
+      Add(next.line, Severity::Warning,
+          "a key without a name ends the key list of " + name + ": Kestel never reads this line" + rest);
+    else
+      Add(next.line, Severity::Warning,
+          "the key names of " + name + " overflow the platform's list of 16,384 bytes: Kestel never reads this key" +
+              rest);
+  }
+
+  // The line scan has to follow the platform's reader; where it does not, it says so rather than guess.
+  void Disagree(std::size_t line, const std::string& section) {
+    Add(line, Severity::Note,
+        "the platform lists the keys of " + section +
+            " otherwise than the checker's line scan from here on: findings about them stop here");
+  }
+
+  void CheckListEntry(const KnownSection& known, const ScannedKey& key, const std::string& name,
+                      const std::string& value) {
+    // A name that occurs again, or follows a line of the same name without "=", reads another line's value.
+    if (FirstKey(FirstSection(known.name), key.name) != &key) return;
+    const bool away = known.list == List::AwayPrograms;
+    if (known.list == List::Drives) {
+      if (!IsDevice(name)) {
+        const bool letter =
+            name.size() == 1 && ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+        Add(key.line, Severity::Warning,
+            std::string("mapping ") + Quote(name) + " is not a drive: its connection will fail" +
+                (letter ? "; write " + name + ":" : std::string("; name a drive letter and colon, such as H:")));
+      }
+      if (!value.starts_with("%") && !IsUncPath(value))
+        Add(key.line, Severity::Warning,
+            std::string("the target of ") + Shown(name) + " is " +
+                (value.empty() ? std::string("empty") : Quote(value)) +
+                ", not a UNC path (\\\\server\\share): its connection will fail");
+    }
+    CheckPlaceholders(key.line, value, away);
+    CheckLength(&key, value);
+  }
+
+  void CheckServer() {
+    const std::string server = settings_.ReadSettingText("connection", "server", "NOSERVER");
+    const ScannedSection* section = FirstSection("connection");
+    const ScannedKey* key = FirstKey(section, "server");
+    if (server == "NOSERVER") {
+      std::string why = "the platform's reader finds no server in this file";
+      if (key == nullptr)
+        why = section == nullptr ? "no [connection] section" : "no server= in [connection]";
+      else if (!key->value)
+        why = "no server, as this line has no \"=\"";
+      else if (Unquoted(*key->value) == "NOSERVER")
+        why = "server=NOSERVER counts as no server";
+      Add(LineOf(key, section), Severity::Error, why + ": " + kNoServerNotice);
+    } else if (server.empty()) {
+      Add(LineOf(key, section), Severity::Warning,
+          "server is empty: the probe has no host to ask, so every run is away");
+    }
+  }
+
+  void CheckAwaySet() {
+    const char* marker = "NOAWAYHOMEPAGE";
+    if (settings_.ReadSettingText("awayinternetsettings", "awayhomepage", marker) != marker) return;
+    const ScannedSection* section = FirstSection("awayinternetsettings");
+    const ScannedKey* key = FirstKey(section, "awayhomepage");
+    Add(LineOf(key, section), Severity::Note,
+        std::string(key != nullptr && key->value ? "awayhomepage=NOAWAYHOMEPAGE counts as missing"
+                                                 : "no awayhomepage in [awayinternetsettings]") +
+            ": the next run captures the user's proxy settings and start page as the away set and writes them into "
+            "this file");
+  }
+
+  void CheckPassword() {
+    const std::string password = settings_.ReadSettingText("user", "password", "NOPASS");
+    if (password == "NOPASS" || password.empty()) return;
+    const ScannedSection* section = FirstSection("user");
+    const std::size_t line = LineOf(FirstKey(section, "password"), section);
+    if (password.starts_with(kProtectedPrefix)) {
+      Add(line, Severity::Note,
+          "the password is stored protected for the user who saved it: nobody else can read it, and any other "
+          "user given this file is asked for a password at logon");
+    } else if (settings_.ReadSettingFlag("user", "protectpassword", false)) {
+      Add(line, Severity::Note,
+          "the password is stored in plain text: the next run at home that maps every drive stores it protected");
+    } else {
+      Add(line, Severity::Note,
+          "the password is stored in plain text, readable by anyone who can read this file; protectpassword=1 in "
+          "[user] has the next run at home store it protected for its user");
+    }
+  }
+
+  static constexpr const char* kUserName = "\x01user name";
+
+  const ScannedFile& file_;
+  SettingsFile& settings_;
+  const EnvironmentValueOf& environmentValueOf_;
+  std::vector<Finding> findings_;
+};
+
+}  // namespace
+
+std::vector<Finding> CheckSettings(std::string_view content, SettingsFile& settings,
+                                   const EnvironmentValueOf& environmentValueOf) {
+  if (content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF"))
+    return {{0, Severity::Error,
+             "a UTF-16 file (it begins with a byte-order mark): the checker reads only 8-bit text; save the file in "
+             "the ANSI code page to have it checked"}};
+  if (!SafeToRewrite(content))
+    return {{LineOfOffset(content, content.find('\0')), Severity::Error,
+             "a zero byte: Kestel refuses to write to a file that holds one, so a run that captures the away set or "
+             "saves typed credentials ends in the \"Unable to write to\" error box; the checker reads no further"}};
+  if (const auto control = std::find_if(content.begin(), content.end(), IsControlByte); control != content.end()) {
+    char text[96];
+    std::snprintf(text, sizeof text, "a control byte (0x%02X): this is not a text file; the checker reads no further",
+                  static_cast<unsigned char>(*control));
+    return {{LineOfOffset(content, static_cast<std::size_t>(control - content.begin())), Severity::Error, text}};
+  }
+  const ScannedFile file = ScanSettings(content);
+  return Checker(file, settings, environmentValueOf).Run();
+}
+
+Finding UnreadableFile(Unreadable why, const std::string& reason) {
+  switch (why) {
+    case Unreadable::Missing:
+      return {0, Severity::Error, std::string("no such file: ") + kNotFoundNotice};
+    case Unreadable::Directory:
+      return {0, Severity::Error, std::string("a directory, not a file: ") + kNotFoundNotice};
+    case Unreadable::Refused:
+      break;
+  }
+  return {0, Severity::Error,
+          "cannot read the file" + (reason.empty() ? std::string() : std::string(": ") + Shown(reason, 200))};
+}
+
+std::string FormatReport(const std::string& path, std::vector<Finding> findings) {
+  std::stable_sort(findings.begin(), findings.end(), [](const Finding& a, const Finding& b) {
+    return a.line != b.line ? a.line < b.line : a.severity > b.severity;
+  });
+  std::size_t counts[3] = {};
+  std::string report;
+  for (const Finding& finding : findings) {
+    const auto severity = static_cast<std::size_t>(finding.severity);
+    ++counts[severity];
+    static constexpr const char* kSeverity[] = {"note", "warning", "error"};
+    report += path + ":" + std::to_string(finding.line) + ": " + kSeverity[severity] + ": " + finding.text + "\n";
+  }
+  return report + "checked " + path + ": " + Plural(counts[2], "error", "errors") + ", " +
+         Plural(counts[1], "warning", "warnings") + ", " + Plural(counts[0], "note", "notes") + "\n";
+}
+
+int ExitCode(const std::vector<Finding>& findings) {
+  int code = 0;
+  for (const Finding& finding : findings)
+    code = std::max(code, finding.severity == Severity::Error ? 2 : finding.severity == Severity::Warning ? 1 : 0);
+  return code;
+}
+
+}  // namespace kestel::check

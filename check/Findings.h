@@ -1,0 +1,41 @@
+// What Kestel will make of a settings file, told as findings in the form compilers use. What Kestel
+// reads comes from the product's own modules (the settings file over the platform's reader, the
+// number rules, the placeholder expansion); the line scan adds where each thing stands.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/SettingsFile.h"
+
+namespace kestel::check {
+
+enum class Severity { Note, Warning, Error };
+
+struct Finding {
+  std::size_t line = 0;  // 1-based; 0 for the file as a whole
+  Severity severity = Severity::Note;
+  std::string text;  // one line, no control bytes
+};
+
+// The value of an environment variable, empty when it is not set, as the run's snapshot gives it.
+using EnvironmentValueOf = std::function<std::string(const std::string& name)>;
+
+// content is the file's bytes; settings reads the same file through the platform's reader.
+std::vector<Finding> CheckSettings(std::string_view content, SettingsFile& settings,
+                                   const EnvironmentValueOf& environmentValueOf);
+
+enum class Unreadable { Missing, Directory, Refused };
+// The one finding for a file that cannot be read at all; reason is the system's text, if any.
+Finding UnreadableFile(Unreadable why, const std::string& reason);
+
+// One "PATH:LINE: severity: text" line per finding, in line order, then the summary; each line ends
+// in "\n".
+std::string FormatReport(const std::string& path, std::vector<Finding> findings);
+// 2 with an error, 1 with a warning, else 0.
+int ExitCode(const std::vector<Finding>& findings);
+
+}  // namespace kestel::check
