@@ -76,6 +76,7 @@ add_executable(kestel_e2e_tests ${KESTEL_E2E_SOURCES})
 target_link_libraries(kestel_e2e_tests PRIVATE kestel_driver GTest::gtest_main)
 target_link_options(kestel_e2e_tests PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(kestel_e2e_tests)
-add_dependencies(kestel_e2e_tests kestel recordargs mpr_standin driver)
+add_dependencies(kestel_e2e_tests kestel kestel-check recordargs mpr_standin driver)
+target_compile_definitions(kestel_e2e_tests PRIVATE KESTEL_SAMPLE_INI="${CMAKE_SOURCE_DIR}/docs/kestel.ini.sample")
 gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 180 RESOURCE_LOCK kestel_user_session)

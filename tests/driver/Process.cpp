@@ -103,13 +103,18 @@ Process StartProgram(const std::string& program, const StartOptions& options) {
   std::string block = BuildEnvironmentBlock(options.env);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
+  if (options.output != nullptr) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = options.output;
+  }
   PROCESS_INFORMATION info{};
   // Wine now and then refuses to start a process under load with ERROR_INTERNAL_ERROR. That one
   // failure of Wine's, and no other, gets at most two more tries, each said aloud so that a run's
   // output counts them.
   for (int retries = 0;; ++retries) {
-    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, block.data(),
-                       options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &startup, &info))
+    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, options.output != nullptr, 0,
+                       block.data(), options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &startup,
+                       &info))
       break;
     const DWORD error = GetLastError();
     if (error != ERROR_INTERNAL_ERROR || retries == 2)

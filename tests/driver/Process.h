@@ -50,6 +50,8 @@ struct StartOptions {
   std::string workingDir;
   // Text after the quoted program path on the command line.
   std::string arguments;
+  // An inheritable handle that receives the program's standard output and error; null: none given.
+  HANDLE output = nullptr;
 };
 
 // Starts a program (full Windows path) with the given environment and working folder; throws
