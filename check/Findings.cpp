@@ -232,23 +232,18 @@ class Checker {
   void CheckKeyLines(const KnownSection& known, const ScannedSection& section) {
     for (std::size_t i = 0; i < section.keys.size(); ++i) {
       const ScannedKey& key = section.keys[i];
-      const ScannedKey* first = &key;
-      for (std::size_t j = 0; j < i && first == &key; ++j)
-        if (SameName(section.keys[j].name, key.name)) first = &section.keys[j];
+      const ScannedKey& first = section.keys[key.first];
       if (!key.value) {
-        if (first != &key) continue;
+        if (key.first != i) continue;
         std::string text = Quote(key.name) + " has no \"=\": it is no setting, and Kestel reads nothing from it";
-        for (std::size_t j = i + 1; j < section.keys.size(); ++j)
-          if (section.keys[j].value && SameName(section.keys[j].name, key.name)) {
-            text += std::string("; it also hides the line ") + std::to_string(section.keys[j].line) +
-                    " of the same name, whose value Kestel never reads";
-            break;
-          }
+        if (key.hides)
+          text += std::string("; it also hides the line ") + std::to_string(*key.hides) +
+                  " of the same name, whose value Kestel never reads";
         Add(key.line, Severity::Warning, text);
         continue;
       }
-      if (first != &key) {
-        if (first->value) Add(key.line, Severity::Warning, DuplicateText(known, key, *first));
+      if (key.first != i) {
+        if (first.value) Add(key.line, Severity::Warning, DuplicateText(known, key, first));
         continue;
       }
       if (known.list != List::None || FindKnownKey(known, key.name)) continue;
@@ -354,7 +349,7 @@ class Checker {
       const ScannedKey& key = *listed[i];
       if (SameName(names[i], key.name)) {
         // Both lists are built from the same reads: entry i of lines begins with name i and "=".
-        CheckListEntry(known, key, names[i], lines[i].substr(std::min(lines[i].size(), names[i].size() + 1)));
+        CheckListEntry(known, *section, key, names[i], lines[i].substr(std::min(lines[i].size(), names[i].size() + 1)));
         continue;
       }
       if (i + 1 == names.size() && SameName(names[i], std::string_view(key.name).substr(0, names[i].size()))) {
@@ -392,10 +387,10 @@ class Checker {
             " otherwise than the checker's line scan from here on: findings about them stop here");
   }
 
-  void CheckListEntry(const KnownSection& known, const ScannedKey& key, const std::string& name,
-                      const std::string& value) {
+  void CheckListEntry(const KnownSection& known, const ScannedSection& section, const ScannedKey& key,
+                      const std::string& name, const std::string& value) {
     // A name that occurs again, or follows a line of the same name without "=", reads another line's value.
-    if (FirstKey(FirstSection(known.name), key.name) != &key) return;
+    if (&section.keys[key.first] != &key) return;
     const bool away = known.list == List::AwayPrograms;
     if (known.list == List::Drives) {
       if (!IsDevice(name)) {

@@ -1,5 +1,7 @@
 #include "check/LineScan.h"
 
+#include <unordered_map>
+
 namespace kestel::check {
 
 namespace {
@@ -16,6 +18,12 @@ std::string_view Trimmed(std::string_view text) {
 
 char Lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string Lowered(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) c = Lower(c);
+  return lower;
 }
 
 }  // namespace
@@ -36,6 +44,8 @@ std::string_view Unquoted(std::string_view value) {
 ScannedFile ScanSettings(std::string_view content) {
   ScannedFile file;
   file.sections.emplace_back();
+  // By lower-case name: the header line of each section, and the first key of each name in the current one.
+  std::unordered_map<std::string, std::size_t> headerOfName, firstOfName;
   if (content.starts_with("\xEF\xBB\xBF")) content.remove_prefix(3);
 
   std::size_t pos = 0;
@@ -56,9 +66,10 @@ ScannedFile ScanSettings(std::string_view content) {
       ScannedSection section;
       section.line = number;
       section.name = Trimmed(line.substr(1, close - 1));
-      for (std::size_t i = 1; i < file.sections.size() && !section.repeats; ++i)
-        if (SameName(file.sections[i].name, section.name)) section.repeats = file.sections[i].line;
+      const std::size_t firstLine = headerOfName.try_emplace(Lowered(section.name), number).first->second;
+      if (firstLine != number) section.repeats = firstLine;
       file.sections.push_back(std::move(section));
+      firstOfName.clear();
       continue;
     }
     ScannedKey key;
@@ -66,7 +77,11 @@ ScannedFile ScanSettings(std::string_view content) {
     const std::size_t equals = line.find('=');
     key.name = Trimmed(line.substr(0, equals));
     if (equals != std::string_view::npos) key.value = Trimmed(line.substr(equals + 1));
-    file.sections.back().keys.push_back(std::move(key));
+    std::vector<ScannedKey>& keys = file.sections.back().keys;
+    key.first = firstOfName.try_emplace(Lowered(key.name), keys.size()).first->second;
+    if (key.first < keys.size() && !keys[key.first].value && !keys[key.first].hides && key.value)
+      keys[key.first].hides = number;
+    keys.push_back(std::move(key));
   }
   return file;
 }

@@ -16,6 +16,10 @@ struct ScannedKey {
   std::string name;      // blanks around it removed
   // What follows the first "=", blanks around it removed, quotes kept; nullopt for a line without "=".
   std::optional<std::string> value;
+  // The index in its section of the first key of this name, the one the reader finds.
+  std::size_t first = 0;
+  // For a first key without "=": the line of the first later one of its name with "=", hidden by it.
+  std::optional<std::size_t> hides;
 };
 
 struct ScannedSection {
