@@ -28,6 +28,16 @@ wine_session_stop() {
   fi
 }
 
+# Whether this prefix's desktop runs. Other sessions' desktops may run beside it: a test that started
+# before this one's would start the services itself and they would hold the test's output open.
+wine_session_desktop_up() {
+  local pid
+  for pid in $(pgrep -f 'explorer.exe /desktop'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$wine_session_prefix" && return 0
+  done
+  return 1
+}
+
 wine_session_start() {
   local prefix=$1 mode=$2 keeper=${3:-} screen=${4:-1280x800x24}
   wine_session_prefix=$prefix
@@ -50,6 +60,6 @@ wine_session_start() {
   if [ -n "$keeper" ]; then
     "$wine64" "$keeper" </dev/null >/dev/null 2>&1 &
     wine_session_keeper_pid=$!
-    for _ in $(seq 200); do pgrep -f 'explorer.exe /desktop' >/dev/null && break; sleep 0.1; done
+    for _ in $(seq 600); do wine_session_desktop_up && break; sleep 0.1; done
   fi
 }
