@@ -77,8 +77,11 @@ std::string SettingsFile::ReadSettingText(const std::string& section, const std:
 }
 
 void SettingsFile::WriteSettingText(const std::string& section, const std::string& key, const std::string& value) {
-  if (!api_.WriteString(section.c_str(), key.c_str(), value.c_str(), path_.c_str()))
-    Raise(kSettingsWriteError, "Unable to write to " + path_);
+  if (!TryWriteSettingText(section, key, value)) Raise(kSettingsWriteError, "Unable to write to " + path_);
+}
+
+bool SettingsFile::TryWriteSettingText(const std::string& section, const std::string& key, const std::string& value) {
+  return api_.WriteString(section.c_str(), key.c_str(), value.c_str(), path_.c_str());
 }
 
 std::int32_t SettingsFile::ReadSettingNumber(const std::string& section, const std::string& key,

@@ -43,6 +43,8 @@ class SettingsFile {
   std::string ReadSettingText(const std::string& section, const std::string& key, const std::string& defaultText);
   // Raises kSettingsWriteError "Unable to write to <path>" when the platform refuses the write.
   void WriteSettingText(const std::string& section, const std::string& key, const std::string& value);
+  // As WriteSettingText, but a refused write gives false instead.
+  bool TryWriteSettingText(const std::string& section, const std::string& key, const std::string& value);
   std::int32_t ReadSettingNumber(const std::string& section, const std::string& key, std::int32_t defaultValue);
   bool ReadSettingFlag(const std::string& section, const std::string& key, bool defaultValue);
   void WriteSettingFlag(const std::string& section, const std::string& key, bool flag);
