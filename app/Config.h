@@ -25,6 +25,7 @@ struct TConfig {
   std::string Password;
   bool HideScripts = false;
   bool ShowMapErrors = false;
+  bool ProtectPassword = false;
 };
 
 }  // namespace kestel

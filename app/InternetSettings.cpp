@@ -48,12 +48,14 @@ void ApplyAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig
 
 }  // namespace
 
-void SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config) {
+bool SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config) {
   config.AwayHomePage = settings.ReadSettingText(kAwaySection, "awayhomepage", kNoAwayHomePage);
-  if (config.AwayHomePage == kNoAwayHomePage)
+  if (config.AwayHomePage == kNoAwayHomePage) {
     CaptureAwaySettings(settings, registry, config);
-  else
-    ApplyAwaySettings(settings, registry, config);
+    return false;
+  }
+  ApplyAwaySettings(settings, registry, config);
+  return true;
 }
 
 void SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config) {

@@ -11,7 +11,8 @@ namespace kestel {
 
 // Applies the stored away set, or captures the current one into kestel.ini when none is stored
 // ("awayhomepage" missing or exactly "NOAWAYHOMEPAGE"); a capture leaves the registry unchanged.
-void SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
+// True when the stored set was written to the registry.
+bool SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
 // Applies the local set of kestel.ini.
 void SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
 // Writes the three proxy values, then the start page. When the start page's key cannot be opened,

@@ -49,7 +49,7 @@ class Run {
     c.ShowMapErrors = settings.ReadSettingFlag("SCRIPTS", "showmaperrors", false);
     settings.ReadSectionKeys("mappings", s_.KeyNames);
     for (const std::string& device : s_.KeyNames) host_.UnmapDrive(device, false, true, true);
-    SwitchToAwaySettings(settings, registry, c);
+    if (SwitchToAwaySettings(settings, registry, c)) host_.NotifyInternetSettingsChanged();
 
     // Server and probe.
     c.Server = settings.ReadSettingText("connection", "server", kNoServer);
@@ -62,8 +62,9 @@ class Run {
 
     // Home: credentials, from the file or from the logon dialog.
     c.UserName = settings.ReadSettingText("user", "username", kNoUser);
-    c.Password = settings.ReadSettingText("user", "password", kNoPass);
-    if (c.UserName == kNoUser || c.Password == kNoPass) {
+    const StoredPassword password(settings.ReadSettingText("user", "password", kNoPass), kNoPass, host_.Protection());
+    c.Password = password.Usable().value_or(kNoPass);
+    if (c.UserName == kNoUser || password.Missing()) {
       Status("Please provide logon details for " + c.Server);
       host_.SetWindowHeight(kLogonDialogHeight);
       host_.FocusUserName();
@@ -93,13 +94,17 @@ class Run {
             "section of KESTEL.INI");
       return 0;
     }
+    c.ProtectPassword = settings.ReadSettingFlag("user", "protectpassword", false);
     if (host_.ModalResult() == kModalResultLogon) {
       settings.WriteSettingText("user", "username", c.UserName);
-      settings.WriteSettingText("user", "password", c.Password);
+      password.SaveTyped(settings, c.Password, c.ProtectPassword);
+    } else {
+      password.ProtectInPlace(settings, c.ProtectPassword);
     }
 
     Status("Configuring Internet Settings");
     SwitchToLocalSettings(settings, registry, c);
+    host_.NotifyInternetSettingsChanged();
     return RunPrograms(settings, "Running Post Logon Program", "localpostscripts");
   }
 

@@ -7,6 +7,7 @@
 #include "app/Config.h"
 #include "app/Registry.h"
 #include "app/SettingsFile.h"
+#include "app/StoredPassword.h"
 
 namespace kestel {
 
@@ -40,6 +41,9 @@ class RoamingHost {
   virtual bool FileExists(const std::string& path) const = 0;
   virtual ProfileApi& Profile() = 0;
   virtual RegistryAccess& CreateRegistry() = 0;
+  virtual UserDataProtection& Protection() = 0;
+  // Tells programs already running that the internet settings in the registry have changed.
+  virtual void NotifyInternetSettingsChanged() = 0;
 
   // Network drives, the probe and programs.
   virtual std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) = 0;

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "app/DataProtectionWin32.h"
+#include "app/InternetSettingsWin32.h"
 #include "app/RegistryWin32.h"
 #include "app/Run.h"
 #include "app/SettingsWin32.h"
@@ -35,6 +37,8 @@ class Win32Host final : public RoamingHost {
   bool FileExists(const std::string& path) const override;
   ProfileApi& Profile() override { return profile_; }
   RegistryAccess& CreateRegistry() override;
+  UserDataProtection& Protection() override { return protection_; }
+  void NotifyInternetSettingsChanged() override { internetSettings_.SettingsChanged(); }
   std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) override;
   std::uint32_t MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors, bool noPrompting,
                          const std::string& userName, const std::string& password) override;
@@ -46,6 +50,8 @@ class Win32Host final : public RoamingHost {
   std::unique_ptr<TForm1> form_;
   std::unique_ptr<Win32Registry> registry_;
   Win32Profile profile_;
+  Win32UserDataProtection protection_;
+  InternetSettingsNotifier internetSettings_;
 };
 
 }  // namespace kestel

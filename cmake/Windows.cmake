@@ -10,6 +10,8 @@ add_library(kestel_win32 STATIC
   app/RegistryWin32.cpp
   app/ErrorBox.cpp
   app/Win32Host.cpp
+  app/DataProtectionWin32.cpp
+  app/InternetSettingsWin32.cpp
   env/EnvironWin32.cpp
   launch/Launch.cpp
   net/PingUtil.cpp

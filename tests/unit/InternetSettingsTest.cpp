@@ -130,7 +130,8 @@ class InternetSwitch : public ::testing::Test {
       if (line.rfind(prefix, 0) == 0) out.push_back(line);
     return out;
   }
-  std::string RaisedBy(void (*step)(SettingsFile&, RegistryAccess&, TConfig&)) {
+  template <class Step>
+  std::string RaisedBy(Step step) {
     try {
       step(settings, registry, config);
     } catch (const Error& e) {

@@ -15,22 +15,40 @@ namespace {
 using testing::FakeProfile;
 using Log = std::vector<std::string>;
 
+// Every key opens and reads empty; each value written is logged as "reg:NAME".
 class NullRegistry final : public RegistryAccess {
  public:
+  explicit NullRegistry(Log& sharedLog) : log_(sharedLog) {}
   void SelectRoot(RegistryRoot) override {}
   bool OpenKey(const std::string&, bool) override { return true; }
   std::int32_t ReadInteger(const std::string&) override { return 0; }
   std::optional<std::int32_t> ReadIntegerIfPresent(const std::string&) override { return 0; }
   std::string ReadString(const std::string&) override { return {}; }
-  void WriteInteger(const std::string&, std::int32_t) override {}
-  void WriteString(const std::string&, const std::string&) override {}
+  void WriteInteger(const std::string& name, std::int32_t) override { log_.push_back("reg:" + name); }
+  void WriteString(const std::string& name, const std::string&) override { log_.push_back("reg:" + name); }
+
+ private:
+  Log& log_;
+};
+
+// A blob is "P" and the data; protection refused on request, unprotection of anything else refused.
+class FakeProtection final : public UserDataProtection {
+ public:
+  bool refuse = false;
+  std::optional<std::string> Protect(const std::string& data) override {
+    return refuse ? std::nullopt : std::optional<std::string>("P" + data);
+  }
+  std::optional<std::string> Unprotect(const std::string& blob) override {
+    return blob.starts_with("P") ? std::optional<std::string>(blob.substr(1)) : std::nullopt;
+  }
 };
 
 class RecordingHost final : public RoamingHost {
  public:
   Log log;
   FakeProfile profile;
-  NullRegistry registry;
+  NullRegistry registry{log};
+  FakeProtection protection;
   bool iniExists = true;
   bool serverAnswers = false;
   std::map<std::string, std::uint32_t> mapResults;  // remote name -> result
@@ -65,6 +83,8 @@ class RecordingHost final : public RoamingHost {
     return it == environment.end() ? std::string() : it->second;
   }
   std::string AppDirectory() const override { return "C:\\Kestel\\"; }
+  UserDataProtection& Protection() override { return protection; }
+  void NotifyInternetSettingsChanged() override { log.push_back("internet-changed"); }
   bool FileExists(const std::string& path) const override {
     const_cast<RecordingHost*>(this)->log.push_back("exists:" + path);
     return iniExists;
@@ -367,6 +387,160 @@ TEST_F(HomeRunTest, ARefusedCredentialWriteIsRaisedWithThePath) {
     EXPECT_STREQ(e.what(), "Unable to write to C:\\Kestel\\kestel.ini");
   }
   EXPECT_TRUE(host.Only("run:").empty());
+}
+
+TEST_F(RunTest, RunningProgramsAreToldOfEverySetWrittenToTheRegistryAndOfNoCapture) {
+  struct Case {
+    bool stored, home;
+    std::string told;  // "r" a registry value written, "N" the notice
+  };
+  for (const Case& c : {Case{false, false, ""}, Case{true, false, "rrrrN"}, Case{false, true, "rrrrN"},
+                        Case{true, true, "rrrrNrrrrN"}}) {
+    RecordingHost h;
+    RoamingState s;
+    h.serverAnswers = c.home;
+    h.profile.Set("connection", "server", "srv").Set("user", "username", "u").Set("user", "password", "p");
+    if (c.stored) h.profile.Set("awayinternetsettings", "awayhomepage", "");
+    RunRoaming(h, s);
+    std::string told;
+    for (const std::string& e : h.log)
+      if (e.starts_with("reg:") || e == "internet-changed") told += e == "internet-changed" ? 'N' : 'r';
+    EXPECT_EQ(told, c.told) << "stored " << c.stored << ", home " << c.home;
+  }
+}
+
+std::string ProtectedForm(const std::string& password) {
+  return std::string(kProtectedPrefix) + EncodeBase64("P" + password);
+}
+
+TEST_F(HomeRunTest, StoredPasswordsAreUnprotectedAndWrittenBackAsTheFlagSays) {
+  const std::string longest(1526, 'x');  // its protected form is 2047 characters, the most a read returns
+  struct Case {
+    const char* name;
+    std::optional<std::string> stored;  // nullopt: no password key
+    const char* flag;                   // protectpassword; nullptr: no such key
+    std::string typed = "typed-pass";
+    bool refuseProtection = false;
+    bool mapFails = false;
+    bool asks = false;
+    std::string mappedWith;
+    Log writes;
+  };
+  const Case cases[] = {
+      {"typed, off",
+       std::nullopt,
+       nullptr,
+       "typed-pass",
+       false,
+       false,
+       true,
+       "typed-pass",
+       {"user/username=typed-user", "user/password=typed-pass"}},
+      {"typed, on",
+       std::nullopt,
+       "1",
+       "typed-pass",
+       false,
+       false,
+       true,
+       "typed-pass",
+       {"user/username=typed-user", "user/password=" + ProtectedForm("typed-pass")}},
+      {"plain, on", "p1", "1", "", false, false, false, "p1", {"user/password=" + ProtectedForm("p1")}},
+      {"plain, off", "p1", "0", "", false, false, false, "p1", {}},
+      {"plain, on, a drive fails", "p1", "1", "", false, true, false, "p1", {}},
+      {"protected, off", ProtectedForm("p1"), "0", "", false, false, false, "p1", {}},
+      {"protected, on", ProtectedForm("p1"), "1", "", false, false, false, "p1", {}},
+      {"marker compared as stored", ProtectedForm("NOPASS"), nullptr, "", false, false, false, "NOPASS", {}},
+      {"not this user's, off",
+       std::string(kProtectedPrefix) + EncodeBase64("Qp1"),
+       "0",
+       "typed-pass",
+       false,
+       false,
+       true,
+       "typed-pass",
+       {"user/username=typed-user", "user/password=typed-pass"}},
+      {"damaged text, on",
+       std::string(kProtectedPrefix) + "UHAx!",
+       "1",
+       "typed-pass",
+       false,
+       false,
+       true,
+       "typed-pass",
+       {"user/username=typed-user", "user/password=" + ProtectedForm("typed-pass")}},
+      {"cut short, on",
+       ProtectedForm("p1").substr(0, 14),
+       "1",
+       "t",
+       false,
+       false,
+       true,
+       "t",
+       {"user/username=typed-user", "user/password=" + ProtectedForm("t")}},
+      {"typed, protection refused",
+       std::nullopt,
+       "1",
+       "typed-pass",
+       true,
+       false,
+       true,
+       "typed-pass",
+       {"user/username=typed-user"}},
+      {"plain, protection refused", "p1", "1", "", true, false, false, "p1", {}},
+      {"typed, longest",
+       std::nullopt,
+       "1",
+       longest,
+       false,
+       false,
+       true,
+       longest,
+       {"user/username=typed-user", "user/password=" + ProtectedForm(longest)}},
+      {"typed, too long",
+       std::nullopt,
+       "1",
+       longest + "x",
+       false,
+       false,
+       true,
+       longest + "x",
+       {"user/username=typed-user"}},
+  };
+  for (const Case& c : cases) {
+    RecordingHost h;
+    RoamingState s;
+    h.serverAnswers = true;
+    h.typedPassword = c.typed;
+    h.protection.refuse = c.refuseProtection;
+    h.profile.Set("connection", "server", "srv").Set("user", "username", "u1").Set("mappings", "H:", "\\\\srv\\home");
+    if (c.stored) h.profile.Set("user", "password", *c.stored);
+    if (c.flag) h.profile.Set("user", "protectpassword", c.flag);
+    if (c.mapFails) h.mapResults["\\\\srv\\home"] = 86;
+    RunRoaming(h, s);
+    EXPECT_EQ(h.Only("modal").size(), c.asks ? 1u : 0u) << c.name;
+    EXPECT_EQ(h.Only("map:"),
+              Log{"map:H:|\\\\srv\\home|" + std::string(c.asks ? "typed-user" : "u1") + "|" + c.mappedWith + "|0|0"})
+        << c.name;
+    EXPECT_EQ(UserWrites(h.profile), c.writes) << c.name;
+  }
+  EXPECT_EQ(ProtectedForm(longest).size(), SettingsFile::kValueBufferSize - 1);
+}
+
+TEST_F(HomeRunTest, ARefusedProtectingRewriteIsPassedOverButARefusedTypedSaveStillEndsTheRun) {
+  host.profile.refuseWrites = true;
+  host.profile.Set("user", "username", "u1").Set("user", "password", "p1").Set("user", "protectpassword", "1");
+  EXPECT_EQ(Run(), 0);
+  EXPECT_TRUE(host.Only("notice:").empty());
+  EXPECT_EQ(host.Only("run:").size(), 2u);
+
+  RecordingHost typed;
+  RoamingState s;
+  typed.serverAnswers = true;
+  typed.profile.refuseWrites = true;
+  typed.profile.Set("connection", "server", "srv").Set("user", "protectpassword", "1");
+  EXPECT_THROW(RunRoaming(typed, s), Error);
+  EXPECT_TRUE(typed.Only("run:").empty());
 }
 
 }  // namespace

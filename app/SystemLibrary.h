@@ -1,0 +1,22 @@
+// A system DLL loaded when a step first needs it, so that runs without that step never pay for it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+
+namespace kestel {
+
+struct ModuleFreer {
+  void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
+};
+using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
+
+// The named export of module as the function type it is declared with; nullptr when it has none.
+template <class Function>
+Function* ProcedureOf(HMODULE module, const char* name) {
+  return reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+}  // namespace kestel
