@@ -34,6 +34,12 @@ set_target_properties(mpr_standin PROPERTIES OUTPUT_NAME mpr PREFIX "" RUNTIME_O
 target_link_options(mpr_standin PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(mpr_standin)
 
+add_library(wininet_standin SHARED tests/tools/wininet_standin.cpp tests/tools/wininet_standin.def)
+set_target_properties(wininet_standin PROPERTIES OUTPUT_NAME wininet PREFIX ""
+                      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/standin)
+target_link_options(wininet_standin PRIVATE ${KESTEL_STATIC_LINK})
+kestel_warnings(wininet_standin)
+
 file(GLOB KESTEL_DRIVER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/driver/*.cpp)
 list(FILTER KESTEL_DRIVER_SOURCES EXCLUDE REGEX "driver_main\\.cpp$")
 add_library(kestel_driver STATIC ${KESTEL_DRIVER_SOURCES})
@@ -76,7 +82,7 @@ add_executable(kestel_e2e_tests ${KESTEL_E2E_SOURCES})
 target_link_libraries(kestel_e2e_tests PRIVATE kestel_driver GTest::gtest_main)
 target_link_options(kestel_e2e_tests PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(kestel_e2e_tests)
-add_dependencies(kestel_e2e_tests kestel kestel-check recordargs mpr_standin driver)
+add_dependencies(kestel_e2e_tests kestel kestel-check recordargs mpr_standin wininet_standin driver)
 target_compile_definitions(kestel_e2e_tests PRIVATE KESTEL_SAMPLE_INI="${CMAKE_SOURCE_DIR}/docs/kestel.ini.sample")
 gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 180 RESOURCE_LOCK kestel_user_session)

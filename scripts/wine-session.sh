@@ -53,7 +53,7 @@ wine_session_start() {
   if [ "$mode" = fresh ] || [ ! -f "$prefix/system.reg" ]; then
     bash "$(dirname "${BASH_SOURCE[0]}")/wine-prefix.sh" "$prefix"
   fi
-  export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;mpr=n,b"
+  export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;mpr=n,b;wininet=n,b"
   # Wine's service processes and its desktop start with the first program that needs them and
   # inherit its output. Left to a test, they would hold ctest's pipe open until they end; an idle
   # program started here, with its output elsewhere, starts them and keeps them up until the stop.

@@ -1,6 +1,6 @@
 // The end-to-end harness: each test gets a folder of its own holding a copy of kestel.exe (and the
-// stand-in mpr.dll beside it), writes its kestel.ini there, starts the program and drives it with
-// kestel::driver.
+// stand-in mpr.dll and wininet.dll beside it), writes its kestel.ini there, starts the program and
+// drives it with kestel::driver.
 #pragma once
 
 #include <windows.h>
@@ -25,7 +25,7 @@ using driver::kExitTimeout;
 // "/a/b" -> "Z:\a\b" (Wine maps the unix root to drive Z:).
 std::string WindowsPathOfUnixPath(std::string_view unixPath);
 // The windows build folder ($KESTEL_TOOLS) as a Windows path ending in a backslash: kestel.exe and
-// recordargs.exe are at its top, the stand-in mpr.dll in standin\.
+// recordargs.exe are at its top, the stand-in DLLs in standin\.
 std::string ToolsDir();
 
 // Processes are the driver's; the names stay at hand here.
@@ -36,7 +36,7 @@ using driver::StartOptions;
 using driver::StartProgram;
 
 // A fresh folder of the running test's own under the Wine temp folder, removed with everything in it
-// when the Sandbox goes. It holds kestel.exe and mpr.dll copied from the build.
+// when the Sandbox goes. It holds kestel.exe, mpr.dll and wininet.dll copied from the build.
 class Sandbox {
  public:
   Sandbox();

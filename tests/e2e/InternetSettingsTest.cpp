@@ -1,12 +1,15 @@
 // The proxy and start page through whole runs of kestel.exe: captured on the first run, applied on
-// every later one, the local set after the away set at home, and a capture the settings file refuses.
-// Each test puts the user's values back as it found them.
+// every later one, the local set after the away set at home, a capture the settings file refuses,
+// and the notice to running programs through the stand-in wininet.dll. Each test puts the user's
+// values back as it found them.
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "../tools/MprLog.h"
 #include "../wine/UserProfileValues.h"
 #include "Harness.h"
 
@@ -116,6 +119,57 @@ TEST(InternetSettingsRun, ACaptureTheSettingsFileRefusesEndsInTheErrorBoxAndChan
   EXPECT_EQ(profile.Values(), kAwaySet);
   EXPECT_EQ(sandbox.ReadIni(), ini);
 }
+
+struct NoticeRow {
+  const char* name;
+  std::optional<std::string> ini;  // nullopt: no kestel.ini
+  std::vector<std::string> told;   // "attach" when wininet was loaded; each call as "OPTION PROXY-IN-FORCE RESULT"
+  friend void PrintTo(const NoticeRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class RunningProgramsTold : public ::testing::TestWithParam<NoticeRow> {};
+
+TEST_P(RunningProgramsTold, AfterEachSetWrittenAndOnlyThen) {
+  const NoticeRow& row = GetParam();
+  SavedUserProfile profile;
+  profile.Set({Dword(0), Sz(""), Sz("127.0.0.5:80"), Sz("about:blank")});
+  Sandbox sandbox;
+  if (row.ini) sandbox.WriteIni(*row.ini);
+  StartOptions options;
+  options.env = {{"KESTEL_WININET_LOG", sandbox.PathOf("wininet.log")}};
+  Process process = sandbox.Start(options);
+  if (!row.ini) {
+    EXPECT_TRUE(AnswerBox(process, kTitle));
+  }
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+
+  const auto calls = testing::mpr::ParseLog(sandbox.ReadFile("wininet.log").value_or(""));
+  ASSERT_TRUE(calls.has_value());
+  std::vector<std::string> told;
+  for (const testing::mpr::Call& call : *calls) {
+    if (call.function == "DllMain") {
+      told.push_back(call.Text("reason").value_or("?"));
+      continue;
+    }
+    EXPECT_TRUE(call.IsNull("handle") && call.IsNull("buffer") && call.Number("length") == 0u);
+    told.push_back(call.Text("option").value_or("?") + " " + call.Text("proxy_server").value_or("null") + " " +
+                   call.Text("result").value_or("?"));
+  }
+  EXPECT_EQ(told, row.told);
+}
+
+const std::string kAwayIni = "[connection]\r\nserver=kestel-home.invalid\r\n" + kStoredSets;
+INSTANTIATE_TEST_SUITE_P(
+    InternetSettingsRun, RunningProgramsTold,
+    ::testing::Values(NoticeRow{"NotBeforeTheAwayStep", std::nullopt, {}},
+                      NoticeRow{"NotAfterACapture", "[connection]\r\nserver=kestel-home.invalid\r\n", {}},
+                      NoticeRow{"AfterTheAwaySet", kAwayIni, {"attach", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0"}},
+                      NoticeRow{"AfterTheAwayAndTheLocalSet",
+                                "[connection]\r\nserver=127.0.0.1\r\n[user]\r\nusername=alice\r\npassword=pw\r\n" +
+                                    kStoredSets,
+                                {"attach", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0", "39 127.0.0.9:3128 1",
+                                 "37 127.0.0.9:3128 0"}}),
+    [](const ::testing::TestParamInfo<NoticeRow>& tested) { return std::string(tested.param.name); });
 
 }  // namespace
 }  // namespace kestel::e2e

@@ -18,35 +18,22 @@
 #include <string>
 
 #include "MprLog.h"
+#include "StandinRecord.h"
 
 namespace {
 
 namespace mpr = kestel::testing::mpr;
 
-std::optional<std::string> Variable(const char* name) {
-  char buffer[4096];
-  const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
-  if (length == 0 || length >= sizeof buffer) return std::nullopt;
-  return std::string(buffer, length);
-}
-
 void Record(const std::string& line) {
-  const auto path = Variable("KESTEL_MPR_LOG");
-  if (!path) return;
-  HANDLE file = CreateFileA(path->c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  const std::string text = line + "\n";
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
+  kestel::testing::AppendRecord("KESTEL_MPR_LOG", line);
 }
 
 DWORD Answer(mpr::Operation operation, std::initializer_list<const char*> names) {
   std::vector<std::string_view> given;
   for (const char* name : names)
     if (name != nullptr) given.emplace_back(name);
-  const DWORD result = mpr::Answer(mpr::ParseRules(Variable("KESTEL_MPR_RULES").value_or("")), operation, given);
+  const DWORD result = mpr::Answer(mpr::ParseRules(kestel::testing::EnvironmentValue("KESTEL_MPR_RULES").value_or("")),
+                                   operation, given);
   if (result != NO_ERROR) SetLastError(result);
   return result;
 }

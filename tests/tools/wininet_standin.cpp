@@ -1,0 +1,49 @@
+// An internet library of the test suite's own, loaded in place of the system's wininet.dll (put
+// beside the program and started with WINEDLLOVERRIDES=wininet=n,b). It records, in the format of
+// tests/tools/MprLog.h, to the file named by KESTEL_WININET_LOG (unset: nothing is recorded):
+//   DllMain reason=attach                      when a process loads it
+//   InternetSetOptionA handle=null|set option=N buffer=null|set length=N proxy_server=S|null result=0|1
+// proxy_server is the current user's ProxyServer value at the moment of the call, so that a test can
+// tell which set was in force when programs were told. It answers as Wine's own library does:
+// INTERNET_OPTION_SETTINGS_CHANGED is accepted, every other option refused.
+#include <windows.h>
+
+#include <string>
+
+#include "MprLog.h"
+#include "StandinRecord.h"
+
+namespace {
+
+// wininet.h declares the function as imported, so its two numbers are spelled out here.
+constexpr DWORD kSettingsChanged = 39;   // INTERNET_OPTION_SETTINGS_CHANGED
+constexpr DWORD kInvalidOption = 12009;  // ERROR_INTERNET_INVALID_OPTION
+
+std::string ProxyServer() {
+  char value[1024];
+  DWORD size = sizeof value;
+  if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", "ProxyServer",
+                   RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    return "null";
+  return kestel::testing::mpr::Quote(value);
+}
+
+void Record(const std::string& line) {
+  kestel::testing::AppendRecord("KESTEL_WININET_LOG", line);
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) Record("DllMain reason=attach");
+  return TRUE;
+}
+
+extern "C" BOOL WINAPI InternetSetOptionA(void* handle, DWORD option, LPVOID buffer, DWORD length) {
+  const BOOL result = option == kSettingsChanged;
+  Record(std::string("InternetSetOptionA handle=") + (handle ? "set" : "null") + " option=" + std::to_string(option) +
+         " buffer=" + (buffer ? "set" : "null") + " length=" + std::to_string(length) +
+         " proxy_server=" + ProxyServer() + " result=" + (result ? "1" : "0"));
+  if (!result) SetLastError(kInvalidOption);
+  return result;
+}
