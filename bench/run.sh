@@ -6,18 +6,25 @@
 # machine's load falls on all of them alike, after one unmeasured warm-up round each:
 #   floor          cmd /c exit: what starting any program costs under Wine
 #   onewindow      a program that shows one window and ends: what any windowed program costs
-#   kestel-away    kestel.exe, server name that does not resolve, no programs
-#   script-away    the same work as a .cmd run by Wine's cmd
-#   kestel-home    kestel.exe, server 127.0.0.1, two mappings, stored credentials, no programs
-#   script-home    the same work as a .cmd
+#   kestel-away        kestel.exe, server name that does not resolve, no programs
+#   kestel-away-quiet  the same, with the stand-in wininet.dll beside it: running programs are not told
+#   script-away        the same work as a .cmd run by Wine's cmd
+#   kestel-home        kestel.exe, server 127.0.0.1, two mappings, stored credentials, no programs
+#   kestel-home-quiet  the same, with the stand-in wininet.dll beside it
+#   script-home        the same work as a .cmd
 # All cases are measured twice: with Wine's default window handling, where each window that was shown
 # waits up to 2 s, when it goes, for a window manager that under Xvfb never comes; and with
 # unmanaged windows (Wine's "Managed" setting N), where that wait does not happen.
 # Every case runs with the away set already stored, so nothing is captured, and with the stand-in
-# mpr.dll beside kestel.exe (it records nothing and lets every call succeed). Before timing, one
-# checked round of each kestel and script case proves it did its work (drives, registry values).
+# mpr.dll beside kestel.exe (it records nothing and lets every call succeed). kestel-away and
+# kestel-home tell running programs of the new proxy values through Wine's own wininet; the -quiet
+# cases load the stand-in wininet.dll instead, which answers at once, so the difference is what the
+# notice costs. Before timing, one checked round of each kestel and script case proves it did its
+# work (drives, registry values, and the notices the stand-in recorded).
 # Runs inside a network namespace with only loopback up (needs root), with an Xvfb and a Wine prefix
-# of its own under build/bench/run; not part of the test suite.
+# of its own under build/bench/run; not part of the test suite. Last, bench/libcost.cpp times loading
+# crypt32 and wininet, which kestel.exe loads only for the steps that need them, in ROUNDS fresh
+# processes each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -32,9 +39,10 @@ if [ -z "${KESTEL_BENCH_IN_NETNS:-}" ]; then
   fi
   bash scripts/setup.sh
   cmake --preset windows -B "$build" >/dev/null
-  cmake --build "$build" --target kestel driver mpr_standin recordargs winekeeper
+  cmake --build "$build" --target kestel driver mpr_standin wininet_standin recordargs winekeeper
   mkdir -p "$out"
   x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -mwindows -static bench/onewindow.cpp -o "$out/onewindow.exe"
+  x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static bench/libcost.cpp -o "$out/libcost.exe"
   exec env KESTEL_BENCH_IN_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
 fi
 
@@ -44,18 +52,19 @@ winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
 source scripts/wine-session.sh
 wine_session_start "$prefix" fresh "$build/winekeeper.exe"
 
-# ---- The two places: one folder each with kestel.exe, the stand-in mpr.dll, kestel.ini and the
-# script that does the same work.
+# ---- The places: one folder each with kestel.exe, the stand-in mpr.dll, kestel.ini and the script
+# that does the same work; the quiet places also hold the stand-in wininet.dll.
 proxy_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
 browser_key='HKCU\Software\Microsoft\Internet Explorer\Main'
 home_server=127.0.0.1
 away_server=kestel-home-server.invalid
 
-make_place() {  # name server
+make_place() {  # name server [quiet]
   local dir=$out/$1 server=$2
   rm -rf "$dir"
   mkdir -p "$dir"
   cp "$build/kestel.exe" "$build/standin/mpr.dll" "$dir/"
+  [ -z "${3:-}" ] || cp "$build/standin/wininet.dll" "$dir/"
   printf '%s\r\n' \
     '[SCRIPTS]' 'showmaperrors=0' 'HideScripts=1' \
     '[connection]' "server=$server" \
@@ -89,16 +98,20 @@ make_place() {  # name server
 }
 make_place home "$home_server"
 make_place away "$away_server"
+make_place home-quiet "$home_server" quiet
+make_place away-quiet "$away_server" quiet
 
 declare -A command=(
   [floor]="cmd /c exit"
   [onewindow]="$(winpath "$out/onewindow.exe")"
   [kestel-away]="$(winpath "$out/away/kestel.exe")"
+  [kestel-away-quiet]="$(winpath "$out/away-quiet/kestel.exe")"
   [script-away]="cmd /c $(winpath "$out/away/logon.cmd")"
   [kestel-home]="$(winpath "$out/home/kestel.exe")"
+  [kestel-home-quiet]="$(winpath "$out/home-quiet/kestel.exe")"
   [script-home]="cmd /c $(winpath "$out/home/logon.cmd")"
 )
-cases=(floor onewindow kestel-away script-away kestel-home script-home)
+cases=(floor onewindow kestel-away kestel-away-quiet script-away kestel-home kestel-home-quiet script-home)
 driver=$build/driver.exe
 
 time_once() {  # case -> "round ms exit peak"
@@ -109,21 +122,26 @@ time_once() {  # case -> "round ms exit peak"
 # ---- Checked rounds: each kestel and script case must do its work before its time means anything.
 start_page() { "$wine64" reg query "$browser_key" /v "Start Page" 2>/dev/null | tr -d '\r' | awk '/REG_SZ/ { print $NF }'; }
 mpr_lines() { grep -c "^$2 " "$1" 2>/dev/null || true; }
-check() {  # case expected-start-page expected-connections
-  local log=$out/mpr-$1.log result
-  rm -f "$log"
-  result=$(KESTEL_MPR_LOG=$(winpath "$log") time_once "$1")
-  local code page adds
+check() {  # case expected-start-page expected-connections [expected-notices]
+  local log=$out/mpr-$1.log notices=$out/wininet-$1.log result
+  rm -f "$log" "$notices"
+  result=$(KESTEL_MPR_LOG=$(winpath "$log") KESTEL_WININET_LOG=$(winpath "$notices") time_once "$1")
+  local code page adds told
   code=$(awk '{ print $3 }' <<<"$result")
   page=$(start_page)
   adds=$(mpr_lines "$log" WNetAddConnection3A)
-  if [ "$code" != 0 ] || [ "$page" != "$2" ] || { [[ $1 == kestel-* ]] && [ "$adds" != "$3" ]; }; then
-    echo "$1 did not do its work: exit code $code, start page '$page', connections made $adds (want 0, '$2', $3)" >&2
+  told=$(mpr_lines "$notices" InternetSetOptionA)
+  if [ "$code" != 0 ] || [ "$page" != "$2" ] || { [[ $1 == kestel-* ]] && [ "$adds" != "$3" ]; } ||
+    { [ -n "${4:-}" ] && [ "$told" != "$4" ]; }; then
+    echo "$1 did not do its work: exit code $code, start page '$page', connections made $adds, notices $told" \
+      "(want 0, '$2', $3, ${4:-any})" >&2
     exit 1
   fi
 }
 check kestel-home http://intranet.bench.lan/ 2
 check kestel-away about:blank 0
+check kestel-home-quiet http://intranet.bench.lan/ 2 4
+check kestel-away-quiet about:blank 0 2
 check script-home http://intranet.bench.lan/ 0
 check script-away about:blank 0
 
@@ -177,6 +195,13 @@ measure() {  # title file-prefix
       -v w="${median[onewindow]}" -v p="$place" 'BEGIN {
         printf "- %s: kestel/script %.3f (the script takes %.1fx as long); kestel - floor %.1f ms, (kestel - floor)/floor %.2f; kestel - onewindow %.1f ms\n",
           p, k / s, s / k, k - f, (k - f) / f, k - w }'
+    # The two cases run one after the other in each round, so their difference round by round is
+    # less moved by the machine's load than the difference of their medians.
+    paste "$out/kestel-$place.txt" "$out/kestel-$place-quiet.txt" | awk '{ print $2 - $6 }' | sort -n |
+      awk -v p="$place" -v k="${median[kestel-$place]}" -v q="${median[kestel-$place-quiet]}" '
+        { v[NR] = $1 }
+        END { printf "- %s: telling running programs costs %+.1f ms (median of the differences round by round; difference of the medians %+.1f ms)\n",
+                p, v[int((NR + 1) / 2)], k - q }'
   done
 }
 
@@ -187,6 +212,25 @@ measure "Windows managed (Wine's default; no window manager runs, so each shown 
 "$wine64" reg add "$x11_key" /v Managed /t REG_SZ /d N /f >/dev/null
 measure "Windows unmanaged (HKCU\\Software\\Wine\\X11 Driver, Managed=N)" unmanaged
 "$wine64" reg delete "$x11_key" /v Managed /f >/dev/null 2>&1 || true
+
+# ---- The libraries Kestel loads only when a step needs them, timed inside a process of their own:
+# a few milliseconds are lost in the noise of whole runs under load.
+median_iqr() { sort -n | awk '{ v[NR] = $1 } END { printf "%.2f (%.2f-%.2f)", v[int((NR + 1) / 2)], v[int((NR + 3) / 4)], v[int((3 * NR + 1) / 4)] }'; }
+for library in crypt32.dll wininet.dll; do : >"$out/libcost-$library.txt"; done
+for r in $(seq "$rounds"); do
+  for library in crypt32.dll wininet.dll; do
+    "$wine64" "$out/libcost.exe" "$library" </dev/null | tr -d '\r' >>"$out/libcost-$library.txt"
+  done
+done
+echo
+echo "### Loaded when needed ($rounds processes each; median ms, IQR)"
+echo
+echo "| library | load | INTERNET_OPTION_SETTINGS_CHANGED + INTERNET_OPTION_REFRESH |"
+echo "|---|---|---|"
+for library in crypt32.dll wininet.dll; do
+  printf '| %s | %s | %s |\n' "$library" "$(awk '{ print $1 }' "$out/libcost-$library.txt" | median_iqr)" \
+    "$(awk '{ print $2 }' "$out/libcost-$library.txt" | median_iqr)"
+done
 echo
 printf 'kestel.exe: %s bytes (%.0f KB)\n' "$(stat -c %s "$build/kestel.exe")" "$(awk -v b="$(stat -c %s "$build/kestel.exe")" 'BEGIN { print b / 1024 }')"
 echo "starts Wine refused and that were tried again: $refused"

@@ -415,103 +415,43 @@ std::string ProtectedForm(const std::string& password) {
 
 TEST_F(HomeRunTest, StoredPasswordsAreUnprotectedAndWrittenBackAsTheFlagSays) {
   const std::string longest(1526, 'x');  // its protected form is 2047 characters, the most a read returns
+  const std::string user = "user/username=typed-user";
+  const Log typedPlain = {user, "user/password=typed-pass"};
+  const Log typedProtected = {user, "user/password=" + ProtectedForm("typed-pass")};
+  const Log none;
   struct Case {
     const char* name;
     std::optional<std::string> stored;  // nullopt: no password key
     const char* flag;                   // protectpassword; nullptr: no such key
-    std::string typed = "typed-pass";
+    bool asks;
+    std::string password;  // typed into the dialog when it asks; mapped with either way
+    Log writes;
     bool refuseProtection = false;
     bool mapFails = false;
-    bool asks = false;
-    std::string mappedWith;
-    Log writes;
   };
   const Case cases[] = {
-      {"typed, off",
-       std::nullopt,
-       nullptr,
-       "typed-pass",
-       false,
-       false,
-       true,
-       "typed-pass",
-       {"user/username=typed-user", "user/password=typed-pass"}},
-      {"typed, on",
-       std::nullopt,
-       "1",
-       "typed-pass",
-       false,
-       false,
-       true,
-       "typed-pass",
-       {"user/username=typed-user", "user/password=" + ProtectedForm("typed-pass")}},
-      {"plain, on", "p1", "1", "", false, false, false, "p1", {"user/password=" + ProtectedForm("p1")}},
-      {"plain, off", "p1", "0", "", false, false, false, "p1", {}},
-      {"plain, on, a drive fails", "p1", "1", "", false, true, false, "p1", {}},
-      {"protected, off", ProtectedForm("p1"), "0", "", false, false, false, "p1", {}},
-      {"protected, on", ProtectedForm("p1"), "1", "", false, false, false, "p1", {}},
-      {"marker compared as stored", ProtectedForm("NOPASS"), nullptr, "", false, false, false, "NOPASS", {}},
-      {"not this user's, off",
-       std::string(kProtectedPrefix) + EncodeBase64("Qp1"),
-       "0",
-       "typed-pass",
-       false,
-       false,
-       true,
-       "typed-pass",
-       {"user/username=typed-user", "user/password=typed-pass"}},
-      {"damaged text, on",
-       std::string(kProtectedPrefix) + "UHAx!",
-       "1",
-       "typed-pass",
-       false,
-       false,
-       true,
-       "typed-pass",
-       {"user/username=typed-user", "user/password=" + ProtectedForm("typed-pass")}},
-      {"cut short, on",
-       ProtectedForm("p1").substr(0, 14),
-       "1",
-       "t",
-       false,
-       false,
-       true,
-       "t",
-       {"user/username=typed-user", "user/password=" + ProtectedForm("t")}},
-      {"typed, protection refused",
-       std::nullopt,
-       "1",
-       "typed-pass",
-       true,
-       false,
-       true,
-       "typed-pass",
-       {"user/username=typed-user"}},
-      {"plain, protection refused", "p1", "1", "", true, false, false, "p1", {}},
-      {"typed, longest",
-       std::nullopt,
-       "1",
-       longest,
-       false,
-       false,
-       true,
-       longest,
-       {"user/username=typed-user", "user/password=" + ProtectedForm(longest)}},
-      {"typed, too long",
-       std::nullopt,
-       "1",
-       longest + "x",
-       false,
-       false,
-       true,
-       longest + "x",
-       {"user/username=typed-user"}},
+      {"typed, off", std::nullopt, nullptr, true, "typed-pass", typedPlain},
+      {"typed, on", std::nullopt, "1", true, "typed-pass", typedProtected},
+      {"plain, on", "p1", "1", false, "p1", {"user/password=" + ProtectedForm("p1")}},
+      {"plain, off", "p1", "0", false, "p1", none},
+      {"plain, on, a drive fails", "p1", "1", false, "p1", none, false, true},
+      {"protected, off", ProtectedForm("p1"), "0", false, "p1", none},
+      {"protected, on", ProtectedForm("p1"), "1", false, "p1", none},
+      {"marker compared as stored", ProtectedForm("NOPASS"), nullptr, false, "NOPASS", none},
+      {"not this user's, off", std::string(kProtectedPrefix) + EncodeBase64("Qp1"), "0", true, "typed-pass",
+       typedPlain},
+      {"damaged, on", std::string(kProtectedPrefix) + "UHAx!", "1", true, "typed-pass", typedProtected},
+      {"cut short, on", ProtectedForm("p1").substr(0, 14), "1", true, "typed-pass", typedProtected},
+      {"typed, protection refused", std::nullopt, "1", true, "typed-pass", {user}, true},
+      {"plain, protection refused", "p1", "1", false, "p1", none, true},
+      {"typed, longest", std::nullopt, "1", true, longest, {user, "user/password=" + ProtectedForm(longest)}},
+      {"typed, too long", std::nullopt, "1", true, longest + "x", {user}},
   };
   for (const Case& c : cases) {
     RecordingHost h;
     RoamingState s;
     h.serverAnswers = true;
-    h.typedPassword = c.typed;
+    h.typedPassword = c.password;
     h.protection.refuse = c.refuseProtection;
     h.profile.Set("connection", "server", "srv").Set("user", "username", "u1").Set("mappings", "H:", "\\\\srv\\home");
     if (c.stored) h.profile.Set("user", "password", *c.stored);
@@ -519,9 +459,8 @@ TEST_F(HomeRunTest, StoredPasswordsAreUnprotectedAndWrittenBackAsTheFlagSays) {
     if (c.mapFails) h.mapResults["\\\\srv\\home"] = 86;
     RunRoaming(h, s);
     EXPECT_EQ(h.Only("modal").size(), c.asks ? 1u : 0u) << c.name;
-    EXPECT_EQ(h.Only("map:"),
-              Log{"map:H:|\\\\srv\\home|" + std::string(c.asks ? "typed-user" : "u1") + "|" + c.mappedWith + "|0|0"})
-        << c.name;
+    const std::string mappedAs = c.asks ? "typed-user" : "u1";
+    EXPECT_EQ(h.Only("map:"), Log{"map:H:|\\\\srv\\home|" + mappedAs + "|" + c.password + "|0|0"}) << c.name;
     EXPECT_EQ(UserWrites(h.profile), c.writes) << c.name;
   }
   EXPECT_EQ(ProtectedForm(longest).size(), SettingsFile::kValueBufferSize - 1);
