@@ -1,12 +1,10 @@
-// The stored password through the real data protection and a real settings file, and the notice of
-// changed internet settings through the real wininet.
+// The stored password through the real data protection and a real settings file.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
 #include "app/DataProtectionWin32.h"
-#include "app/InternetSettingsWin32.h"
 #include "app/SettingsWin32.h"
 #include "app/StoredPassword.h"
 #include "tests/wine/TempFolder.h"
@@ -51,14 +49,6 @@ TEST_F(ProtectedPasswordOnDisk, ValuesCutShortOrDamagedAreRefusedAndOnesTooLongA
     EXPECT_EQ(Read(damaged).Usable(), std::nullopt) << damaged;
     EXPECT_TRUE(Read(damaged).Missing());
   }
-}
-
-TEST(InternetSettingsNotice, LoadsTheRealWininetOnlyWhenGiven) {
-  EXPECT_EQ(GetModuleHandleA("wininet.dll"), nullptr);
-  InternetSettingsNotifier notifier;
-  notifier.SettingsChanged();
-  notifier.SettingsChanged();
-  EXPECT_NE(GetModuleHandleA("wininet.dll"), nullptr);
 }
 
 }  // namespace
