@@ -6,6 +6,7 @@
 #include <set>
 #include <span>
 
+#include "app/StoredPassword.h"
 #include "check/LineScan.h"
 #include "env/Placeholders.h"
 
@@ -19,7 +20,6 @@ const std::string kAbsent = "\n";
 constexpr const char* kNoServerNotice =
     "every run stops with the notice \"No [CONNECTION] or SERVER= line in KESTEL.INI\"";
 constexpr const char* kNotFoundNotice = "Kestel stops with \"KESTEL.INI Not Found, this utility cannot work\"";
-constexpr const char* kProtectedPrefix = "{protected}";
 
 enum class Kind { Text, Flag, PathWithPlaceholders };
 struct KnownKey {
