@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/Stopwatch.h"
 #include "app/UniqueHandle.h"
 #include "launch/AppDirectory.h"
 
@@ -17,7 +18,8 @@ void InitAppDirectory() {
   AppDirectory = DirectoryOfPath(std::string_view(path, length < sizeof path ? length : sizeof path - 1));
 }
 
-bool RunProgram(const std::string& commandLine, bool wait, bool show) {
+ProgramOutcome LaunchProgram(const std::string& commandLine, bool wait, bool show) {
+  ProgramOutcome outcome;
   STARTUPINFOA startup{};
   // The size as compiled: a 64-bit build has a larger record than a 32-bit one.
   startup.cb = sizeof startup;
@@ -30,13 +32,24 @@ bool RunProgram(const std::string& commandLine, bool wait, bool show) {
   writable.push_back('\0');
 
   if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE,
-                      CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &created))
-    return false;
+                      CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &created)) {
+    outcome.error = GetLastError();
+    return outcome;
+  }
+  outcome.started = true;
+  const Stopwatch running;
   // Declared in this order so that the process handle is closed first, then the thread's.
   const UniqueHandle thread(created.hThread);
   const UniqueHandle process(created.hProcess);
-  if (wait) WaitForSingleObject(process.get(), INFINITE);
-  return true;
+  if (!wait) return outcome;
+  WaitForSingleObject(process.get(), INFINITE);
+  outcome.runMs = running.ElapsedMs();
+  if (DWORD code = 0; GetExitCodeProcess(process.get(), &code)) outcome.exitCode = code;
+  return outcome;
+}
+
+bool RunProgram(const std::string& commandLine, bool wait, bool show) {
+  return LaunchProgram(commandLine, wait, show).started;
 }
 
 }  // namespace kestel

@@ -11,6 +11,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "app/Stopwatch.h"
+
 namespace kestel {
 
 namespace {
@@ -52,25 +54,42 @@ void ResolveHost(const std::string& hostName, IPv4Address& address) {
   for (std::size_t i = 0; i < address.size(); ++i) address[i] = static_cast<std::uint8_t>(first[i]);
 }
 
-bool PingHost(const std::string& hostName) {
+ProbeOutcome ProbeHost(const std::string& hostName) {
+  ProbeOutcome outcome;
   HANDLE opened = IcmpCreateFile();
-  if (opened == INVALID_HANDLE_VALUE) return false;
+  if (opened == INVALID_HANDLE_VALUE) {
+    outcome.error = GetLastError();
+    return outcome;
+  }
+  outcome.icmpOpened = true;
   const UniqueIcmpHandle icmp(opened);
-  IPv4Address address = kNoAddress;
-  ResolveHost(hostName, address);
+  ResolveHost(hostName, outcome.address);
   // An unresolved name goes out as 0.0.0.0, which the echo service refuses as a destination
   // (ERROR_INVALID_NETNAME, no reply), so it reads as away; the probe tests pin that down.
   IPAddr destination;
-  static_assert(sizeof(destination) == sizeof(address));
-  std::memcpy(&destination, address.data(), sizeof(destination));
+  static_assert(sizeof(destination) == sizeof(outcome.address));
+  std::memcpy(&destination, outcome.address.data(), sizeof(destination));
   unsigned char reply[kReplyBufferSize];
-  if (IcmpSendEcho(icmp.get(), destination, nullptr, 0, nullptr, reply, kReplyBufferSize, kEchoTimeoutMs) == 0)
-    return false;
+  const Stopwatch waited;
+  outcome.replies = IcmpSendEcho(icmp.get(), destination, nullptr, 0, nullptr, reply, kReplyBufferSize, kEchoTimeoutMs);
+  outcome.waitedMs = waited.ElapsedMs();
+  if (outcome.replies == 0) {
+    outcome.error = GetLastError();
+    return outcome;
+  }
   // The service also counts a "destination unreachable" from a router, or from this machine when no
   // host holds the address on its link, as a reply. Only the server's own echo means home.
   ICMP_ECHO_REPLY first;
   std::memcpy(&first, reply, sizeof first);
-  return first.Status == IP_SUCCESS;
+  outcome.status = first.Status;
+  std::memcpy(outcome.from.data(), &first.Address, outcome.from.size());
+  outcome.roundTripMs = first.RoundTripTime;
+  outcome.home = first.Status == IP_SUCCESS;
+  return outcome;
+}
+
+bool PingHost(const std::string& hostName) {
+  return ProbeHost(hostName).home;
 }
 
 }  // namespace kestel
