@@ -12,6 +12,9 @@ namespace kestel {
 inline constexpr const char* kSettingsWriteError = "SettingsWriteError";
 inline constexpr const char* kRegistryError = "RegistryError";
 inline constexpr const char* kListIndexError = "ListIndexError";
+// Raised by the runtime rather than by Raise.
+inline constexpr const char* kOutOfMemory = "OutOfMemory";
+inline constexpr const char* kRuntimeError = "RuntimeError";
 
 class Error : public std::runtime_error {
  public:

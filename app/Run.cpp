@@ -1,5 +1,8 @@
 #include "app/Run.h"
 
+#include <new>
+
+#include "app/Errors.h"
 #include "app/InternetSettings.h"
 #include "env/Placeholders.h"
 
@@ -25,10 +28,11 @@ std::string ValueOfLine(const TStringList& lines, const TStringList& names, std:
 
 class Run {
  public:
-  Run(RoamingHost& host, RoamingState& state) : host_(host), s_(state) {}
+  Run(RoamingHost& host, RoamingState& state) : host_(host), s_(state), record_(host.Record()) {}
 
   int Execute() {
     // Start-up.
+    Record([] { return StartEvent({}); });
     host_.SetApplicationTitle(kApplicationTitle);
     host_.CreateMainWindow();
     host_.ProcessMessages();
@@ -39,43 +43,61 @@ class Run {
     const std::string path = host_.AppDirectory() + "kestel.ini";
     if (!host_.FileExists(path)) {
       host_.ShowNotice("KESTEL.INI Not Found, this utility cannot work");
-      return 0;
+      return End(RunEnd::NoSettingsFile);
     }
+    Record([&] { return SettingsFileEvent(path); });
     SettingsFile settings(path, host_.Profile());
     TConfig& c = s_.Config;
 
     // Initialisation.
     Status("Initialising..");
     c.ShowMapErrors = settings.ReadSettingFlag("SCRIPTS", "showmaperrors", false);
+    record_.Open({ResolveRecordPath(Expand(settings.ReadSettingText("SCRIPTS", "logfile", "")), host_.AppDirectory()),
+                  settings.ReadSettingFlag("SCRIPTS", "eventlog", false)});
     settings.ReadSectionKeys("mappings", s_.KeyNames);
-    for (const std::string& device : s_.KeyNames) host_.UnmapDrive(device, false, true, true);
-    if (SwitchToAwaySettings(settings, registry, c)) host_.NotifyInternetSettingsChanged();
+    for (const std::string& device : s_.KeyNames) {
+      const std::uint32_t result = host_.UnmapDrive(device, false, true, true);
+      Record([&] { return DriveCancelledEvent(device, result, record_.SystemText(result)); });
+    }
+    const bool applied = SwitchToAwaySettings(settings, registry, c);
+    if (applied) host_.NotifyInternetSettingsChanged();
+    Record([&] { return AwaySetEvent(!applied, c); });
 
     // Server and probe.
     c.Server = settings.ReadSettingText("connection", "server", kNoServer);
     if (c.Server == kNoServer) {
       host_.ShowNotice("No [CONNECTION] or SERVER= line in KESTEL.INI");
-      return 0;
+      return End(RunEnd::NoServer);
     }
     Status("Searching for server " + c.Server);
-    if (!host_.PingHost(c.Server)) return RunPrograms(settings, "Running Away Scripts", "awaypostscripts");
+    const ProbeOutcome probe = host_.PingHost(c.Server);
+    Record([&] { return ProbeEvent(c.Server, probe, record_.SystemText(probe.error)); });
+    Record([&] { return DecisionEvent(probe.home); });
+    if (!probe.home) return RunPrograms(settings, "Running Away Scripts", "awaypostscripts", RunEnd::AwayComplete);
 
     // Home: credentials, from the file or from the logon dialog.
     c.UserName = settings.ReadSettingText("user", "username", kNoUser);
     const StoredPassword password(settings.ReadSettingText("user", "password", kNoPass), kNoPass, host_.Protection());
     c.Password = password.Usable().value_or(kNoPass);
+    CredentialSource source = CredentialSource::SettingsFile;
     if (c.UserName == kNoUser || password.Missing()) {
       Status("Please provide logon details for " + c.Server);
       host_.SetWindowHeight(kLogonDialogHeight);
       host_.FocusUserName();
       host_.HideMainWindow();
       host_.ShowModal();
-      if (host_.HaltRequested()) return 0;
+      if (host_.HaltRequested()) {
+        Record([] { return CredentialsEvent(CredentialSource::DialogCancelled, {}); });
+        return End(RunEnd::LogonCancelled);
+      }
+      source = CredentialSource::DialogClosed;
       if (host_.ModalResult() == kModalResultLogon) {
         c.UserName = host_.UserNameText();
         c.Password = host_.PasswordText();
+        source = CredentialSource::DialogLogon;
       }
     }
+    Record([&] { return CredentialsEvent(source, c.UserName); });
 
     // Drives.
     Status("Mapping Drives " + c.Server);
@@ -84,28 +106,35 @@ class Run {
     s_.MapFailed = false;
     for (std::size_t i = 0; i < s_.KeyNames.size() && i < s_.KeyLines.size(); ++i) {
       s_.KeyLines[i] = Expand(ValueOfLine(s_.KeyLines, s_.KeyNames, i));
-      if (host_.MapDrive(s_.KeyNames[i], s_.KeyLines[i], c.ShowMapErrors, false, c.UserName, c.Password) != 0)
-        s_.MapFailed = true;
+      const std::uint32_t result =
+          host_.MapDrive(s_.KeyNames[i], s_.KeyLines[i], c.ShowMapErrors, false, c.UserName, c.Password);
+      if (result != 0) s_.MapFailed = true;
+      Record([&] { return MappingEvent(s_.KeyNames[i], s_.KeyLines[i], result, record_.SystemText(result)); });
     }
     if (s_.MapFailed) {
       if (!c.ShowMapErrors)
         host_.ShowNotice(
             "An error occured mapping one or more drives. For Details enable showMapErrors=1 in under [SCRIPTS] "
             "section of KESTEL.INI");
-      return 0;
+      return End(RunEnd::MappingFailed);
     }
     c.ProtectPassword = settings.ReadSettingFlag("user", "protectpassword", false);
     if (host_.ModalResult() == kModalResultLogon) {
       settings.WriteSettingText("user", "username", c.UserName);
-      password.SaveTyped(settings, c.Password, c.ProtectPassword);
-    } else {
-      password.ProtectInPlace(settings, c.ProtectPassword);
+      const bool written = password.SaveTyped(settings, c.Password, c.ProtectPassword);
+      const PasswordSave how = !c.ProtectPassword ? PasswordSave::AsTyped
+                               : written          ? PasswordSave::Protected
+                                                  : PasswordSave::NotProtected;
+      Record([&] { return CredentialsSavedEvent(how, c.UserName); });
+    } else if (password.ProtectInPlace(settings, c.ProtectPassword)) {
+      Record([&] { return CredentialsSavedEvent(PasswordSave::ProtectedInPlace, c.UserName); });
     }
 
     Status("Configuring Internet Settings");
     SwitchToLocalSettings(settings, registry, c);
     host_.NotifyInternetSettingsChanged();
-    return RunPrograms(settings, "Running Post Logon Program", "localpostscripts");
+    Record([&] { return LocalSetEvent(c); });
+    return RunPrograms(settings, "Running Post Logon Program", "localpostscripts", RunEnd::HomeComplete);
   }
 
  private:
@@ -121,26 +150,68 @@ class Run {
     });
   }
 
-  int RunPrograms(SettingsFile& settings, const std::string& status, const std::string& section) {
+  // Events are composed only while the record is on: a run without one pays for none of them.
+  template <class Compose>
+  void Record(Compose compose) {
+    if (record_.On()) record_.Report(compose());
+  }
+
+  int End(RunEnd end) {
+    Record([&] { return EndEvent(end, 0, record_.ElapsedMs()); });
+    return 0;
+  }
+
+  int RunPrograms(SettingsFile& settings, const std::string& status, const std::string& section, RunEnd end) {
     Status(status);
     settings.ReadSectionKeys(section, s_.KeyNames);
     settings.ReadSectionLines(section, s_.KeyLines);
     s_.Config.HideScripts = settings.ReadSettingFlag("Scripts", "HideScripts", true);
     for (std::size_t i = 0; i < s_.KeyLines.size(); ++i) {
       s_.KeyLines[i] = Expand(ValueOfLine(s_.KeyLines, s_.KeyNames, i));
-      host_.RunProgram(s_.KeyLines[i], true, !s_.Config.HideScripts);
+      const ProgramOutcome program = host_.RunProgram(s_.KeyLines[i], true, !s_.Config.HideScripts);
+      Record([&] { return ProgramEvent(s_.KeyLines[i], program, record_.SystemText(program.error)); });
     }
-    return 0;
+    return End(end);
   }
 
   RoamingHost& host_;
   RoamingState& s_;
+  RunRecord& record_;
 };
+
+// Written before the error's box, so that a box nobody answers still leaves the error on record.
+void RecordUncaughtError(RunRecord& record, const std::string& kind, const char* message) {
+  try {
+    if (record.On()) record.Report(UncaughtErrorEvent(kind, message));
+  } catch (...) {
+    // Out of memory again: the box still tells the user.
+  }
+}
 
 }  // namespace
 
 int RunRoaming(RoamingHost& host, RoamingState& state) {
-  return Run(host, state).Execute();
+  try {
+    return Run(host, state).Execute();
+  } catch (const Error& e) {
+    RecordUncaughtError(host.Record(), e.Kind(), e.what());
+    throw;
+  } catch (const std::bad_alloc& e) {
+    RecordUncaughtError(host.Record(), kOutOfMemory, e.what());
+    throw;
+  } catch (const std::exception& e) {
+    RecordUncaughtError(host.Record(), kRuntimeError, e.what());
+    throw;
+  }
+}
+
+int RecordUncaughtErrorEnd(RunRecord& record, int exitCode) {
+  try {
+    if (record.On()) record.Report(EndEvent(RunEnd::UncaughtError, exitCode, record.ElapsedMs()));
+  } catch (...) {
+    // As above.
+  }
+  return exitCode;
 }
 
 }  // namespace kestel

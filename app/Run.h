@@ -6,6 +6,7 @@
 
 #include "app/Config.h"
 #include "app/Registry.h"
+#include "app/RunRecord.h"
 #include "app/SettingsFile.h"
 #include "app/StoredPassword.h"
 
@@ -50,8 +51,11 @@ class RoamingHost {
   // The owner window is Form1.
   virtual std::uint32_t MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors,
                                  bool noPrompting, const std::string& userName, const std::string& password) = 0;
-  virtual bool PingHost(const std::string& server) = 0;
-  virtual bool RunProgram(const std::string& commandLine, bool wait, bool show) = 0;
+  virtual ProbeOutcome PingHost(const std::string& server) = 0;
+  virtual ProgramOutcome RunProgram(const std::string& commandLine, bool wait, bool show) = 0;
+
+  // The run's record, alive from the start to the end of the process.
+  virtual RunRecord& Record() = 0;
 };
 
 // What the run holds for the life of the process.
@@ -62,7 +66,9 @@ struct RoamingState {
   bool MapFailed = false;
 };
 
-// Runs to a halt and returns the exit code (0). Errors raised on the way are not caught here.
+// Runs to a halt and returns the exit code (0). Errors raised on the way are recorded, not caught.
 int RunRoaming(RoamingHost& host, RoamingState& state);
+// Records the end that an error raised by RunRoaming led to, once its box is answered; returns exitCode.
+int RecordUncaughtErrorEnd(RunRecord& record, int exitCode);
 
 }  // namespace kestel

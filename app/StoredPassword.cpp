@@ -72,16 +72,16 @@ StoredPassword::StoredPassword(std::string stored, std::string_view marker, User
   usable_ = blob ? protection_.Unprotect(*blob) : std::nullopt;
 }
 
-void StoredPassword::SaveTyped(SettingsFile& settings, const std::string& password, bool protect) const {
-  if (!protect)
-    settings.WriteSettingText(kSection, kKey, password);
-  else if (const auto value = ProtectedValue(password))
-    settings.WriteSettingText(kSection, kKey, *value);
+bool StoredPassword::SaveTyped(SettingsFile& settings, const std::string& password, bool protect) const {
+  const auto value = protect ? ProtectedValue(password) : password;
+  if (value) settings.WriteSettingText(kSection, kKey, *value);
+  return value.has_value();
 }
 
-void StoredPassword::ProtectInPlace(SettingsFile& settings, bool protect) const {
-  if (!protect || protected_ || Missing()) return;
-  if (const auto value = ProtectedValue(*usable_)) settings.TryWriteSettingText(kSection, kKey, *value);
+bool StoredPassword::ProtectInPlace(SettingsFile& settings, bool protect) const {
+  if (!protect || protected_ || Missing()) return false;
+  const auto value = ProtectedValue(*usable_);
+  return value && settings.TryWriteSettingText(kSection, kKey, *value);
 }
 
 std::optional<std::string> StoredPassword::ProtectedValue(const std::string& password) const {

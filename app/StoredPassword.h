@@ -45,11 +45,12 @@ class StoredPassword {
 
   // A password typed into the logon dialog. Without protection it is written as it is, and a refused
   // write raises as every write of typed credentials does. With protection only its protected form
-  // is written; when there is none (see ProtectedValue) the stored value stays as it was.
-  void SaveTyped(SettingsFile& settings, const std::string& password, bool protect) const;
+  // is written; when there is none (see ProtectedValue) the stored value stays as it was. True when
+  // the password was written.
+  bool SaveTyped(SettingsFile& settings, const std::string& password, bool protect) const;
   // With protection, a plain stored password is replaced by its protected form; a refusal on the
-  // way (the platform's, or the file's) leaves it as it is, without a word.
-  void ProtectInPlace(SettingsFile& settings, bool protect) const;
+  // way (the platform's, or the file's) leaves it as it is, without a word. True when it was replaced.
+  bool ProtectInPlace(SettingsFile& settings, bool protect) const;
 
  private:
   // The protected form of password; nullopt when the platform refuses, or when the form would be

@@ -80,12 +80,12 @@ std::uint32_t Win32Host::MapDrive(const std::string& localName, const std::strin
   return kestel::MapDrive(localName, remoteName, showErrors, noPrompting, form_->Handle(), userName, password);
 }
 
-bool Win32Host::PingHost(const std::string& server) {
-  return kestel::PingHost(server);
+ProbeOutcome Win32Host::PingHost(const std::string& server) {
+  return ProbeHost(server);
 }
 
-bool Win32Host::RunProgram(const std::string& commandLine, bool wait, bool show) {
-  return kestel::RunProgram(commandLine, wait, show);
+ProgramOutcome Win32Host::RunProgram(const std::string& commandLine, bool wait, bool show) {
+  return LaunchProgram(commandLine, wait, show);
 }
 
 }  // namespace kestel

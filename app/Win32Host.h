@@ -9,6 +9,7 @@
 #include "app/InternetSettingsWin32.h"
 #include "app/RegistryWin32.h"
 #include "app/Run.h"
+#include "app/RunRecordWin32.h"
 #include "app/SettingsWin32.h"
 #include "ui/main.h"
 
@@ -42,8 +43,9 @@ class Win32Host final : public RoamingHost {
   std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) override;
   std::uint32_t MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors, bool noPrompting,
                          const std::string& userName, const std::string& password) override;
-  bool PingHost(const std::string& server) override;
-  bool RunProgram(const std::string& commandLine, bool wait, bool show) override;
+  ProbeOutcome PingHost(const std::string& server) override;
+  ProgramOutcome RunProgram(const std::string& commandLine, bool wait, bool show) override;
+  RunRecord& Record() override { return record_; }
 
  private:
   HINSTANCE instance_;
@@ -52,6 +54,7 @@ class Win32Host final : public RoamingHost {
   Win32Profile profile_;
   Win32UserDataProtection protection_;
   InternetSettingsNotifier internetSettings_;
+  Win32RunRecord record_;
 };
 
 }  // namespace kestel

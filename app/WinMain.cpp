@@ -22,13 +22,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   kestel::InitAppDirectory();
   kestel::Win32Host host(instance);
   static kestel::RoamingState state;  // lives until the process ends, as the run expects
+  using kestel::RecordUncaughtErrorEnd;
   try {
     return kestel::RunRoaming(host, state);
   } catch (const kestel::Error& e) {
-    return kestel::ReportUncaughtError(e.Kind(), e.what(), e.Address());
+    return RecordUncaughtErrorEnd(host.Record(), kestel::ReportUncaughtError(e.Kind(), e.what(), e.Address()));
   } catch (const std::bad_alloc& e) {
-    return kestel::ReportUncaughtError("OutOfMemory", e.what(), nullptr);
+    return RecordUncaughtErrorEnd(host.Record(), kestel::ReportUncaughtError(kestel::kOutOfMemory, e.what(), nullptr));
   } catch (const std::exception& e) {
-    return kestel::ReportUncaughtError("RuntimeError", e.what(), nullptr);
+    return RecordUncaughtErrorEnd(host.Record(), kestel::ReportUncaughtError(kestel::kRuntimeError, e.what(), nullptr));
   }
 }

@@ -9,6 +9,7 @@ add_library(kestel_win32 STATIC
   app/SettingsWin32.cpp
   app/RegistryWin32.cpp
   app/ErrorBox.cpp
+  app/RunRecordWin32.cpp
   app/Win32Host.cpp
   app/DataProtectionWin32.cpp
   app/InternetSettingsWin32.cpp
@@ -22,12 +23,22 @@ add_library(kestel_win32 STATIC
 target_compile_definitions(kestel_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
 target_link_libraries(kestel_win32 PUBLIC kestel_core wsock32 icmp mpr advapi32 user32 gdi32 msimg32)
 kestel_warnings(kestel_win32)
+target_compile_definitions(kestel_win32 PRIVATE KESTEL_VERSION="${PROJECT_VERSION}")
 target_compile_options(kestel_win32 PRIVATE -ffunction-sections -fdata-sections)
 target_compile_options(kestel_core PRIVATE -ffunction-sections -fdata-sections)
 target_compile_definitions(kestel_core PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
 
 enable_language(RC)
-add_executable(kestel WIN32 app/WinMain.cpp ui/kestel.rc)
+# The event log's message table for the run's record, compiled from its message text file.
+find_program(KESTEL_WINDMC NAMES ${KESTEL_TRIPLE}-windmc windmc REQUIRED)
+set(KESTEL_MESSAGES ${CMAKE_BINARY_DIR}/messages)
+add_custom_command(OUTPUT ${KESTEL_MESSAGES}/RunRecord.rc ${KESTEL_MESSAGES}/MSG00409.bin
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${KESTEL_MESSAGES}
+  COMMAND ${KESTEL_WINDMC} -h ${KESTEL_MESSAGES} -r ${KESTEL_MESSAGES} ${CMAKE_SOURCE_DIR}/app/RunRecord.mc
+  DEPENDS ${CMAKE_SOURCE_DIR}/app/RunRecord.mc VERBATIM)
+set_source_files_properties(${KESTEL_MESSAGES}/RunRecord.rc PROPERTIES
+  OBJECT_DEPENDS ${KESTEL_MESSAGES}/MSG00409.bin COMPILE_OPTIONS "-I${KESTEL_MESSAGES}")
+add_executable(kestel WIN32 app/WinMain.cpp ui/kestel.rc ${KESTEL_MESSAGES}/RunRecord.rc)
 target_link_libraries(kestel PRIVATE kestel_win32)
 # A logon tool is copied to every workstation: keep the executable small. Unused functions are
 # dropped at link time and symbols stripped; the sections flags go on every product library.

@@ -88,6 +88,18 @@ std::string ToolsDir() {
   return WithBackslash(std::string(value));
 }
 
+RunOutcome RunToEnd(Process& process, Milliseconds timeout) {
+  RunOutcome outcome;
+  driver::WaitUntil(
+      [&] {
+        if ((outcome.exitCode = process.WaitExit(Milliseconds{0}))) return true;
+        if (const auto box = driver::FindBox(process.Pid())) outcome.box = driver::ReadBox(*box);
+        return outcome.box.has_value();
+      },
+      timeout);
+  return outcome;
+}
+
 // ---- Sandbox ------------------------------------------------------------------------------------
 
 Sandbox::Sandbox() {

@@ -35,6 +35,14 @@ using driver::Process;
 using driver::StartOptions;
 using driver::StartProgram;
 
+// Runs the process to its end while watching for any box it shows; a box that turns up is read and
+// reported instead of leaving the run blocked until the timeout.
+struct RunOutcome {
+  std::optional<DWORD> exitCode;
+  std::optional<driver::BoxContent> box;
+};
+RunOutcome RunToEnd(Process& process, Milliseconds timeout = kExitTimeout);
+
 // A fresh folder of the running test's own under the Wine temp folder, removed with everything in it
 // when the Sandbox goes. It holds kestel.exe, mpr.dll and wininet.dll copied from the build.
 class Sandbox {

@@ -19,24 +19,6 @@ constexpr const char* kTitle = "KESTEL Network Roaming Software";
 constexpr const char* kNotFound = "KESTEL.INI Not Found, this utility cannot work";
 constexpr const char* kNoServer = "No [CONNECTION] or SERVER= line in KESTEL.INI";
 
-// Runs the process to its end while watching for any box it shows; a box that turns up is read and
-// reported instead of leaving the run blocked until the timeout.
-struct RunOutcome {
-  std::optional<DWORD> exitCode;
-  std::optional<driver::BoxContent> box;
-};
-RunOutcome RunToEnd(Process& process, Milliseconds timeout = kExitTimeout) {
-  RunOutcome outcome;
-  driver::WaitUntil(
-      [&] {
-        if ((outcome.exitCode = process.WaitExit(Milliseconds{0}))) return true;
-        if (const auto box = driver::FindBox(process.Pid())) outcome.box = driver::ReadBox(*box);
-        return outcome.box.has_value();
-      },
-      timeout);
-  return outcome;
-}
-
 // Runs kestel.exe in the sandbox to an end that shows no box and exits 0; returns what log recorded.
 std::vector<testing::RecordedStart> RunSilently(const Sandbox& sandbox, std::string_view log) {
   Process process = sandbox.Start();

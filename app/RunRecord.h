@@ -1,0 +1,121 @@
+// The run's record: what a run decided and why, one event at a time, for an administrator who
+// switched it on ("logfile" and "eventlog" in [SCRIPTS]). The run raises the events; the host writes
+// them, to a file or to the event log, or drops them. Never does an event carry the password.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/Config.h"
+#include "launch/Launch.h"
+#include "net/PingUtil.h"
+
+namespace kestel {
+
+// Each kind keeps its id for good: the event log and the message table in kestel.exe know it.
+enum class EventKind : std::uint16_t {
+  Start = 1,
+  SettingsFile = 2,
+  DriveCancelled = 3,
+  AwaySet = 4,
+  Probe = 5,
+  Decision = 6,
+  Credentials = 7,
+  Mapping = 8,
+  CredentialsSaved = 9,
+  LocalSet = 10,
+  Program = 11,
+  End = 12,
+  UncaughtError = 13,
+};
+inline constexpr EventKind kEventKinds[] = {
+    EventKind::Start,        EventKind::SettingsFile, EventKind::DriveCancelled,
+    EventKind::AwaySet,      EventKind::Probe,        EventKind::Decision,
+    EventKind::Credentials,  EventKind::Mapping,      EventKind::CredentialsSaved,
+    EventKind::LocalSet,     EventKind::Program,      EventKind::End,
+    EventKind::UncaughtError};
+
+// A failed drive or program is a warning, an uncaught error an error; everything else information.
+enum class Severity { Information, Warning, Error };
+
+struct RunEvent {
+  EventKind kind;
+  Severity severity;
+  std::string text;  // after the kind's name; one line
+};
+
+// The word that names a kind in a line, e.g. "probe".
+const char* EventName(EventKind kind);
+const char* SeverityName(Severity severity);
+// "<name>: <text>", with every control character turned into a blank so an event stays one line.
+std::string EventLine(const RunEvent& event);
+
+struct LocalTime {
+  int year, month, day, hour, minute, second, millisecond;
+};
+// "YYYY-MM-DD HH:MM:SS.mmm PID SEVERITY name: text", without the line end.
+std::string FormatRecordLine(const LocalTime& time, std::uint32_t processId, const RunEvent& event);
+
+// What the settings ask for: a log file (empty: none) and the event log.
+struct RecordSettings {
+  std::string path;
+  bool eventLog = false;
+};
+// A path that names no drive and does not begin with a backslash is taken from appDirectory.
+std::string ResolveRecordPath(const std::string& path, const std::string& appDirectory);
+
+// Where the run writes its events. Until Open, events are held; Open writes them to what the
+// settings ask for or drops them.
+class RunRecord {
+ public:
+  virtual ~RunRecord() = default;
+  virtual void Open(const RecordSettings& settings) = 0;
+  // False once there is nothing to write to: the run then composes no event at all.
+  virtual bool On() const = 0;
+  virtual void Report(const RunEvent& event) = 0;
+  // The platform's text for a result code, and the time since the process started.
+  virtual std::string SystemText(std::uint32_t code) const = 0;
+  virtual std::uint64_t ElapsedMs() const = 0;
+};
+
+// The ends of a run, as the end event names them.
+enum class RunEnd {
+  NoSettingsFile,
+  NoServer,
+  LogonCancelled,
+  MappingFailed,
+  HomeComplete,
+  AwayComplete,
+  UncaughtError,
+};
+
+// Where the credentials came from.
+enum class CredentialSource { SettingsFile, DialogLogon, DialogClosed, DialogCancelled };
+
+// The start names who and where; its details are looked up only once a record is open.
+struct StartDetails {
+  std::string executable, version, user, computer;
+};
+RunEvent StartEvent(const StartDetails& details);
+RunEvent SettingsFileEvent(const std::string& path);
+RunEvent DriveCancelledEvent(const std::string& device, std::uint32_t result, const std::string& systemText);
+RunEvent AwaySetEvent(bool captured, const TConfig& config);
+// errorText explains outcome.error when the service counted no reply.
+RunEvent ProbeEvent(const std::string& server, const ProbeOutcome& outcome, const std::string& errorText);
+RunEvent DecisionEvent(bool home);
+RunEvent CredentialsEvent(CredentialSource source, const std::string& userName);
+RunEvent MappingEvent(const std::string& device, const std::string& target, std::uint32_t result,
+                      const std::string& systemText);
+// How the password went into the settings file when the credentials were saved.
+enum class PasswordSave { AsTyped, Protected, NotProtected, ProtectedInPlace };
+RunEvent CredentialsSavedEvent(PasswordSave password, const std::string& userName);
+RunEvent LocalSetEvent(const TConfig& config);
+RunEvent ProgramEvent(const std::string& commandLine, const ProgramOutcome& outcome, const std::string& errorText);
+RunEvent EndEvent(RunEnd end, int exitCode, std::uint64_t totalMs);
+RunEvent UncaughtErrorEvent(const std::string& kind, const std::string& message);
+
+// The echo service's statuses share their numbers with unrelated system codes, so they are named
+// here; null for a code that is no such status.
+const char* IpStatusName(std::uint32_t status);
+
+}  // namespace kestel

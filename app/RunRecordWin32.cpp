@@ -1,0 +1,123 @@
+#include "app/RunRecordWin32.h"
+
+#include "net/uncmap.h"
+
+namespace kestel {
+
+namespace {
+
+LocalTime Now() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+StartDetails LookUpStartDetails() {
+  StartDetails details;
+  details.version = KESTEL_VERSION;
+  char text[MAX_PATH + 1] = {};
+  DWORD length = GetModuleFileNameA(nullptr, text, MAX_PATH);
+  details.executable.assign(text, length < MAX_PATH ? length : 0);
+  // GetUserNameA counts the closing zero, GetComputerNameA does not.
+  length = sizeof text;
+  if (GetUserNameA(text, &length) && length > 0) details.user.assign(text, length - 1);
+  length = sizeof text;
+  if (GetComputerNameA(text, &length)) details.computer.assign(text, length);
+  return details;
+}
+
+void RollIfOver(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return;
+  const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && size > kRecordRollBytes)
+    MoveFileExA(path.c_str(), (path + ".old").c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+// Every folder on the way to the file, from the top down; those that exist refuse, which is fine.
+void CreateFolders(const std::string& path) {
+  for (std::size_t end = path.find_first_of("\\/", 1); end != std::string::npos;
+       end = path.find_first_of("\\/", end + 1))
+    CreateDirectoryA(path.substr(0, end).c_str(), nullptr);
+}
+
+WORD EventType(Severity severity) {
+  switch (severity) {
+    case Severity::Warning:
+      return EVENTLOG_WARNING_TYPE;
+    case Severity::Error:
+      return EVENTLOG_ERROR_TYPE;
+    case Severity::Information:
+      break;
+  }
+  return EVENTLOG_INFORMATION_TYPE;
+}
+
+}  // namespace
+
+void Win32RunRecord::Open(const RecordSettings& settings) {
+  if (!holding_) return;
+  holding_ = false;
+  if (!settings.path.empty()) OpenFile(settings.path);
+  if (settings.eventLog) source_.reset(RegisterEventSourceA(nullptr, kEventSource));
+  if (On()) {
+    for (const auto& [time, event] : held_)
+      Write(time, event.kind == EventKind::Start ? StartEvent(LookUpStartDetails()) : event);
+  }
+  held_.clear();
+}
+
+void Win32RunRecord::OpenFile(const std::string& path) {
+  RollIfOver(path);
+  // Appending only: every write lands at the end of the file, also with a second run writing it.
+  const auto open = [&] {
+    return CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE file = open();
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
+    CreateFolders(path);
+    file = open();
+  }
+  if (file != INVALID_HANDLE_VALUE) file_.reset(file);
+}
+
+void Win32RunRecord::Report(const RunEvent& event) {
+  if (holding_)
+    held_.emplace_back(Now(), event);
+  else
+    Write(Now(), event);
+}
+
+// One write per line, unbuffered: a run that is killed leaves every line written so far.
+void Win32RunRecord::Write(const LocalTime& time, const RunEvent& event) {
+  if (file_) {
+    const std::string line = FormatRecordLine(time, GetCurrentProcessId(), event) + "\r\n";
+    DWORD written = 0;
+    WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  }
+  if (source_) {
+    const std::string text = EventLine(event);
+    const char* strings[] = {text.c_str()};
+    ReportEventA(source_.get(), EventType(event.severity), 0, static_cast<DWORD>(event.kind), nullptr, 1, 0, strings,
+                 nullptr);
+  }
+}
+
+std::string Win32RunRecord::SystemText(std::uint32_t code) const {
+  return code == 0 ? std::string() : SystemErrorText(code);
+}
+
+std::uint64_t Win32RunRecord::ElapsedMs() const {
+  FILETIME created;
+  FILETIME unused;
+  FILETIME now;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &unused, &unused, &unused)) return 0;
+  GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  return ticks(now) > ticks(created) ? (ticks(now) - ticks(created)) / 10000 : 0;
+}
+
+}  // namespace kestel

@@ -1,0 +1,45 @@
+// The run's record on Windows: a text file appended to line by line, and the Application event log
+// under the source "Kestel". Whatever fails here is passed over: the record never changes a run.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "app/RunRecord.h"
+#include "app/UniqueHandle.h"
+
+namespace kestel {
+
+inline constexpr const char* kEventSource = "Kestel";
+// A log over this size when a run starts becomes "<name>.old", replacing an older one.
+inline constexpr unsigned long long kRecordRollBytes = 1024 * 1024;
+
+struct EventSourceCloser {
+  void operator()(HANDLE h) const noexcept { DeregisterEventSource(h); }
+};
+using UniqueEventSource = std::unique_ptr<std::remove_pointer_t<HANDLE>, EventSourceCloser>;
+
+class Win32RunRecord final : public RunRecord {
+ public:
+  void Open(const RecordSettings& settings) override;
+  bool On() const override { return holding_ || file_ || source_; }
+  void Report(const RunEvent& event) override;
+  std::string SystemText(std::uint32_t code) const override;
+  std::uint64_t ElapsedMs() const override;
+
+ private:
+  void OpenFile(const std::string& path);
+  void Write(const LocalTime& time, const RunEvent& event);
+
+  bool holding_ = true;
+  std::vector<std::pair<LocalTime, RunEvent>> held_;
+  UniqueHandle file_;
+  UniqueEventSource source_;
+};
+
+}  // namespace kestel
