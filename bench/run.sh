@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Speed and footprint of kestel.exe beside the logon script an administrator would write instead:
-#   bench/run.sh [ROUNDS]        (default 20)
+#   bench/run.sh [ROUNDS] [MODES]    (default 20, "managed unmanaged")
 # Cases, each started ROUNDS times by driver.exe (CreateProcess, wait, QueryPerformanceCounter, peak
 # working set from GetProcessMemoryInfo), rounds of the cases interleaved so that a change in the
 # machine's load falls on all of them alike, after one unmeasured warm-up round each:
@@ -12,6 +12,8 @@
 #   kestel-home        kestel.exe, server 127.0.0.1, two mappings, stored credentials, no programs
 #   kestel-home-quiet  the same, with the stand-in wininet.dll beside it
 #   script-home        the same work as a .cmd
+#   kestel-PLACE-file      kestel-PLACE with the run record in a log file (logfile=kestel.log)
+#   kestel-PLACE-eventlog  kestel-PLACE with the run record in the event log (eventlog=1)
 # All cases are measured twice: with Wine's default window handling, where each window that was shown
 # waits up to 2 s, when it goes, for a window manager that under Xvfb never comes; and with
 # unmanaged windows (Wine's "Managed" setting N), where that wait does not happen.
@@ -24,11 +26,13 @@
 # Runs inside a network namespace with only loopback up (needs root), with an Xvfb and a Wine prefix
 # of its own under build/bench/run; not part of the test suite. Last, bench/libcost.cpp times loading
 # crypt32 and wininet, which kestel.exe loads only for the steps that need them, in ROUNDS fresh
-# processes each.
+# processes each, and bench/record_bench.cpp times the run record's own work inside one process.
+# MODES picks the window handling to measure: "managed", "unmanaged" or both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 rounds=${1:-20}
+modes=${2:-managed unmanaged}
 build=$root/build/bench/windows
 out=$root/build/bench/run
 
@@ -43,6 +47,9 @@ if [ -z "${KESTEL_BENCH_IN_NETNS:-}" ]; then
   mkdir -p "$out"
   x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -mwindows -static bench/onewindow.cpp -o "$out/onewindow.exe"
   x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static bench/libcost.cpp -o "$out/libcost.exe"
+  x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -I. -DWIN32_LEAN_AND_MEAN -DNOMINMAX -DSTRICT -D_WIN32_WINNT=0x0601 \
+    -DKESTEL_VERSION='"bench"' bench/record_bench.cpp app/RunRecord.cpp app/RunRecordWin32.cpp net/uncmap.cpp \
+    net/ErrorText.cpp -o "$out/record_bench.exe" -static -lmpr
   exec env KESTEL_BENCH_IN_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
 fi
 
@@ -59,14 +66,14 @@ browser_key='HKCU\Software\Microsoft\Internet Explorer\Main'
 home_server=127.0.0.1
 away_server=kestel-home-server.invalid
 
-make_place() {  # name server [quiet]
-  local dir=$out/$1 server=$2
+make_place() {  # name server [quiet] [record-setting]
+  local dir=$out/$1 server=$2 record=${4:-}
   rm -rf "$dir"
   mkdir -p "$dir"
   cp "$build/kestel.exe" "$build/standin/mpr.dll" "$dir/"
   [ -z "${3:-}" ] || cp "$build/standin/wininet.dll" "$dir/"
   printf '%s\r\n' \
-    '[SCRIPTS]' 'showmaperrors=0' 'HideScripts=1' \
+    '[SCRIPTS]' 'showmaperrors=0' 'HideScripts=1' ${record:+"$record"} \
     '[connection]' "server=$server" \
     '[user]' 'username=bench' 'password=secret' \
     '[mappings]' "X:=\\\\$server\\share" "Y:=\\\\$server\\home\\%INTERNALUSERNAME%" \
@@ -100,6 +107,12 @@ make_place home "$home_server"
 make_place away "$away_server"
 make_place home-quiet "$home_server" quiet
 make_place away-quiet "$away_server" quiet
+for place in home away; do
+  server=$home_server
+  [ "$place" = away ] && server=$away_server
+  make_place "$place-file" "$server" "" logfile=kestel.log
+  make_place "$place-eventlog" "$server" "" eventlog=1
+done
 
 declare -A command=(
   [floor]="cmd /c exit"
@@ -111,7 +124,11 @@ declare -A command=(
   [kestel-home-quiet]="$(winpath "$out/home-quiet/kestel.exe")"
   [script-home]="cmd /c $(winpath "$out/home/logon.cmd")"
 )
-cases=(floor onewindow kestel-away kestel-away-quiet script-away kestel-home kestel-home-quiet script-home)
+for place in home-file home-eventlog away-file away-eventlog; do
+  command[kestel-$place]="$(winpath "$out/$place/kestel.exe")"
+done
+cases=(floor onewindow kestel-away kestel-away-quiet script-away kestel-home kestel-home-quiet script-home
+       kestel-away-file kestel-away-eventlog kestel-home-file kestel-home-eventlog)
 driver=$build/driver.exe
 
 time_once() {  # case -> "round ms exit peak"
@@ -144,6 +161,14 @@ check kestel-home-quiet http://intranet.bench.lan/ 2 4
 check kestel-away-quiet about:blank 0 2
 check script-home http://intranet.bench.lan/ 0
 check script-away about:blank 0
+for record in file eventlog; do
+  check "kestel-home-$record" http://intranet.bench.lan/ 2
+  check "kestel-away-$record" about:blank 0
+done
+for place in home away; do
+  grep -q " INFO end: $place run complete" "$out/$place-file/kestel.log" ||
+    { echo "kestel-$place-file wrote no record" >&2; exit 1; }
+done
 
 # ---- Timed rounds and their figures, in one way of handling windows.
 summary() {  # case -> "median q1 q3 min max peak-median-bytes"
@@ -195,23 +220,31 @@ measure() {  # title file-prefix
       -v w="${median[onewindow]}" -v p="$place" 'BEGIN {
         printf "- %s: kestel/script %.3f (the script takes %.1fx as long); kestel - floor %.1f ms, (kestel - floor)/floor %.2f; kestel - onewindow %.1f ms\n",
           p, k / s, s / k, k - f, (k - f) / f, k - w }'
-    # The two cases run one after the other in each round, so their difference round by round is
-    # less moved by the machine's load than the difference of their medians.
-    paste "$out/kestel-$place.txt" "$out/kestel-$place-quiet.txt" | awk '{ print $2 - $6 }' | sort -n |
-      awk -v p="$place" -v k="${median[kestel-$place]}" -v q="${median[kestel-$place-quiet]}" '
-        { v[NR] = $1 }
-        END { printf "- %s: telling running programs costs %+.1f ms (median of the differences round by round; difference of the medians %+.1f ms)\n",
-                p, v[int((NR + 1) / 2)], k - q }'
+    printf -- '- %s: telling running programs costs %s ms (median of the differences round by round; difference of the medians %+.1f ms)\n' \
+      "$place" "$(paired "kestel-$place" "kestel-$place-quiet")" \
+      "$(awk -v a="${median[kestel-$place]}" -v b="${median[kestel-$place-quiet]}" 'BEGIN { print a - b }')"
+    printf -- '- %s: the run record costs %s ms in a file, %s ms in the event log (medians of the differences round by round, IQR)\n' \
+      "$place" "$(paired "kestel-$place-file" "kestel-$place")" "$(paired "kestel-$place-eventlog" "kestel-$place")"
   done
+}
+# The cases of one round run one after the other, so their difference round by round is less moved
+# by the machine's load than the difference of their medians: "median (q1 to q3)" of a - b.
+paired() {  # case-a case-b
+  paste "$out/$1.txt" "$out/$2.txt" | awk '{ print $2 - $6 }' | sort -n |
+    awk '{ v[NR] = $1 } END { printf "%+.1f (%+.1f to %+.1f)", v[int((NR + 1) / 2)], v[int((NR + 3) / 4)], v[int((3 * NR + 1) / 4)] }'
 }
 
 x11_key='HKCU\Software\Wine\X11 Driver'
 "$wine64" reg delete "$x11_key" /v Managed /f >/dev/null 2>&1 || true
-measure "Windows managed (Wine's default; no window manager runs, so each shown window costs Wine's 2 s wait for one)" managed
+if [[ " $modes " == *" managed "* ]]; then
+  measure "Windows managed (Wine's default; no window manager runs, so each shown window costs Wine's 2 s wait for one)" managed
+fi
 # Unmanaged windows are left alone by Wine's X11 driver: it never waits for a window manager.
-"$wine64" reg add "$x11_key" /v Managed /t REG_SZ /d N /f >/dev/null
-measure "Windows unmanaged (HKCU\\Software\\Wine\\X11 Driver, Managed=N)" unmanaged
-"$wine64" reg delete "$x11_key" /v Managed /f >/dev/null 2>&1 || true
+if [[ " $modes " == *" unmanaged "* ]]; then
+  "$wine64" reg add "$x11_key" /v Managed /t REG_SZ /d N /f >/dev/null
+  measure "Windows unmanaged (HKCU\\Software\\Wine\\X11 Driver, Managed=N)" unmanaged
+  "$wine64" reg delete "$x11_key" /v Managed /f >/dev/null 2>&1 || true
+fi
 
 # ---- The libraries Kestel loads only when a step needs them, timed inside a process of their own:
 # a few milliseconds are lost in the noise of whole runs under load.
@@ -235,4 +268,7 @@ done
 echo
 printf 'kestel.exe: %s bytes (%.0f KB)\n' "$(stat -c %s "$build/kestel.exe")" "$(awk -v b="$(stat -c %s "$build/kestel.exe")" 'BEGIN { print b / 1024 }')"
 echo "starts Wine refused and that were tried again: $refused"
+echo
+echo "The run record's own work in one process (a home run's 13 events), median and slowest of $((rounds * 10)) ms:"
+"$wine64" "$out/record_bench.exe" "$(winpath "$out")" $((rounds * 10)) | tr -d '\r' | sed 's/^/  /'
 echo "raw rounds (round ms exit-code peak-bytes): $out/MODE-CASE.txt"
