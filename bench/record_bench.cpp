@@ -39,8 +39,7 @@ double OneRun(const kestel::RecordSettings& settings) {
       ProgramOutcome program;
       program.started = true;
       program.exitCode = 0;
-      for (const char* device : {"X:", "Y:"})
-        record.Report(DriveCancelledEvent(device, 2250, record.SystemText(2250)));
+      for (const char* device : {"X:", "Y:"}) record.Report(DriveCancelledEvent(device, 2250, record.SystemText(2250)));
       record.Report(AwaySetEvent(false, c));
       record.Report(ProbeEvent("127.0.0.1", probe, record.SystemText(0)));
       record.Report(DecisionEvent(true));
