@@ -60,6 +60,7 @@ std::string FormatRecordLine(const LocalTime& time, std::uint32_t processId, con
 struct RecordSettings {
   std::string path;
   bool eventLog = false;
+  bool operator==(const RecordSettings&) const = default;
 };
 // A path that names no drive and does not begin with a backslash is taken from appDirectory.
 std::string ResolveRecordPath(const std::string& path, const std::string& appDirectory);
