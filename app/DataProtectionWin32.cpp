@@ -9,10 +9,7 @@ namespace kestel {
 namespace {
 
 // The platform hands its output over in memory the caller frees with LocalFree.
-struct LocalFreer {
-  void operator()(BYTE* memory) const noexcept { LocalFree(memory); }
-};
-using UniqueLocalBytes = std::unique_ptr<BYTE, LocalFreer>;
+using UniqueLocalBytes = Unique<BYTE*, LocalFree>;
 
 // Either call, with no description, entropy or prompt: no dialog may come up at logon.
 template <class Function>

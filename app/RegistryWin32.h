@@ -3,17 +3,12 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
-
 #include "app/Registry.h"
+#include "base/UniqueHandle.h"
 
 namespace kestel {
 
-struct RegistryKeyCloser {
-  void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-using UniqueRegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegistryKeyCloser>;
+using UniqueRegistryKey = Unique<HKEY, RegCloseKey>;
 
 class Win32Registry final : public RegistryAccess {
  public:

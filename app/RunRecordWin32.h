@@ -4,14 +4,12 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "app/RunRecord.h"
-#include "app/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 namespace kestel {
 
@@ -19,10 +17,7 @@ inline constexpr const char* kEventSource = "Kestel";
 // A log over this size when a run starts becomes "<name>.old", replacing an older one.
 inline constexpr unsigned long long kRecordRollBytes = 1024 * 1024;
 
-struct EventSourceCloser {
-  void operator()(HANDLE h) const noexcept { DeregisterEventSource(h); }
-};
-using UniqueEventSource = std::unique_ptr<std::remove_pointer_t<HANDLE>, EventSourceCloser>;
+using UniqueEventSource = Unique<HANDLE, DeregisterEventSource>;
 
 class Win32RunRecord final : public RunRecord {
  public:

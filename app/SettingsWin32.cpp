@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 
 namespace kestel {
 

@@ -3,15 +3,11 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
+#include "base/UniqueHandle.h"
 
 namespace kestel {
 
-struct ModuleFreer {
-  void operator()(HMODULE module) const noexcept { FreeLibrary(module); }
-};
-using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, ModuleFreer>;
+using UniqueModule = Unique<HMODULE, FreeLibrary>;
 
 // The named export of module as the function type it is declared with; nullptr when it has none.
 template <class Function>

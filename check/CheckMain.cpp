@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/SettingsWin32.h"
-#include "app/UniqueHandle.h"
+#include "base/UniqueHandle.h"
 #include "check/Findings.h"
 #include "env/EnvironWin32.h"
 #include "launch/Launch.h"

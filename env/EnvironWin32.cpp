@@ -3,15 +3,13 @@
 #include <windows.h>
 
 #include <climits>
-#include <memory>
+
+#include "base/UniqueHandle.h"
 
 namespace kestel {
 namespace {
 
-struct EnvironmentBlockFree {
-  void operator()(char* block) const noexcept { FreeEnvironmentStringsA(block); }
-};
-using EnvironmentBlock = std::unique_ptr<char, EnvironmentBlockFree>;
+using EnvironmentBlock = Unique<char*, FreeEnvironmentStringsA>;
 
 }  // namespace
 

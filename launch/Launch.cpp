@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/Stopwatch.h"
-#include "app/UniqueHandle.h"
+#include "base/Stopwatch.h"
+#include "base/UniqueHandle.h"
 #include "launch/AppDirectory.h"
 
 namespace kestel {

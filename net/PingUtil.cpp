@@ -8,20 +8,16 @@
 // clang-format on
 
 #include <cstring>
-#include <memory>
-#include <type_traits>
 
-#include "app/Stopwatch.h"
+#include "base/Stopwatch.h"
+#include "base/UniqueHandle.h"
 
 namespace kestel {
 
 namespace {
 
 // The ICMP handle lives exactly as long as the one request that needs it.
-struct IcmpHandleCloser {
-  void operator()(HANDLE h) const noexcept { IcmpCloseHandle(h); }
-};
-using UniqueIcmpHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, IcmpHandleCloser>;
+using UniqueIcmpHandle = Unique<HANDLE, IcmpCloseHandle>;
 
 // The socket library is released once per lookup, also when its start-up failed: every
 // WSAStartup is matched by a WSACleanup, whatever it answered.

@@ -3,26 +3,14 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
+#include "base/UniqueHandle.h"
 
 namespace kestel {
 
-struct GdiObjectDeleter {
-  void operator()(HGDIOBJ object) const noexcept { DeleteObject(object); }
-};
 template <class Handle>
-using UniqueGdi = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObjectDeleter>;
-
-struct WindowDestroyer {
-  void operator()(HWND window) const noexcept { DestroyWindow(window); }
-};
-using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
-
-struct MemoryDcDeleter {
-  void operator()(HDC dc) const noexcept { DeleteDC(dc); }
-};
-using UniqueMemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDcDeleter>;
+using UniqueGdi = Unique<Handle, DeleteObject>;
+using UniqueWindow = Unique<HWND, DestroyWindow>;
+using UniqueMemoryDc = Unique<HDC, DeleteDC>;
 
 // A window's (or the screen's, for nullptr) device context, released at scope end.
 class WindowDc {
