@@ -1,5 +1,6 @@
 #include "app/Run.h"
 
+#include <exception>
 #include <new>
 
 #include "app/Errors.h"
@@ -180,9 +181,9 @@ class Run {
 };
 
 // Written before the error's box, so that a box nobody answers still leaves the error on record.
-void RecordUncaughtError(RunRecord& record, const std::string& kind, const char* message) {
+void RecordUncaughtError(RunRecord& record, const UncaughtError& error) {
   try {
-    if (record.On()) record.Report(UncaughtErrorEvent(kind, message));
+    if (record.On()) record.Report(UncaughtErrorEvent(error.kind, error.message));
   } catch (...) {
     // Out of memory again: the box still tells the user.
   }
@@ -193,15 +194,21 @@ void RecordUncaughtError(RunRecord& record, const std::string& kind, const char*
 int RunRoaming(RoamingHost& host, RoamingState& state) {
   try {
     return Run(host, state).Execute();
+  } catch (const std::exception&) {
+    RecordUncaughtError(host.Record(), CurrentUncaughtError());
+    throw;
+  }
+}
+
+UncaughtError CurrentUncaughtError() noexcept {
+  try {
+    throw;
   } catch (const Error& e) {
-    RecordUncaughtError(host.Record(), e.Kind(), e.what());
-    throw;
+    return {e.Kind().c_str(), e.what(), e.Address()};
   } catch (const std::bad_alloc& e) {
-    RecordUncaughtError(host.Record(), kOutOfMemory, e.what());
-    throw;
+    return {kOutOfMemory, e.what(), nullptr};
   } catch (const std::exception& e) {
-    RecordUncaughtError(host.Record(), kRuntimeError, e.what());
-    throw;
+    return {kRuntimeError, e.what(), nullptr};
   }
 }
 

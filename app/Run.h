@@ -68,6 +68,15 @@ struct RoamingState {
 
 // Runs to a halt and returns the exit code (0). Errors raised on the way are recorded, not caught.
 int RunRoaming(RoamingHost& host, RoamingState& state);
+// An error that ends the run, as its box and the record name it. The texts live in the exception.
+struct UncaughtError {
+  const char* kind;
+  const char* message;
+  const void* address;  // where it was raised; null for the runtime's own errors
+};
+// Names the exception being handled, in one place for the record and the box alike. Only inside a
+// catch of std::exception.
+UncaughtError CurrentUncaughtError() noexcept;
 // Records the end that an error raised by RunRoaming led to, once its box is answered; returns exitCode.
 int RecordUncaughtErrorEnd(RunRecord& record, int exitCode);
 

@@ -5,7 +5,6 @@
 #include <exception>
 
 #include "app/ErrorBox.h"
-#include "app/Errors.h"
 #include "app/Win32Host.h"
 #include "launch/Launch.h"
 
@@ -22,14 +21,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   kestel::InitAppDirectory();
   kestel::Win32Host host(instance);
   static kestel::RoamingState state;  // lives until the process ends, as the run expects
-  using kestel::RecordUncaughtErrorEnd;
   try {
     return kestel::RunRoaming(host, state);
-  } catch (const kestel::Error& e) {
-    return RecordUncaughtErrorEnd(host.Record(), kestel::ReportUncaughtError(e.Kind(), e.what(), e.Address()));
-  } catch (const std::bad_alloc& e) {
-    return RecordUncaughtErrorEnd(host.Record(), kestel::ReportUncaughtError(kestel::kOutOfMemory, e.what(), nullptr));
-  } catch (const std::exception& e) {
-    return RecordUncaughtErrorEnd(host.Record(), kestel::ReportUncaughtError(kestel::kRuntimeError, e.what(), nullptr));
+  } catch (const std::exception&) {
+    const kestel::UncaughtError error = kestel::CurrentUncaughtError();
+    return kestel::RecordUncaughtErrorEnd(host.Record(),
+                                          kestel::ReportUncaughtError(error.kind, error.message, error.address));
   }
 }
