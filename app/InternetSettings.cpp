@@ -15,7 +15,6 @@ constexpr const char* kStartPage = "Start Page";
 
 constexpr const char* kAwaySection = "awayinternetsettings";
 constexpr const char* kLocalSection = "localinternetsettings";
-constexpr const char* kNoAwayHomePage = "NOAWAYHOMEPAGE";
 
 // The proxy values must never land in whatever key happens to be open: when their key cannot be
 // opened, the step fails exactly as it does when no key is open at all.

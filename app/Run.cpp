@@ -11,11 +11,6 @@ namespace kestel {
 
 namespace {
 
-// Marker defaults: a value equal to one of them (whole text, case-sensitive) counts as missing.
-constexpr const char* kNoServer = "NOSERVER";
-constexpr const char* kNoUser = "NOUSER";
-constexpr const char* kNoPass = "NOPASS";
-
 constexpr int kLogonDialogHeight = 210;
 constexpr int kModalResultLogon = 1;
 
@@ -43,7 +38,7 @@ class Run {
     RegistryAccess& registry = host_.CreateRegistry();
     const std::string path = host_.AppDirectory() + "kestel.ini";
     if (!host_.FileExists(path)) {
-      host_.ShowNotice("KESTEL.INI Not Found, this utility cannot work");
+      host_.ShowNotice(kNoSettingsFileNotice);
       return End(RunEnd::NoSettingsFile);
     }
     Record([&] { return SettingsFileEvent(path); });
@@ -67,7 +62,7 @@ class Run {
     // Server and probe.
     c.Server = settings.ReadSettingText("connection", "server", kNoServer);
     if (c.Server == kNoServer) {
-      host_.ShowNotice("No [CONNECTION] or SERVER= line in KESTEL.INI");
+      host_.ShowNotice(kNoServerNotice);
       return End(RunEnd::NoServer);
     }
     Status("Searching for server " + c.Server);

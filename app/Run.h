@@ -14,6 +14,15 @@ namespace kestel {
 
 inline constexpr const char* kApplicationTitle = "KESTEL Network Roaming Software";
 
+// Marker defaults: a value equal to one of them (whole text, case-sensitive) counts as missing.
+inline constexpr const char* kNoServer = "NOSERVER";
+inline constexpr const char* kNoUser = "NOUSER";
+inline constexpr const char* kNoPass = "NOPASS";
+
+// The notices that end a run for want of settings; the settings checker quotes them.
+inline constexpr const char* kNoSettingsFileNotice = "KESTEL.INI Not Found, this utility cannot work";
+inline constexpr const char* kNoServerNotice = "No [CONNECTION] or SERVER= line in KESTEL.INI";
+
 // Everything the run asks of the platform, so that its order and its ends can be checked with a
 // recording stand-in. The product's host forwards each call to the real module.
 class RoamingHost {

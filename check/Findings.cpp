@@ -6,6 +6,8 @@
 #include <set>
 #include <span>
 
+#include "app/InternetSettings.h"
+#include "app/Run.h"
 #include "app/StoredPassword.h"
 #include "check/LineScan.h"
 #include "env/Placeholders.h"
@@ -17,9 +19,8 @@ namespace {
 constexpr std::size_t kValueLimit = SettingsFile::kValueBufferSize - 1;
 // A default no value can equal: a value ends at its line's end, so reading it back means "no key".
 const std::string kAbsent = "\n";
-constexpr const char* kNoServerNotice =
-    "every run stops with the notice \"No [CONNECTION] or SERVER= line in KESTEL.INI\"";
-constexpr const char* kNotFoundNotice = "Kestel stops with \"KESTEL.INI Not Found, this utility cannot work\"";
+const std::string kNoServerStop = std::string("every run stops with the notice \"") + kNoServerNotice + "\"";
+const std::string kNotFoundStop = std::string("Kestel stops with \"") + kNoSettingsFileNotice + "\"";
 
 enum class Kind { Text, Flag, PathWithPlaceholders };
 struct KnownKey {
@@ -411,18 +412,18 @@ class Checker {
   }
 
   void CheckServer() {
-    const std::string server = settings_.ReadSettingText("connection", "server", "NOSERVER");
+    const std::string server = settings_.ReadSettingText("connection", "server", kNoServer);
     const ScannedSection* section = FirstSection("connection");
     const ScannedKey* key = FirstKey(section, "server");
-    if (server == "NOSERVER") {
+    if (server == kNoServer) {
       std::string why = "the platform's reader finds no server in this file";
       if (key == nullptr)
         why = section == nullptr ? "no [connection] section" : "no server= in [connection]";
       else if (!key->value)
         why = "no server, as this line has no \"=\"";
-      else if (Unquoted(*key->value) == "NOSERVER")
-        why = "server=NOSERVER counts as no server";
-      Add(LineOf(key, section), Severity::Error, why + ": " + kNoServerNotice);
+      else if (Unquoted(*key->value) == kNoServer)
+        why = std::string("server=") + kNoServer + " counts as no server";
+      Add(LineOf(key, section), Severity::Error, why + ": " + kNoServerStop);
     } else if (server.empty()) {
       Add(LineOf(key, section), Severity::Warning,
           "server is empty: the probe has no host to ask, so every run is away");
@@ -430,20 +431,19 @@ class Checker {
   }
 
   void CheckAwaySet() {
-    const char* marker = "NOAWAYHOMEPAGE";
-    if (settings_.ReadSettingText("awayinternetsettings", "awayhomepage", marker) != marker) return;
+    if (settings_.ReadSettingText("awayinternetsettings", "awayhomepage", kNoAwayHomePage) != kNoAwayHomePage) return;
     const ScannedSection* section = FirstSection("awayinternetsettings");
     const ScannedKey* key = FirstKey(section, "awayhomepage");
     Add(LineOf(key, section), Severity::Note,
-        std::string(key != nullptr && key->value ? "awayhomepage=NOAWAYHOMEPAGE counts as missing"
-                                                 : "no awayhomepage in [awayinternetsettings]") +
+        (key != nullptr && key->value ? std::string("awayhomepage=") + kNoAwayHomePage + " counts as missing"
+                                      : std::string("no awayhomepage in [awayinternetsettings]")) +
             ": the next run captures the user's proxy settings and start page as the away set and writes them into "
             "this file");
   }
 
   void CheckPassword() {
-    const std::string password = settings_.ReadSettingText("user", "password", "NOPASS");
-    if (password == "NOPASS" || password.empty()) return;
+    const std::string password = settings_.ReadSettingText("user", "password", kNoPass);
+    if (password == kNoPass || password.empty()) return;
     const ScannedSection* section = FirstSection("user");
     const std::size_t line = LineOf(FirstKey(section, "password"), section);
     if (password.starts_with(kProtectedPrefix)) {
@@ -493,9 +493,9 @@ std::vector<Finding> CheckSettings(std::string_view content, SettingsFile& setti
 Finding UnreadableFile(Unreadable why, const std::string& reason) {
   switch (why) {
     case Unreadable::Missing:
-      return {0, Severity::Error, std::string("no such file: ") + kNotFoundNotice};
+      return {0, Severity::Error, std::string("no such file: ") + kNotFoundStop};
     case Unreadable::Directory:
-      return {0, Severity::Error, std::string("a directory, not a file: ") + kNotFoundNotice};
+      return {0, Severity::Error, std::string("a directory, not a file: ") + kNotFoundStop};
     case Unreadable::Refused:
       break;
   }
