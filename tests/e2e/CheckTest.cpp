@@ -193,8 +193,7 @@ TEST_P(CheckSettingsFile, PrintsEachFindingAndEndsWithTheWorstSeverity) {
                               Counted(counts[1], "warning") + ", " + Counted(counts[2], "note"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CheckSettingsFile, ::testing::ValuesIn(Rows()),
-                         [](const ::testing::TestParamInfo<Row>& tested) { return std::string(tested.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, CheckSettingsFile, ::testing::ValuesIn(Rows()), CaseName);
 
 }  // namespace
 }  // namespace kestel::e2e

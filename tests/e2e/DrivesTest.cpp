@@ -266,7 +266,7 @@ TEST_P(NoMappingsAtHome, GoesStraightOnToTheProgram) {
 INSTANTIATE_TEST_SUITE_P(Drives, NoMappingsAtHome,
                          ::testing::Values(NoMappingsCase{"EmptySection", "[mappings]\r\n"},
                                            NoMappingsCase{"NoSection", ""}),
-                         [](const auto& tested) { return std::string(tested.param.name); });
+                         CaseName);
 
 }  // namespace
 }  // namespace kestel::e2e

@@ -84,4 +84,7 @@ class Sandbox {
   std::string dir_;
 };
 
+// Names each row of a parameterised test after the row's own name rather than its index.
+inline constexpr auto CaseName = [](const auto& tested) { return std::string(tested.param.name); };
+
 }  // namespace kestel::e2e

@@ -470,8 +470,7 @@ TEST_P(HostileSettings, EndsAsTheRowSaysAndWritesOnlyWhatTheRunMeans) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, HostileSettings, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<Case>& tested) { return std::string(tested.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, HostileSettings, ::testing::ValuesIn(kCases), CaseName);
 
 }  // namespace
 }  // namespace kestel::e2e

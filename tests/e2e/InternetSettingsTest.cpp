@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     kStoredSets,
                                 {"attach", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0", "39 127.0.0.9:3128 1",
                                  "37 127.0.0.9:3128 0"}}),
-    [](const ::testing::TestParamInfo<NoticeRow>& tested) { return std::string(tested.param.name); });
+    CaseName);
 
 }  // namespace
 }  // namespace kestel::e2e

@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(ProtectedPassword, ProtectPassword,
                                            Row{"UnreadableWithTheFlagOn",
                                                "password={protected}AAAA\r\nprotectpassword=1\r\n", true, kTyped, true},
                                            Row{"TypedWithTheFlagOff", "protectpassword=0\r\n", true, kTyped, false}),
-                         [](const ::testing::TestParamInfo<Row>& tested) { return std::string(tested.param.name); });
+                         CaseName);
 
 }  // namespace
 }  // namespace kestel::e2e

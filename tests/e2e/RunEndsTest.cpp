@@ -42,10 +42,6 @@ void ExpectNoticeThenExit(Process& process, const std::string& text) {
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
 }
 
-template <class Case>
-std::string CaseName(const ::testing::TestParamInfo<Case>& tested) {
-  return tested.param.name;
-}
 // Test output names a case instead of dumping its bytes.
 template <class Case>
 requires requires(const Case& c) {
@@ -80,7 +76,7 @@ TEST_P(MissingSettingsFile, GivesOnlyTheNoticeAndWritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(RunEnds, MissingSettingsFile,
                          ::testing::Values(MissingCase{"NoFile", false}, MissingCase{"DirectoryOfThatName", true}),
-                         CaseName<MissingCase>);
+                         CaseName);
 
 // The settings file is looked for beside the program, not in the working folder.
 TEST(RunEnds, SettingsFileInTheWorkingFolderDoesNotCount) {
@@ -121,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NoServerCase{"MarkerValue", "[connection]\r\nserver=NOSERVER\r\n"},
                       NoServerCase{"MarkerValueAnyCaseOfNames", "[CONNECTION]\r\nSERVER=NOSERVER\r\n"},
                       NoServerCase{"MarkerValueInQuotes", "[Connection]\r\nServer = \"NOSERVER\"\r\n"}),
-    CaseName<NoServerCase>);
+    CaseName);
 
 struct AwayCase {
   const char* name;
@@ -167,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(RunEnds, AwayRun,
                                            AwayCase{"MarkerInOtherCaseIsAName", "noserver", "", false},
                                            AwayCase{"ShownWhenHideScriptsIsZero", "0.0.0.0",
                                                     "[SCRIPTS]\r\nHideScripts=0\r\n", true}),
-                         CaseName<AwayCase>);
+                         CaseName);
 
 // A program that cannot be started is passed over without a word, and the next one still runs.
 TEST(RunEnds, AwayProgramThatCannotStartIsSkippedSilently) {
@@ -218,7 +214,7 @@ TEST_P(ProbeBeyondLoopback, DecidesOnTheServersOwnAnswer) {
 INSTANTIATE_TEST_SUITE_P(RunEnds, ProbeBeyondLoopback,
                          ::testing::Values(ProbeCase{"LateHomeServer", "KESTEL_HOME_LATE", true},
                                            ProbeCase{"OnlyARoutersUnreachable", "KESTEL_AWAY_UNREACHABLE", false}),
-                         CaseName<ProbeCase>);
+                         CaseName);
 
 }  // namespace
 }  // namespace kestel::e2e

@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RunCase{"NoLog", "127.0.0.1", "", RunCase::Writable, {}},
                       RunCase{"LogIsADirectory", "127.0.0.1", "logfile=run.log\r\n", RunCase::Directory, {}},
                       RunCase{"LogLockedByAnother", "127.0.0.1", "logfile=run.log\r\n", RunCase::Locked, {}}),
-    [](const auto& tested) { return std::string(tested.param.name); });
+    CaseName);
 
 std::string ReadFrom(const std::string& path, std::size_t offset) {
   const driver::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

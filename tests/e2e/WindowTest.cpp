@@ -337,7 +337,7 @@ INSTANTIATE_TEST_SUITE_P(
                           true,
                           {"Searching", "Initialising..", "Searching for server 127.0.0.1", "Mapping Drives 127.0.0.1",
                            "Configuring Internet Settings", "Running Post Logon Program"}}),
-    [](const ::testing::TestParamInfo<SequenceCase>& tested) { return std::string(tested.param.name); });
+    CaseName);
 
 // A key pressed while only the status shows reaches nothing: Enter or Space would otherwise confirm
 // a dialog nobody saw, and Esc would end the run.
@@ -488,9 +488,7 @@ INSTANTIATE_TEST_SUITE_P(LogonDialog, LogonConfirms,
                                            LogonCase{"BothEmpty", "", "", Confirm::ClickLogon},
                                            LogonCase{"EnterInPassword", "bob", "pw", Confirm::EnterInPassword},
                                            LogonCase{"EnterInUserName", "carol", "", Confirm::EnterInUserName}),
-                         [](const ::testing::TestParamInfo<LogonCase>& tested) {
-                           return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 enum class Abandon { EscInUserName, EscInPassword, ClickCancel, ShiftTabToCancelThenEnter };
 
@@ -543,9 +541,7 @@ INSTANTIATE_TEST_SUITE_P(LogonDialog, LogonCancels,
                                            CancelCase{"EscInPassword", Abandon::EscInPassword},
                                            CancelCase{"ClickCancel", Abandon::ClickCancel},
                                            CancelCase{"ShiftTabToCancelThenEnter", Abandon::ShiftTabToCancelThenEnter}),
-                         [](const ::testing::TestParamInfo<CancelCase>& tested) {
-                           return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 // The close box answers the dialog without the typed texts: the stored user name and the password's
 // marker are used, nothing is written back, and the run goes on to its programs.
@@ -614,9 +610,7 @@ INSTANTIATE_TEST_SUITE_P(NoticeBox, NoticeAnswers,
                          ::testing::Values(NoticeCase{"Enter", Answer::Return}, NoticeCase{"Esc", Answer::Escape},
                                            NoticeCase{"ClickOk", Answer::ClickOk},
                                            NoticeCase{"CloseBox", Answer::CloseBox}),
-                         [](const ::testing::TestParamInfo<NoticeCase>& tested) {
-                           return std::string(tested.param.name);
-                         });
+                         CaseName);
 
 // The longest notice is wrapped at word boundaries within half the screen's width, and the box fits it.
 TEST(NoticeBox, WrapsTheTextWithinHalfTheScreen) {
@@ -696,11 +690,12 @@ TEST_P(SentAnswers, EndTheDisplayWithinASecond) {
   EXPECT_EQ(programs.size(), answer == Sent::DialogLogon ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ModalDisplays, SentAnswers,
-    ::testing::Values(SentCase{"NoticeOk", Sent::NoticeOk}, SentCase{"NoticeClose", Sent::NoticeClose},
-                      SentCase{"DialogLogon", Sent::DialogLogon}, SentCase{"DialogCancel", Sent::DialogCancel}),
-    [](const ::testing::TestParamInfo<SentCase>& tested) { return std::string(tested.param.name); });
+INSTANTIATE_TEST_SUITE_P(ModalDisplays, SentAnswers,
+                         ::testing::Values(SentCase{"NoticeOk", Sent::NoticeOk},
+                                           SentCase{"NoticeClose", Sent::NoticeClose},
+                                           SentCase{"DialogLogon", Sent::DialogLogon},
+                                           SentCase{"DialogCancel", Sent::DialogCancel}),
+                         CaseName);
 
 }  // namespace
 }  // namespace kestel::e2e
