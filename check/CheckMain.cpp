@@ -13,7 +13,7 @@
 #include "check/Findings.h"
 #include "env/EnvironWin32.h"
 #include "launch/Launch.h"
-#include "net/ErrorText.h"
+#include "net/uncmap.h"
 
 namespace {
 
@@ -21,10 +21,7 @@ using kestel::check::Finding;
 using kestel::check::Unreadable;
 
 std::string SystemText(DWORD code) {
-  char text[512] = {};
-  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                                      text, sizeof text, nullptr);
-  return kestel::TrimErrorText(std::string_view(text, length)) + " (" + std::to_string(code) + ")";
+  return kestel::SystemErrorText(code) + " (" + std::to_string(code) + ")";
 }
 
 // The file's bytes, or the one finding that says why there are none.
