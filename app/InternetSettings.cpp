@@ -13,9 +13,6 @@ constexpr const char* kProxyOverride = "ProxyOverRide";
 constexpr const char* kProxyServer = "ProxyServer";
 constexpr const char* kStartPage = "Start Page";
 
-constexpr const char* kAwaySection = "awayinternetsettings";
-constexpr const char* kLocalSection = "localinternetsettings";
-
 // The proxy values must never land in whatever key happens to be open: when their key cannot be
 // opened, the step fails exactly as it does when no key is open at all.
 void OpenProxyKey(RegistryAccess& registry, const char* failure) {
@@ -31,25 +28,25 @@ void CaptureAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConf
   c.AwayHomePage = registry.OpenKey(kBrowserKey, false) ? registry.ReadString(kStartPage) : std::string();
 
   // "awayhomepage" goes last: its presence is what makes later runs apply instead of capture.
-  settings.WriteSettingText(kAwaySection, "awayproxyenabled", c.AwayProxyEnabled ? "1" : "0");
-  settings.WriteSettingText(kAwaySection, "awayproxyexceptions", c.AwayProxyExceptions);
-  settings.WriteSettingText(kAwaySection, "awayproxyserver", c.AwayProxyServer);
-  settings.WriteSettingText(kAwaySection, "awayhomepage", c.AwayHomePage);
+  settings.WriteSettingText(keys::kAwayProxyEnabled, c.AwayProxyEnabled ? "1" : "0");
+  settings.WriteSettingText(keys::kAwayProxyExceptions, c.AwayProxyExceptions);
+  settings.WriteSettingText(keys::kAwayProxyServer, c.AwayProxyServer);
+  settings.WriteSettingText(keys::kAwayHomePage, c.AwayHomePage);
 }
 
 void ApplyAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& c) {
-  c.AwayProxyEnabled = settings.ReadSettingFlag(kAwaySection, "awayproxyenabled", false);
-  c.AwayProxyServer = settings.ReadSettingText(kAwaySection, "awayproxyserver", "");
-  c.AwayProxyExceptions = settings.ReadSettingText(kAwaySection, "awayproxyexceptions", "");
-  c.AwayHomePage = settings.ReadSettingText(kAwaySection, "awayhomepage", "");
+  c.AwayProxyEnabled = settings.ReadSettingFlag(keys::kAwayProxyEnabled);
+  c.AwayProxyServer = settings.ReadSettingText(keys::kAwayProxyServer);
+  c.AwayProxyExceptions = settings.ReadSettingText(keys::kAwayProxyExceptions);
+  c.AwayHomePage = settings.ReadSettingText(keys::kAwayHomePage);
   WriteInternetSettings(registry, c.AwayProxyEnabled, c.AwayProxyExceptions, c.AwayProxyServer, c.AwayHomePage);
 }
 
 }  // namespace
 
 bool SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config) {
-  config.AwayHomePage = settings.ReadSettingText(kAwaySection, "awayhomepage", kNoAwayHomePage);
-  if (config.AwayHomePage == kNoAwayHomePage) {
+  config.AwayHomePage = settings.ReadSettingMarked(keys::kAwayHomePage);
+  if (config.AwayHomePage == keys::kAwayHomePage.marker) {
     CaptureAwaySettings(settings, registry, config);
     return false;
   }
@@ -58,10 +55,10 @@ bool SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TCon
 }
 
 void SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config) {
-  config.LocalProxyEnabled = settings.ReadSettingFlag(kLocalSection, "localproxyenabled", false);
-  config.LocalProxyServer = settings.ReadSettingText(kLocalSection, "localproxyserver", "");
-  config.LocalProxyExceptions = settings.ReadSettingText(kLocalSection, "localproxyexceptions", "");
-  config.LocalHomePage = settings.ReadSettingText(kLocalSection, "localhomepage", "");
+  config.LocalProxyEnabled = settings.ReadSettingFlag(keys::kLocalProxyEnabled);
+  config.LocalProxyServer = settings.ReadSettingText(keys::kLocalProxyServer);
+  config.LocalProxyExceptions = settings.ReadSettingText(keys::kLocalProxyExceptions);
+  config.LocalHomePage = settings.ReadSettingText(keys::kLocalHomePage);
   registry.SelectRoot(RegistryRoot::CurrentUser);
   WriteInternetSettings(registry, config.LocalProxyEnabled, config.LocalProxyExceptions, config.LocalProxyServer,
                         config.LocalHomePage);

@@ -9,11 +9,8 @@
 
 namespace kestel {
 
-// The marker default of "awayhomepage": a value equal to it counts as missing.
-inline constexpr const char* kNoAwayHomePage = "NOAWAYHOMEPAGE";
-
 // Applies the stored away set, or captures the current one into kestel.ini when none is stored
-// ("awayhomepage" missing or exactly "NOAWAYHOMEPAGE"); a capture leaves the registry unchanged.
+// ("awayhomepage" missing or its marker); a capture leaves the registry unchanged.
 // True when the stored set was written to the registry.
 bool SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
 // Applies the local set of kestel.ini.

@@ -12,7 +12,6 @@ namespace kestel {
 namespace {
 
 constexpr int kLogonDialogHeight = 210;
-constexpr int kModalResultLogon = 1;
 
 // Everything after "key=" in a line of ReadSectionLines. The two section reads agree unless the
 // file changed between them; a line that is then shorter than its key gives the empty text.
@@ -27,7 +26,30 @@ class Run {
   Run(RoamingHost& host, RoamingState& state) : host_(host), s_(state), record_(host.Record()) {}
 
   int Execute() {
-    // Start-up.
+    StartUp();
+    const std::string path = host_.AppDirectory() + std::string(kSettingsFileName);
+    if (!host_.FileExists(path)) {
+      host_.ShowNotice(kNoSettingsFileNotice);
+      return End(RunEnd::NoSettingsFile);
+    }
+    Record([&] { return SettingsFileEvent(path); });
+    SettingsFile settings(path, host_.Profile());
+    Initialise(settings);
+    if (!ReadServer(settings)) {
+      host_.ShowNotice(kNoServerNotice);
+      return End(RunEnd::NoServer);
+    }
+    if (!ProbeHome()) return RunPrograms(settings, "Running Away Scripts", keys::kAwayPrograms, RunEnd::AwayComplete);
+    const StoredPassword password = ReadPassword(settings);
+    if (!SettleCredentials(password)) return End(RunEnd::LogonCancelled);
+    if (!MapDrives(settings)) return End(RunEnd::MappingFailed);
+    SaveCredentials(settings, password);
+    ApplyLocalSettings(settings);
+    return RunPrograms(settings, "Running Post Logon Program", keys::kLocalPrograms, RunEnd::HomeComplete);
+  }
+
+ private:
+  void StartUp() {
     Record([] { return StartEvent({}); });
     host_.SetApplicationTitle(kApplicationTitle);
     host_.CreateMainWindow();
@@ -35,48 +57,55 @@ class Run {
     host_.ShowMainWindow();
     s_.KeyNames.clear();
     s_.KeyLines.clear();
-    RegistryAccess& registry = host_.CreateRegistry();
-    const std::string path = host_.AppDirectory() + "kestel.ini";
-    if (!host_.FileExists(path)) {
-      host_.ShowNotice(kNoSettingsFileNotice);
-      return End(RunEnd::NoSettingsFile);
-    }
-    Record([&] { return SettingsFileEvent(path); });
-    SettingsFile settings(path, host_.Profile());
-    TConfig& c = s_.Config;
+    registry_ = &host_.CreateRegistry();
+  }
 
-    // Initialisation.
+  // Opens the record, cancels every listed drive and puts the away set into force (or captures it).
+  void Initialise(SettingsFile& settings) {
     Status("Initialising..");
-    c.ShowMapErrors = settings.ReadSettingFlag("SCRIPTS", "showmaperrors", false);
-    record_.Open({ResolveRecordPath(Expand(settings.ReadSettingText("SCRIPTS", "logfile", "")), host_.AppDirectory()),
-                  settings.ReadSettingFlag("SCRIPTS", "eventlog", false)});
-    settings.ReadSectionKeys("mappings", s_.KeyNames);
+    TConfig& c = s_.Config;
+    c.ShowMapErrors = settings.ReadSettingFlag(keys::kShowMapErrors);
+    record_.Open({ResolveRecordPath(Expand(settings.ReadSettingText(keys::kLogFile)), host_.AppDirectory()),
+                  settings.ReadSettingFlag(keys::kEventLog)});
+    settings.ReadSectionKeys(keys::kMappings, s_.KeyNames);
     for (const std::string& device : s_.KeyNames) {
       const std::uint32_t result = host_.UnmapDrive(device, false, true, true);
       Record([&] { return DriveCancelledEvent(device, result, record_.SystemText(result)); });
     }
-    const bool applied = SwitchToAwaySettings(settings, registry, c);
+    const bool applied = SwitchToAwaySettings(settings, *registry_, c);
     if (applied) host_.NotifyInternetSettingsChanged();
     Record([&] { return AwaySetEvent(!applied, c); });
+  }
 
-    // Server and probe.
-    c.Server = settings.ReadSettingText("connection", "server", kNoServer);
-    if (c.Server == kNoServer) {
-      host_.ShowNotice(kNoServerNotice);
-      return End(RunEnd::NoServer);
-    }
-    Status("Searching for server " + c.Server);
-    const ProbeOutcome probe = host_.PingHost(c.Server);
-    Record([&] { return ProbeEvent(c.Server, probe, record_.SystemText(probe.error)); });
+  // False when the file names no server: the marker counts as missing, an empty name does not.
+  bool ReadServer(SettingsFile& settings) {
+    s_.Config.Server = settings.ReadSettingText(keys::kServer);
+    return s_.Config.Server != keys::kServer.marker;
+  }
+
+  bool ProbeHome() {
+    const std::string& server = s_.Config.Server;
+    Status("Searching for server " + server);
+    const ProbeOutcome probe = host_.PingHost(server);
+    Record([&] { return ProbeEvent(server, probe, record_.SystemText(probe.error)); });
     Record([&] { return DecisionEvent(probe.home); });
-    if (!probe.home) return RunPrograms(settings, "Running Away Scripts", "awaypostscripts", RunEnd::AwayComplete);
+    return probe.home;
+  }
 
-    // Home: credentials, from the file or from the logon dialog.
-    c.UserName = settings.ReadSettingText("user", "username", kNoUser);
-    const StoredPassword password(settings.ReadSettingText("user", "password", kNoPass), kNoPass, host_.Protection());
-    c.Password = password.Usable().value_or(kNoPass);
+  StoredPassword ReadPassword(SettingsFile& settings) {
+    TConfig& c = s_.Config;
+    c.UserName = settings.ReadSettingText(keys::kUserName);
+    StoredPassword password(settings.ReadSettingText(keys::kPassword), keys::kPassword.marker, host_.Protection());
+    c.Password = password.Usable().value_or(std::string(keys::kPassword.marker));
+    return password;
+  }
+
+  // The credentials from the file or, when either is missing, from the logon dialog. False when the
+  // dialog was cancelled: the run halts.
+  bool SettleCredentials(const StoredPassword& password) {
+    TConfig& c = s_.Config;
     CredentialSource source = CredentialSource::SettingsFile;
-    if (c.UserName == kNoUser || password.Missing()) {
+    if (c.UserName == keys::kUserName.marker || password.Missing()) {
       Status("Please provide logon details for " + c.Server);
       host_.SetWindowHeight(kLogonDialogHeight);
       host_.FocusUserName();
@@ -84,21 +113,26 @@ class Run {
       host_.ShowModal();
       if (host_.HaltRequested()) {
         Record([] { return CredentialsEvent(CredentialSource::DialogCancelled, {}); });
-        return End(RunEnd::LogonCancelled);
+        return false;
       }
       source = CredentialSource::DialogClosed;
-      if (host_.ModalResult() == kModalResultLogon) {
+      if (host_.LastModalResult() == ModalResult::Logon) {
         c.UserName = host_.UserNameText();
         c.Password = host_.PasswordText();
         source = CredentialSource::DialogLogon;
       }
     }
     Record([&] { return CredentialsEvent(source, c.UserName); });
+    return true;
+  }
 
-    // Drives.
+  // Maps every listed drive, each whatever became of the one before. False when one failed: the
+  // user has been told, by a box per drive or by the summary notice.
+  bool MapDrives(SettingsFile& settings) {
+    const TConfig& c = s_.Config;
     Status("Mapping Drives " + c.Server);
-    settings.ReadSectionKeys("mappings", s_.KeyNames);
-    settings.ReadSectionLines("mappings", s_.KeyLines);
+    settings.ReadSectionKeys(keys::kMappings, s_.KeyNames);
+    settings.ReadSectionLines(keys::kMappings, s_.KeyLines);
     s_.MapFailed = false;
     for (std::size_t i = 0; i < s_.KeyNames.size() && i < s_.KeyLines.size(); ++i) {
       s_.KeyLines[i] = Expand(ValueOfLine(s_.KeyLines, s_.KeyNames, i));
@@ -107,16 +141,20 @@ class Run {
       if (result != 0) s_.MapFailed = true;
       Record([&] { return MappingEvent(s_.KeyNames[i], s_.KeyLines[i], result, record_.SystemText(result)); });
     }
-    if (s_.MapFailed) {
-      if (!c.ShowMapErrors)
-        host_.ShowNotice(
-            "An error occured mapping one or more drives. For Details enable showMapErrors=1 in under [SCRIPTS] "
-            "section of KESTEL.INI");
-      return End(RunEnd::MappingFailed);
-    }
-    c.ProtectPassword = settings.ReadSettingFlag("user", "protectpassword", false);
-    if (host_.ModalResult() == kModalResultLogon) {
-      settings.WriteSettingText("user", "username", c.UserName);
+    if (s_.MapFailed && !c.ShowMapErrors)
+      host_.ShowNotice(
+          "An error occured mapping one or more drives. For Details enable showMapErrors=1 in under [SCRIPTS] "
+          "section of KESTEL.INI");
+    return !s_.MapFailed;
+  }
+
+  // Typed credentials go into the file once they have mapped every drive; with protection asked for,
+  // a plain stored password is replaced by its protected form.
+  void SaveCredentials(SettingsFile& settings, const StoredPassword& password) {
+    TConfig& c = s_.Config;
+    c.ProtectPassword = settings.ReadSettingFlag(keys::kProtectPassword);
+    if (host_.LastModalResult() == ModalResult::Logon) {
+      settings.WriteSettingText(keys::kUserName, c.UserName);
       const bool written = password.SaveTyped(settings, c.Password, c.ProtectPassword);
       const PasswordSave how = !c.ProtectPassword ? PasswordSave::AsTyped
                                : written          ? PasswordSave::Protected
@@ -125,15 +163,15 @@ class Run {
     } else if (password.ProtectInPlace(settings, c.ProtectPassword)) {
       Record([&] { return CredentialsSavedEvent(PasswordSave::ProtectedInPlace, c.UserName); });
     }
-
-    Status("Configuring Internet Settings");
-    SwitchToLocalSettings(settings, registry, c);
-    host_.NotifyInternetSettingsChanged();
-    Record([&] { return LocalSetEvent(c); });
-    return RunPrograms(settings, "Running Post Logon Program", "localpostscripts", RunEnd::HomeComplete);
   }
 
- private:
+  void ApplyLocalSettings(SettingsFile& settings) {
+    Status("Configuring Internet Settings");
+    SwitchToLocalSettings(settings, *registry_, s_.Config);
+    host_.NotifyInternetSettingsChanged();
+    Record([&] { return LocalSetEvent(s_.Config); });
+  }
+
   void Status(const std::string& text) {
     host_.SetStatus(text);
     host_.ProcessMessages();
@@ -157,11 +195,11 @@ class Run {
     return 0;
   }
 
-  int RunPrograms(SettingsFile& settings, const std::string& status, const std::string& section, RunEnd end) {
+  int RunPrograms(SettingsFile& settings, const std::string& status, const SettingKey& section, RunEnd end) {
     Status(status);
     settings.ReadSectionKeys(section, s_.KeyNames);
     settings.ReadSectionLines(section, s_.KeyLines);
-    s_.Config.HideScripts = settings.ReadSettingFlag("Scripts", "HideScripts", true);
+    s_.Config.HideScripts = settings.ReadSettingFlag(keys::kHideScripts);
     for (std::size_t i = 0; i < s_.KeyLines.size(); ++i) {
       s_.KeyLines[i] = Expand(ValueOfLine(s_.KeyLines, s_.KeyNames, i));
       const ProgramOutcome program = host_.RunProgram(s_.KeyLines[i], true, !s_.Config.HideScripts);
@@ -173,6 +211,7 @@ class Run {
   RoamingHost& host_;
   RoamingState& s_;
   RunRecord& record_;
+  RegistryAccess* registry_ = nullptr;
 };
 
 // Written before the error's box, so that a box nobody answers still leaves the error on record.

@@ -9,19 +9,11 @@
 #include "app/RunRecord.h"
 #include "app/SettingsFile.h"
 #include "app/StoredPassword.h"
+#include "ui/ModalResult.h"
 
 namespace kestel {
 
 inline constexpr const char* kApplicationTitle = "KESTEL Network Roaming Software";
-
-// Marker defaults: a value equal to one of them (whole text, case-sensitive) counts as missing.
-inline constexpr const char* kNoServer = "NOSERVER";
-inline constexpr const char* kNoUser = "NOUSER";
-inline constexpr const char* kNoPass = "NOPASS";
-
-// The notices that end a run for want of settings; the settings checker quotes them.
-inline constexpr const char* kNoSettingsFileNotice = "KESTEL.INI Not Found, this utility cannot work";
-inline constexpr const char* kNoServerNotice = "No [CONNECTION] or SERVER= line in KESTEL.INI";
 
 // Everything the run asks of the platform, so that its order and its ends can be checked with a
 // recording stand-in. The product's host forwards each call to the real module.
@@ -29,7 +21,7 @@ class RoamingHost {
  public:
   virtual ~RoamingHost() = default;
 
-  // The application and its window Form1.
+  // The application and its one window, which shows the status and doubles as the logon dialog.
   virtual void SetApplicationTitle(const std::string& title) = 0;
   virtual void CreateMainWindow() = 0;
   virtual void ProcessMessages() = 0;
@@ -39,9 +31,9 @@ class RoamingHost {
   virtual void SetWindowHeight(int outerHeight) = 0;
   virtual void FocusUserName() = 0;
   virtual void HideMainWindow() = 0;
-  virtual int ShowModal() = 0;
+  virtual ModalResult ShowModal() = 0;
   virtual bool HaltRequested() const = 0;
-  virtual int ModalResult() const = 0;
+  virtual ModalResult LastModalResult() const = 0;
   virtual std::string UserNameText() const = 0;
   virtual std::string PasswordText() const = 0;
   virtual std::string EnvironmentValueOf(const std::string& name) const = 0;
@@ -57,7 +49,7 @@ class RoamingHost {
 
   // Network drives, the probe and programs.
   virtual std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) = 0;
-  // The owner window is Form1.
+  // The owner window is the logon window.
   virtual std::uint32_t MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors,
                                  bool noPrompting, const std::string& userName, const std::string& password) = 0;
   virtual ProbeOutcome PingHost(const std::string& server) = 0;

@@ -121,4 +121,32 @@ void SettingsFile::ReadSectionLines(const std::string& section, TStringList& lis
   for (const std::string& name : names) list.push_back(name + "=" + ReadSettingText(section, name, std::string()));
 }
 
+std::string SettingsFile::ReadSettingText(const SettingKey& key) {
+  return ReadSettingText(std::string(key.section), std::string(key.name), std::string(key.defaultValue));
+}
+
+std::string SettingsFile::ReadSettingMarked(const SettingKey& key) {
+  return ReadSettingText(std::string(key.section), std::string(key.name), std::string(key.marker));
+}
+
+bool SettingsFile::ReadSettingFlag(const SettingKey& key) {
+  return ReadSettingFlag(std::string(key.section), std::string(key.name), key.defaultValue != "0");
+}
+
+void SettingsFile::WriteSettingText(const SettingKey& key, const std::string& value) {
+  WriteSettingText(std::string(key.section), std::string(key.name), value);
+}
+
+bool SettingsFile::TryWriteSettingText(const SettingKey& key, const std::string& value) {
+  return TryWriteSettingText(std::string(key.section), std::string(key.name), value);
+}
+
+void SettingsFile::ReadSectionKeys(const SettingKey& list, TStringList& names) {
+  ReadSectionKeys(std::string(list.section), names);
+}
+
+void SettingsFile::ReadSectionLines(const SettingKey& list, TStringList& lines) {
+  ReadSectionLines(std::string(list.section), lines);
+}
+
 }  // namespace kestel

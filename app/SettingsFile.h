@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/Config.h"
+#include "app/SettingsKeys.h"
 
 namespace kestel {
 
@@ -50,6 +51,16 @@ class SettingsFile {
   void WriteSettingFlag(const std::string& section, const std::string& key, bool flag);
   void ReadSectionKeys(const std::string& section, TStringList& list);
   void ReadSectionLines(const std::string& section, TStringList& list);
+
+  // The same, for a key of the settings table, with the table's default.
+  std::string ReadSettingText(const SettingKey& key);
+  // With the key's marker as the default: a value equal to it means the key is not configured.
+  std::string ReadSettingMarked(const SettingKey& key);
+  bool ReadSettingFlag(const SettingKey& key);
+  void WriteSettingText(const SettingKey& key, const std::string& value);
+  bool TryWriteSettingText(const SettingKey& key, const std::string& value);
+  void ReadSectionKeys(const SettingKey& list, TStringList& names);
+  void ReadSectionLines(const SettingKey& list, TStringList& lines);
 
  private:
   std::string path_;

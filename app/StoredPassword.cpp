@@ -8,8 +8,6 @@ namespace kestel {
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr const char* kSection = "user";
-constexpr const char* kKey = "password";
 
 int SextetOf(char c) {
   if (c >= 'A' && c <= 'Z') return c - 'A';
@@ -74,14 +72,14 @@ StoredPassword::StoredPassword(std::string stored, std::string_view marker, User
 
 bool StoredPassword::SaveTyped(SettingsFile& settings, const std::string& password, bool protect) const {
   const auto value = protect ? ProtectedValue(password) : password;
-  if (value) settings.WriteSettingText(kSection, kKey, *value);
+  if (value) settings.WriteSettingText(keys::kPassword, *value);
   return value.has_value();
 }
 
 bool StoredPassword::ProtectInPlace(SettingsFile& settings, bool protect) const {
   if (!protect || protected_ || Missing()) return false;
   const auto value = ProtectedValue(*usable_);
-  return value && settings.TryWriteSettingText(kSection, kKey, *value);
+  return value && settings.TryWriteSettingText(keys::kPassword, *value);
 }
 
 std::optional<std::string> StoredPassword::ProtectedValue(const std::string& password) const {

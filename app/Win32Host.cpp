@@ -37,14 +37,14 @@ void Win32Host::FocusUserName() {
 void Win32Host::HideMainWindow() {
   form_->Hide();
 }
-int Win32Host::ShowModal() {
+ModalResult Win32Host::ShowModal() {
   return form_->ShowModal();
 }
 bool Win32Host::HaltRequested() const {
   return form_->HaltRequested();
 }
-int Win32Host::ModalResult() const {
-  return form_->ModalResult();
+ModalResult Win32Host::LastModalResult() const {
+  return form_->LastModalResult();
 }
 std::string Win32Host::UserNameText() const {
   return form_->UserNameText();

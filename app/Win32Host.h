@@ -28,9 +28,9 @@ class Win32Host final : public RoamingHost {
   void SetWindowHeight(int outerHeight) override;
   void FocusUserName() override;
   void HideMainWindow() override;
-  int ShowModal() override;
+  ModalResult ShowModal() override;
   bool HaltRequested() const override;
-  int ModalResult() const override;
+  ModalResult LastModalResult() const override;
   std::string UserNameText() const override;
   std::string PasswordText() const override;
   std::string EnvironmentValueOf(const std::string& name) const override;

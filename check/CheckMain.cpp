@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   kestel::InitAppDirectory();
-  const std::string path = argc == 2 ? argv[1] : kestel::AppDirectory + "kestel.ini";
+  const std::string path = argc == 2 ? argv[1] : kestel::AppDirectory + std::string(kestel::kSettingsFileName);
   std::vector<Finding> findings;
   try {
     findings = Check(path);

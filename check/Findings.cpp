@@ -6,8 +6,7 @@
 #include <set>
 #include <span>
 
-#include "app/InternetSettings.h"
-#include "app/Run.h"
+#include "app/SettingsKeys.h"
 #include "app/StoredPassword.h"
 #include "check/LineScan.h"
 #include "env/Placeholders.h"
@@ -22,43 +21,21 @@ const std::string kAbsent = "\n";
 const std::string kNoServerStop = std::string("every run stops with the notice \"") + kNoServerNotice + "\"";
 const std::string kNotFoundStop = std::string("Kestel stops with \"") + kNoSettingsFileNotice + "\"";
 
-enum class Kind { Text, Flag, PathWithPlaceholders };
-struct KnownKey {
-  const char* name;
-  Kind kind = Kind::Text;
-  const char* flagDefault = nullptr;  // how the default reads, for a flag
-};
-
-// The sections whose key names Kestel lists and uses, rather than reading keys by name.
-enum class List { None, Drives, Programs, AwayPrograms };
+// A section of the settings table, with its keys in the table's order.
 struct KnownSection {
-  const char* name;
-  List list;
-  std::span<const KnownKey> keys;
+  std::string_view name;
+  ListOf list = ListOf::None;
+  std::vector<const SettingKey*> keys;  // none for a list section
 };
 
-constexpr KnownKey kScripts[] = {{"showmaperrors", Kind::Flag, "0 (one notice for all failed drives)"},
-                                 {"HideScripts", Kind::Flag, "1 (programs start hidden)"},
-                                 {"logfile", Kind::PathWithPlaceholders},
-                                 {"eventlog", Kind::Flag, "0 (no event log)"}};
-constexpr KnownKey kConnection[] = {{"server"}};
-constexpr KnownKey kUser[] = {{"username"}, {"password"}, {"protectpassword", Kind::Flag, "0 (stored as typed)"}};
-constexpr KnownKey kAway[] = {
-    {"awayproxyenabled", Kind::Flag, "0 (no proxy)"}, {"awayproxyexceptions"}, {"awayproxyserver"}, {"awayhomepage"}};
-constexpr KnownKey kLocal[] = {{"localproxyenabled", Kind::Flag, "0 (no proxy)"},
-                               {"localproxyserver"},
-                               {"localproxyexceptions"},
-                               {"localhomepage"}};
-constexpr KnownSection kSections[] = {
-    {"SCRIPTS", List::None, kScripts},
-    {"connection", List::None, kConnection},
-    {"user", List::None, kUser},
-    {"mappings", List::Drives, {}},
-    {"awayinternetsettings", List::None, kAway},
-    {"localinternetsettings", List::None, kLocal},
-    {"localpostscripts", List::Programs, {}},
-    {"awaypostscripts", List::AwayPrograms, {}},
-};
+std::vector<KnownSection> KnownSectionsOf(std::span<const SettingKey* const> table) {
+  std::vector<KnownSection> sections;
+  for (const SettingKey* key : table) {
+    if (sections.empty() || sections.back().name != key->section) sections.push_back({key->section, key->list, {}});
+    if (key->kind != SettingKind::List) sections.back().keys.push_back(key);
+  }
+  return sections;
+}
 
 // Text from the file, made fit for one line of output: control bytes escaped, long texts shortened.
 std::string Shown(std::string_view text, std::size_t most = 60) {
@@ -86,15 +63,9 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
-const KnownSection* FindKnownSection(std::string_view name) {
-  for (const KnownSection& known : kSections)
-    if (SameName(known.name, name)) return &known;
-  return nullptr;
-}
-
-const KnownKey* FindKnownKey(const KnownSection& section, std::string_view name) {
-  for (const KnownKey& key : section.keys)
-    if (SameName(key.name, name)) return &key;
+const SettingKey* FindKnownKey(const KnownSection& section, std::string_view name) {
+  for (const SettingKey* key : section.keys)
+    if (SameName(key->name, name)) return key;
   return nullptr;
 }
 
@@ -115,16 +86,17 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
 }
 
 // The known name a misspelt one most likely meant: one or two letters off, fewer for short names.
-template <typename Names>
-std::optional<std::string> Nearest(std::string_view name, const Names& names) {
+template <typename Names, typename NameOf>
+std::optional<std::string> Nearest(std::string_view name, const Names& names, NameOf nameOf) {
   if (name.size() > 40) return std::nullopt;
   std::optional<std::string> best;
   std::size_t bestDistance = name.size() < 5 ? 2 : 3;
   for (const auto& candidate : names) {
-    const std::size_t distance = EditDistance(name, candidate.name);
+    const std::string_view candidateName = nameOf(candidate);
+    const std::size_t distance = EditDistance(name, candidateName);
     if (distance < bestDistance) {
       bestDistance = distance;
-      best = candidate.name;
+      best = std::string(candidateName);
     }
   }
   return best;
@@ -160,13 +132,16 @@ bool IsUncPath(std::string_view target) {
 class Checker {
  public:
   Checker(const ScannedFile& file, SettingsFile& settings, const EnvironmentValueOf& environmentValueOf)
-      : file_(file), settings_(settings), environmentValueOf_(environmentValueOf) {}
+      : file_(file),
+        settings_(settings),
+        environmentValueOf_(environmentValueOf),
+        sections_(KnownSectionsOf(kSettingKeys)) {}
 
   std::vector<Finding> Run() {
     CheckLayout();
-    for (const KnownSection& known : kSections) {
+    for (const KnownSection& known : sections_) {
       const ScannedSection* section = FirstSection(known.name);
-      if (known.list == List::None)
+      if (known.list == ListOf::None)
         CheckValues(known, section);
       else
         CheckList(known, section);
@@ -178,6 +153,12 @@ class Checker {
   }
 
  private:
+  const KnownSection* FindKnownSection(std::string_view name) const {
+    for (const KnownSection& known : sections_)
+      if (SameName(known.name, name)) return &known;
+    return nullptr;
+  }
+
   void Add(std::size_t line, Severity severity, std::string text) {
     findings_.push_back({line, severity, std::move(text)});
   }
@@ -222,7 +203,7 @@ class Checker {
       } else if (const KnownSection* known = FindKnownSection(section.name)) {
         CheckKeyLines(*known, section);
       } else {
-        const auto nearest = Nearest(section.name, kSections);
+        const auto nearest = Nearest(section.name, sections_, [](const KnownSection& s) { return s.name; });
         Add(section.line, Severity::Warning,
             "Kestel never reads section " + name + (nearest ? "; did you mean [" + *nearest + "]?" : ""));
       }
@@ -247,14 +228,14 @@ class Checker {
         if (first.value) Add(key.line, Severity::Warning, DuplicateText(known, key, first));
         continue;
       }
-      if (known.list != List::None || FindKnownKey(known, key.name)) continue;
-      std::string text = std::string("Kestel never reads ") + Quote(key.name) + " in [" + known.name + "]";
+      if (known.list != ListOf::None || FindKnownKey(known, key.name)) continue;
+      std::string text = "Kestel never reads " + Quote(key.name) + " in [" + std::string(known.name) + "]";
       const KnownSection* home = nullptr;
-      for (const KnownSection& other : kSections)
+      for (const KnownSection& other : sections_)
         if (FindKnownKey(other, key.name)) home = &other;
       if (home != nullptr)
-        text += std::string("; it belongs in [") + home->name + "]";
-      else if (const auto nearest = Nearest(key.name, known.keys))
+        text += "; it belongs in [" + std::string(home->name) + "]";
+      else if (const auto nearest = Nearest(key.name, known.keys, [](const SettingKey* k) { return k->name; }))
         text += "; did you mean " + *nearest + "?";
       Add(key.line, Severity::Warning, text);
     }
@@ -263,25 +244,27 @@ class Checker {
   static std::string DuplicateText(const KnownSection& known, const ScannedKey& key, const ScannedKey& first) {
     std::string text =
         Quote(key.name) + " again (first on line " + std::to_string(first.line) + "): only the first counts";
-    if (known.list == List::Drives)
+    if (known.list == ListOf::Drives)
       return text + ", and Kestel maps " + Shown(key.name) + " twice, both times to the first one's target";
-    if (known.list != List::None) return text + ", and Kestel runs the first one's command line twice, never this one";
+    if (known.list != ListOf::None)
+      return text + ", and Kestel runs the first one's command line twice, never this one";
     return text;
   }
 
   void CheckValues(const KnownSection& known, const ScannedSection* section) {
-    for (const KnownKey& wanted : known.keys) {
-      const std::string read = settings_.ReadSettingText(known.name, wanted.name, kAbsent);
+    for (const SettingKey* wanted : known.keys) {
+      const std::string read = settings_.ReadSettingText(std::string(known.name), std::string(wanted->name), kAbsent);
       if (read == kAbsent) continue;
-      const ScannedKey* key = FirstKey(section, wanted.name);
+      const ScannedKey* key = FirstKey(section, wanted->name);
       const std::size_t line = LineOf(key, section);
-      if (wanted.kind == Kind::Flag && !ParseSettingNumber(read)) {
+      if (wanted->kind == SettingKind::Flag && !ParseSettingNumber(read)) {
         Add(line, Severity::Warning,
-            std::string(wanted.name) + " is " + (read.empty() ? std::string("empty") : Quote(read)) +
-                ", not a number: Kestel reads it as its default, " + wanted.flagDefault + "; write 1 or 0");
+            std::string(wanted->name) + " is " + (read.empty() ? std::string("empty") : Quote(read)) +
+                ", not a number: Kestel reads it as its default, " + std::string(wanted->defaultValue) + " (" +
+                std::string(wanted->defaultMeaning) + "); write 1 or 0");
       }
       CheckLength(key, read);
-      if (wanted.kind == Kind::PathWithPlaceholders) CheckPlaceholders(line, read, false);
+      if (wanted->form == TextForm::Placeholders) CheckPlaceholders(line, read, false);
     }
   }
 
@@ -337,14 +320,14 @@ class Checker {
   // What Kestel lists and reads, lined up with the lines the scan found in the same order.
   void CheckList(const KnownSection& known, const ScannedSection* section) {
     TStringList names, lines;
-    settings_.ReadSectionKeys(known.name, names);
-    settings_.ReadSectionLines(known.name, lines);
+    settings_.ReadSectionKeys(std::string(known.name), names);
+    settings_.ReadSectionLines(std::string(known.name), lines);
     if (section == nullptr) return;
     std::vector<const ScannedKey*> listed;
     for (const ScannedKey& key : section->keys)
       if (key.value) listed.push_back(&key);
 
-    const std::string name = std::string("[") + known.name + "]";
+    const std::string name = "[" + std::string(known.name) + "]";
     std::size_t i = 0;
     for (; i < names.size() && i < listed.size() && i < lines.size(); ++i) {
       const ScannedKey& key = *listed[i];
@@ -392,8 +375,8 @@ class Checker {
                       const std::string& name, const std::string& value) {
     // A name that occurs again, or follows a line of the same name without "=", reads another line's value.
     if (&section.keys[key.first] != &key) return;
-    const bool away = known.list == List::AwayPrograms;
-    if (known.list == List::Drives) {
+    const bool away = known.list == ListOf::AwayPrograms;
+    if (known.list == ListOf::Drives) {
       if (!IsDevice(name)) {
         const bool letter =
             name.size() == 1 && ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
@@ -412,17 +395,18 @@ class Checker {
   }
 
   void CheckServer() {
-    const std::string server = settings_.ReadSettingText("connection", "server", kNoServer);
-    const ScannedSection* section = FirstSection("connection");
-    const ScannedKey* key = FirstKey(section, "server");
-    if (server == kNoServer) {
+    const SettingKey& wanted = keys::kServer;
+    const std::string server = settings_.ReadSettingMarked(wanted);
+    const ScannedSection* section = FirstSection(wanted.section);
+    const ScannedKey* key = FirstKey(section, wanted.name);
+    if (server == wanted.marker) {
       std::string why = "the platform's reader finds no server in this file";
       if (key == nullptr)
         why = section == nullptr ? "no [connection] section" : "no server= in [connection]";
       else if (!key->value)
         why = "no server, as this line has no \"=\"";
-      else if (Unquoted(*key->value) == kNoServer)
-        why = std::string("server=") + kNoServer + " counts as no server";
+      else if (Unquoted(*key->value) == wanted.marker)
+        why = "server=" + std::string(wanted.marker) + " counts as no server";
       Add(LineOf(key, section), Severity::Error, why + ": " + kNoServerStop);
     } else if (server.empty()) {
       Add(LineOf(key, section), Severity::Warning,
@@ -431,26 +415,28 @@ class Checker {
   }
 
   void CheckAwaySet() {
-    if (settings_.ReadSettingText("awayinternetsettings", "awayhomepage", kNoAwayHomePage) != kNoAwayHomePage) return;
-    const ScannedSection* section = FirstSection("awayinternetsettings");
-    const ScannedKey* key = FirstKey(section, "awayhomepage");
+    const SettingKey& wanted = keys::kAwayHomePage;
+    if (settings_.ReadSettingMarked(wanted) != wanted.marker) return;
+    const ScannedSection* section = FirstSection(wanted.section);
+    const ScannedKey* key = FirstKey(section, wanted.name);
     Add(LineOf(key, section), Severity::Note,
-        (key != nullptr && key->value ? std::string("awayhomepage=") + kNoAwayHomePage + " counts as missing"
+        (key != nullptr && key->value ? "awayhomepage=" + std::string(wanted.marker) + " counts as missing"
                                       : std::string("no awayhomepage in [awayinternetsettings]")) +
             ": the next run captures the user's proxy settings and start page as the away set and writes them into "
             "this file");
   }
 
   void CheckPassword() {
-    const std::string password = settings_.ReadSettingText("user", "password", kNoPass);
-    if (password == kNoPass || password.empty()) return;
-    const ScannedSection* section = FirstSection("user");
-    const std::size_t line = LineOf(FirstKey(section, "password"), section);
+    const SettingKey& wanted = keys::kPassword;
+    const std::string password = settings_.ReadSettingMarked(wanted);
+    if (password == wanted.marker || password.empty()) return;
+    const ScannedSection* section = FirstSection(wanted.section);
+    const std::size_t line = LineOf(FirstKey(section, wanted.name), section);
     if (password.starts_with(kProtectedPrefix)) {
       Add(line, Severity::Note,
           "the password is stored protected for the user who saved it: nobody else can read it, and any other "
           "user given this file is asked for a password at logon");
-    } else if (settings_.ReadSettingFlag("user", "protectpassword", false)) {
+    } else if (settings_.ReadSettingFlag(keys::kProtectPassword)) {
       Add(line, Severity::Note,
           "the password is stored in plain text: the next run at home that maps every drive stores it protected");
     } else {
@@ -465,6 +451,7 @@ class Checker {
   const ScannedFile& file_;
   SettingsFile& settings_;
   const EnvironmentValueOf& environmentValueOf_;
+  const std::vector<KnownSection> sections_;
   std::vector<Finding> findings_;
 };
 

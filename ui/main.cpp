@@ -295,7 +295,7 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       // The main window never closes itself: in the dialog a close answers it, otherwise it only
       // marks the application as ending and the run goes on.
       if (modal_)
-        modalResult_ = 2;
+        modalResult_ = ModalResult::Closed;
       else
         Application::Terminate();
       return 0;
@@ -338,7 +338,7 @@ void TForm1::ClickButton(Control button) {
   HWND control = HandleOf(button);
   // The buttons only count in the dialog: outside it they lie out of sight below the status line.
   if (!modal_ || control == nullptr || !IsWindowEnabled(control)) return;
-  modalResult_ = 0;  // each button carries a modal result of its own, 0 for both
+  modalResult_ = ModalResult::None;  // each button carries a modal result of its own, 0 for both
   if (button == Control::Logon)
     LogonClick();
   else
@@ -347,7 +347,7 @@ void TForm1::ClickButton(Control button) {
 
 void TForm1::LogonClick() {
   EnableWindow(logon_, FALSE);
-  modalResult_ = 1;
+  modalResult_ = ModalResult::Logon;
 }
 
 void TForm1::Button1Click() {
@@ -491,18 +491,18 @@ void TForm1::FocusUserName() {
   if (IsWindowVisible(window_.get())) SetFocus(username_);
 }
 
-int TForm1::ShowModal() {
+ModalResult TForm1::ShowModal() {
   // Without a window nothing could ever answer; waiting would hang the run.
-  if (!window_) return modalResult_ = 2;
+  if (!window_) return modalResult_ = ModalResult::Closed;
   DisabledThreadWindows others(window_.get());
   modal_ = true;
   Show();
   SetFocus(activeControl_ != nullptr ? activeControl_ : username_);
   RepaintButtons();
-  modalResult_ = 0;
-  while (modalResult_ == 0 && !haltRequested_) {
+  modalResult_ = ModalResult::None;
+  while (modalResult_ == ModalResult::None && !haltRequested_) {
     if (Application::Terminated()) {
-      modalResult_ = 2;
+      modalResult_ = ModalResult::Closed;
       break;
     }
     Application::HandleNextMessage();

@@ -9,6 +9,7 @@
 #include "env/Environ.h"
 #include "ui/ControlIds.h"
 #include "ui/DialogKeys.h"
+#include "ui/ModalResult.h"
 #include "ui/WinHandles.h"
 
 namespace kestel {
@@ -74,8 +75,8 @@ class TForm1 final : private KeyboardRules {
   // Makes username the control that has (or, once shown, will have) the focus.
   void FocusUserName();
   // Disables the other top-level windows, handles messages until the modal result is set.
-  int ShowModal();
-  int ModalResult() const noexcept { return modalResult_; }
+  ModalResult ShowModal();
+  ModalResult LastModalResult() const noexcept { return modalResult_; }
   // True once Cancel was chosen: the run halts at once.
   bool HaltRequested() const noexcept { return haltRequested_; }
   std::string UserNameText() const;
@@ -114,7 +115,7 @@ class TForm1 final : private KeyboardRules {
   HWND activeControl_ = nullptr;
   bool shownBefore_ = false;
   bool modal_ = false;
-  int modalResult_ = 0;
+  ModalResult modalResult_ = ModalResult::None;
   bool haltRequested_ = false;
 };
 

@@ -62,7 +62,7 @@ class RecordingHost final : public RoamingHost {
   bool iniExists = true;
   bool serverAnswers = false;
   std::map<std::string, std::uint32_t> mapResults;  // remote name -> result
-  int dialogResult = 1;                             // what the logon dialog ends with
+  ModalResult dialogResult = ModalResult::Logon;    // what the logon dialog ends with
   bool cancelInDialog = false;
   std::string typedUser = "typed-user", typedPassword = "typed-pass";
   std::map<std::string, std::string> environment;
@@ -76,16 +76,16 @@ class RecordingHost final : public RoamingHost {
   void SetWindowHeight(int height) override { log.push_back("height:" + std::to_string(height)); }
   void FocusUserName() override { log.push_back("focus-username"); }
   void HideMainWindow() override { log.push_back("hide"); }
-  int ShowModal() override {
+  ModalResult ShowModal() override {
     log.push_back("modal");
     if (cancelInDialog) {
       halted_ = true;
-      return modalResult_ = 0;
+      return modalResult_ = ModalResult::None;
     }
     return modalResult_ = dialogResult;
   }
   bool HaltRequested() const override { return halted_; }
-  int ModalResult() const override { return modalResult_; }
+  ModalResult LastModalResult() const override { return modalResult_; }
   std::string UserNameText() const override { return typedUser; }
   std::string PasswordText() const override { return typedPassword; }
   std::string EnvironmentValueOf(const std::string& name) const override {
@@ -152,7 +152,7 @@ class RecordingHost final : public RoamingHost {
     return s;
   }
   bool halted_ = false;
-  int modalResult_ = 0;
+  ModalResult modalResult_ = ModalResult::None;
 };
 
 // The credential write-backs among the settings file's writes (the away capture writes there too).
@@ -327,7 +327,7 @@ TEST_F(HomeRunTest, EmptyTypedCredentialsAreTakenAsEmptyTexts) {
 }
 
 TEST_F(HomeRunTest, ClosingTheDialogKeepsTheMarkersAndWritesNothing) {
-  host.dialogResult = 2;
+  host.dialogResult = ModalResult::Closed;
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(host.Only("map:")[0], "map:H:|\\\\srv\\home|NOUSER|NOPASS|0|0");
   EXPECT_TRUE(UserWrites(host.profile).empty());
