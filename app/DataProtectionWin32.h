@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "app/StoredPassword.h"
-#include "app/SystemLibrary.h"
+#include "base/SystemLibrary.h"
 
 namespace kestel {
 

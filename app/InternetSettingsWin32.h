@@ -1,7 +1,7 @@
 // Tells programs already running that the internet settings changed, through wininet.
 #pragma once
 
-#include "app/SystemLibrary.h"
+#include "base/SystemLibrary.h"
 
 namespace kestel {
 

@@ -1,4 +1,5 @@
 // A system DLL loaded when a step first needs it, so that runs without that step never pay for it.
+// Below every subsystem: the run, the network modules and the checker all load some on demand.
 #pragma once
 
 #include <windows.h>
