@@ -45,11 +45,14 @@ void ApplyAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig
 }  // namespace
 
 bool SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config) {
+  if (ApplyStoredAwaySettings(settings, registry, config)) return true;
+  CaptureAwaySettings(settings, registry, config);
+  return false;
+}
+
+bool ApplyStoredAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config) {
   config.AwayHomePage = settings.ReadSettingMarked(keys::kAwayHomePage);
-  if (config.AwayHomePage == keys::kAwayHomePage.marker) {
-    CaptureAwaySettings(settings, registry, config);
-    return false;
-  }
+  if (config.AwayHomePage == keys::kAwayHomePage.marker) return false;
   ApplyAwaySettings(settings, registry, config);
   return true;
 }

@@ -13,6 +13,8 @@ namespace kestel {
 // ("awayhomepage" missing or its marker); a capture leaves the registry unchanged.
 // True when the stored set was written to the registry.
 bool SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
+// Applies the stored away set, and never captures one: false, with nothing written, when none is stored.
+bool ApplyStoredAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
 // Applies the local set of kestel.ini.
 void SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
 // Writes the three proxy values, then the start page. When the start page's key cannot be opened,

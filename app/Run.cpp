@@ -13,14 +13,6 @@ namespace {
 
 constexpr int kLogonDialogHeight = 210;
 
-// Everything after "key=" in a line of ReadSectionLines. The two section reads agree unless the
-// file changed between them; a line that is then shorter than its key gives the empty text.
-std::string ValueOfLine(const TStringList& lines, const TStringList& names, std::size_t i) {
-  const std::string& line = lines[i];
-  const std::size_t skip = i < names.size() ? names[i].size() + 1 : 0;
-  return skip <= line.size() ? line.substr(skip) : std::string();
-}
-
 class Run {
  public:
   Run(RoamingHost& host, RoamingState& state) : host_(host), s_(state), record_(host.Record()) {}
@@ -177,34 +169,23 @@ class Run {
     host_.ProcessMessages();
   }
 
-  std::string Expand(const std::string& text) {
-    return ExpandPlaceholders(text, [this](const std::string& name) {
-      return LookupPlaceholder(name, s_.Config.UserName,
-                               [this](const std::string& n) { return host_.EnvironmentValueOf(n); });
-    });
-  }
+  std::string Expand(const std::string& text) { return ExpandForRun(host_, s_.Config.UserName, text); }
 
-  // Events are composed only while the record is on: a run without one pays for none of them.
   template <class Compose>
   void Record(Compose compose) {
-    if (record_.On()) record_.Report(compose());
+    RecordIfOn(record_, compose);
   }
 
   int End(RunEnd end) {
+    s_.End = end;
     Record([&] { return EndEvent(end, 0, record_.ElapsedMs()); });
     return 0;
   }
 
+  // Away, UserName is never read: %INTERNALUSERNAME% expands to nothing there.
   int RunPrograms(SettingsFile& settings, const std::string& status, const SettingKey& section, RunEnd end) {
     Status(status);
-    settings.ReadSectionKeys(section, s_.KeyNames);
-    settings.ReadSectionLines(section, s_.KeyLines);
-    s_.Config.HideScripts = settings.ReadSettingFlag(keys::kHideScripts);
-    for (std::size_t i = 0; i < s_.KeyLines.size(); ++i) {
-      s_.KeyLines[i] = Expand(ValueOfLine(s_.KeyLines, s_.KeyNames, i));
-      const ProgramOutcome program = host_.RunProgram(s_.KeyLines[i], true, !s_.Config.HideScripts);
-      Record([&] { return ProgramEvent(s_.KeyLines[i], program, record_.SystemText(program.error)); });
-    }
+    RunSectionPrograms(host_, settings, section, s_.Config.UserName, s_.Config, s_.KeyNames, s_.KeyLines);
     return End(end);
   }
 
@@ -224,6 +205,35 @@ void RecordUncaughtError(RunRecord& record, const UncaughtError& error) {
 }
 
 }  // namespace
+
+// The two section reads agree unless the file changed between them; a line that is then shorter than
+// its key gives the empty text.
+std::string ValueOfLine(const TStringList& lines, const TStringList& names, std::size_t i) {
+  const std::string& line = lines[i];
+  const std::size_t skip = i < names.size() ? names[i].size() + 1 : 0;
+  return skip <= line.size() ? line.substr(skip) : std::string();
+}
+
+std::string ExpandForRun(RoamingHost& host, const std::string& userName, const std::string& text) {
+  return ExpandPlaceholders(text, [&](const std::string& name) {
+    return LookupPlaceholder(name, userName, [&](const std::string& n) { return host.EnvironmentValueOf(n); });
+  });
+}
+
+void RunSectionPrograms(RoamingHost& host, SettingsFile& settings, const SettingKey& section,
+                        const std::string& userName, TConfig& config, TStringList& names, TStringList& lines,
+                        const std::function<bool()>& goOn) {
+  settings.ReadSectionKeys(section, names);
+  settings.ReadSectionLines(section, lines);
+  config.HideScripts = settings.ReadSettingFlag(keys::kHideScripts);
+  RunRecord& record = host.Record();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (goOn && !goOn()) return;
+    lines[i] = ExpandForRun(host, userName, ValueOfLine(lines, names, i));
+    const ProgramOutcome program = host.RunProgram(lines[i], true, !config.HideScripts);
+    RecordIfOn(record, [&] { return ProgramEvent(lines[i], program, record.SystemText(program.error)); });
+  }
+}
 
 int RunRoaming(RoamingHost& host, RoamingState& state) {
   try {

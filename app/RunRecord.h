@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/Config.h"
+#include "app/FollowDecision.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
 
@@ -27,13 +28,15 @@ enum class EventKind : std::uint16_t {
   Program = 11,
   End = 12,
   UncaughtError = 13,
+  Follow = 16,
+  Switch = 17,
 };
 inline constexpr EventKind kEventKinds[] = {
-    EventKind::Start,        EventKind::SettingsFile, EventKind::DriveCancelled,
-    EventKind::AwaySet,      EventKind::Probe,        EventKind::Decision,
-    EventKind::Credentials,  EventKind::Mapping,      EventKind::CredentialsSaved,
-    EventKind::LocalSet,     EventKind::Program,      EventKind::End,
-    EventKind::UncaughtError};
+    EventKind::Start,         EventKind::SettingsFile, EventKind::DriveCancelled,
+    EventKind::AwaySet,       EventKind::Probe,        EventKind::Decision,
+    EventKind::Credentials,   EventKind::Mapping,      EventKind::CredentialsSaved,
+    EventKind::LocalSet,      EventKind::Program,      EventKind::End,
+    EventKind::UncaughtError, EventKind::Follow,       EventKind::Switch};
 
 // A failed drive or program is a warning, an uncaught error an error; everything else information.
 enum class Severity { Information, Warning, Error };
@@ -79,6 +82,12 @@ class RunRecord {
   virtual std::uint64_t ElapsedMs() const = 0;
 };
 
+// Composes an event only while the record is on: a run without one pays for none of them.
+template <class Compose>
+void RecordIfOn(RunRecord& record, Compose compose) {
+  if (record.On()) record.Report(compose());
+}
+
 // The ends of a run, as the end event names them.
 enum class RunEnd {
   NoSettingsFile,
@@ -91,7 +100,8 @@ enum class RunEnd {
 };
 
 // Where the credentials came from.
-enum class CredentialSource { SettingsFile, DialogLogon, DialogClosed, DialogCancelled };
+// Where the credentials came from; while following only the settings file counts.
+enum class CredentialSource { SettingsFile, DialogLogon, DialogClosed, DialogCancelled, NoneStored };
 
 // The start names who and where; its details are looked up only once a record is open.
 struct StartDetails {
@@ -114,6 +124,25 @@ RunEvent LocalSetEvent(const TConfig& config);
 RunEvent ProgramEvent(const std::string& commandLine, const ProgramOutcome& outcome, const std::string& errorText);
 RunEvent EndEvent(RunEnd end, int exitCode, std::uint64_t totalMs);
 RunEvent UncaughtErrorEvent(const std::string& kind, const std::string& message);
+
+// Why a follower ends.
+enum class FollowEnd {
+  StopCommand,  // kestel.exe /stop
+  StopChosen,   // "Stop following" in the icon's menu
+  SessionEnded,
+  NotAsked,  // kestel.ini no longer says follow=1
+  NoSettingsFile,
+  NoServer,
+  Error,  // recorded as an error just before
+};
+// The follower after a logon run: the decision in force and the network it starts from.
+RunEvent FollowStartEvent(Place inForce, const std::optional<std::string>& fingerprint);
+// A follow=1 run that leaves the following to the follower already there.
+RunEvent FollowElsewhereEvent();
+RunEvent FollowEndEvent(FollowEnd end, int exitCode, std::uint64_t followedMs);
+RunEvent SwitchEvent(const FollowSwitch& change, const std::string& server);
+// Away while following, with no away set in kestel.ini: nothing is captured, nothing written.
+RunEvent AwaySetNotStoredEvent();
 
 // The echo service's statuses share their numbers with unrelated system codes, so they are named
 // here; null for a code that is no such status.

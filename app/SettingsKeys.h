@@ -65,6 +65,17 @@ inline constexpr SettingKey kEventLog{.section = kScripts,
                                       .kind = SettingKind::Flag,
                                       .defaultValue = "0",
                                       .defaultMeaning = "no event log"};
+// After the logon run Kestel stays resident and switches again when the network changes.
+inline constexpr SettingKey kFollow{.section = kScripts,
+                                    .name = "follow",
+                                    .kind = SettingKind::Flag,
+                                    .defaultValue = "0",
+                                    .defaultMeaning = "Kestel ends after the logon run"};
+inline constexpr SettingKey kFollowPrograms{.section = kScripts,
+                                            .name = "followprograms",
+                                            .kind = SettingKind::Flag,
+                                            .defaultValue = "0",
+                                            .defaultMeaning = "a switch while following runs no programs"};
 
 inline constexpr SettingKey kServer{
     .section = kConnection, .name = "server", .defaultValue = "NOSERVER", .marker = "NOSERVER"};
@@ -114,6 +125,8 @@ inline constexpr const SettingKey* kSettingKeys[] = {
     &keys::kHideScripts,
     &keys::kLogFile,
     &keys::kEventLog,
+    &keys::kFollow,
+    &keys::kFollowPrograms,
     &keys::kServer,
     &keys::kUserName,
     &keys::kPassword,

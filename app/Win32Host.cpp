@@ -81,7 +81,9 @@ std::uint32_t Win32Host::MapDrive(const std::string& localName, const std::strin
 }
 
 ProbeOutcome Win32Host::PingHost(const std::string& server) {
-  return ProbeHost(server);
+  const ProbeOutcome outcome = ProbeHost(server);
+  GetLocalTime(&decidedAt_);
+  return outcome;
 }
 
 ProgramOutcome Win32Host::RunProgram(const std::string& commandLine, bool wait, bool show) {

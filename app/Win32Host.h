@@ -47,6 +47,9 @@ class Win32Host final : public RoamingHost {
   ProgramOutcome RunProgram(const std::string& commandLine, bool wait, bool show) override;
   RunRecord& Record() override { return record_; }
 
+  // The local time of the logon run's decision: when its probe answered or did not.
+  const SYSTEMTIME& DecidedAt() const noexcept { return decidedAt_; }
+
  private:
   HINSTANCE instance_;
   std::unique_ptr<TForm1> form_;
@@ -55,6 +58,7 @@ class Win32Host final : public RoamingHost {
   Win32UserDataProtection protection_;
   InternetSettingsNotifier internetSettings_;
   Win32RunRecord record_;
+  SYSTEMTIME decidedAt_{};
 };
 
 }  // namespace kestel

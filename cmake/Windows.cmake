@@ -13,12 +13,17 @@ add_library(kestel_win32 STATIC
   app/Win32Host.cpp
   app/DataProtectionWin32.cpp
   app/InternetSettingsWin32.cpp
+  app/FollowWin32.cpp
   env/EnvironWin32.cpp
   launch/Launch.cpp
   net/PingUtil.cpp
   net/uncmap.cpp
+  net/NetworkChangeNotices.cpp
+  net/NetworkFingerprintStandIn.cpp
   ui/main.cpp
   ui/NoticeBox.cpp
+  ui/NotificationIcon.cpp
+  ui/ResidentWindow.cpp
 )
 target_compile_definitions(kestel_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
 target_link_libraries(kestel_win32 PUBLIC kestel_core wsock32 icmp mpr advapi32 user32 gdi32 msimg32)

@@ -1,0 +1,55 @@
+// The follower on Windows: one per session, reached by kestel.exe /check and /stop through named
+// events under Local\, waiting with MsgWaitForMultipleObjectsEx until the next deadline, a message to
+// its hidden window or one of those events: no busy loop, and one thread of its own.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+
+#include "app/Follower.h"
+#include "app/Win32Host.h"
+#include "base/UniqueHandle.h"
+#include "net/NetworkChangeNotices.h"
+#include "ui/ResidentWindow.h"
+
+namespace kestel {
+
+// kestel.exe /check or /stop: tells the follower of this session, if one runs, and returns the exit
+// code, 0 either way.
+int SendFollowerCommand(FollowerCommand command);
+// After the logon run: follows when the run's end and kestel.ini ask for it and no other follower runs
+// in the session, and returns its exit code; otherwise returns exitCode at once.
+int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, HINSTANCE instance);
+
+class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
+ public:
+  // check and stop: the events /check and /stop set.
+  Win32FollowHost(HINSTANCE instance, UniqueHandle check, UniqueHandle stop);
+  // Called inside the session's last message to the window: the process may be ended when it returns.
+  void OnSessionEnd(std::function<void()> ending) { sessionEnding_ = std::move(ending); }
+
+  FollowTime Now() override { return FollowTime{GetTickCount64()}; }
+  FollowWake WaitUntil(FollowTime deadline) override;
+  std::optional<std::string> TakeFingerprint() override;
+  std::string TimeOfDay() override;
+  void ShowTip(const std::string& tip) override { window_.ShowTip(tip); }
+  bool StopPending() override;
+
+ private:
+  void Notice(ResidentNotice notice) override;
+
+  UniqueHandle check_;
+  UniqueHandle stop_;
+  std::deque<FollowWake> woken_;
+  std::function<void()> sessionEnding_;
+  // The window goes after the notices that post to it.
+  ResidentWindow window_;
+  NetworkChangeNotices notices_;
+};
+
+// "08:14"
+std::string TimeOfDayText(const SYSTEMTIME& time);
+
+}  // namespace kestel
