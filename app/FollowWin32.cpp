@@ -4,7 +4,6 @@
 #include <stdexcept>
 
 #include "net/NetworkFingerprint.h"
-#include "ui/main.h"
 
 namespace kestel {
 
@@ -43,14 +42,17 @@ int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, H
     RecordIfOn(host.Record(), [] { return FollowElsewhereEvent(); });
     return exitCode;
   }
-  Win32FollowHost follow(instance, CreateAutoResetEvent(kCheckEvent), CreateAutoResetEvent(kStopEvent));
+  // The logon window is gone before the following starts.
+  host.CloseLogonWindow();
+  Win32FollowHost follow(instance, host.App(), CreateAutoResetEvent(kCheckEvent), CreateAutoResetEvent(kStopEvent));
   Follower follower(host, follow, *place, TimeOfDayText(host.DecidedAt()));
   follow.OnSessionEnd([&follower] { follower.End(FollowEnd::SessionEnded); });
   return follower.Run();
 }
 
-Win32FollowHost::Win32FollowHost(HINSTANCE instance, UniqueHandle check, UniqueHandle stop)
-    : check_(std::move(check)),
+Win32FollowHost::Win32FollowHost(HINSTANCE instance, Application& application, UniqueHandle check, UniqueHandle stop)
+    : application_(application),
+      check_(std::move(check)),
       stop_(std::move(stop)),
       window_(instance, *this),
       notices_(window_.Handle(), ResidentWindow::kNetworkChangedMessage) {}
@@ -71,7 +73,7 @@ FollowWake Win32FollowHost::WaitUntil(FollowTime deadline) {
                                                      QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (result == WAIT_OBJECT_0 && count == 2) return FollowWake::CheckCommand;
     if (result == WAIT_OBJECT_0 + 1 && count == 2) return FollowWake::StopCommand;
-    if (result == WAIT_OBJECT_0 + count) Application::ProcessMessages();
+    if (result == WAIT_OBJECT_0 + count) application_.ProcessMessages();
     // Waiting again at once after a failed wait would turn the loop into a busy one.
     if (result == WAIT_FAILED) throw std::runtime_error("the wait for the network's changes failed");
   }

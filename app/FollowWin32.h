@@ -12,6 +12,7 @@
 #include "app/Win32Host.h"
 #include "base/UniqueHandle.h"
 #include "net/NetworkChangeNotices.h"
+#include "ui/Application.h"
 #include "ui/ResidentWindow.h"
 
 namespace kestel {
@@ -26,7 +27,7 @@ int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, H
 class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
  public:
   // check and stop: the events /check and /stop set.
-  Win32FollowHost(HINSTANCE instance, UniqueHandle check, UniqueHandle stop);
+  Win32FollowHost(HINSTANCE instance, Application& application, UniqueHandle check, UniqueHandle stop);
   // Called inside the session's last message to the window: the process may be ended when it returns.
   void OnSessionEnd(std::function<void()> ending) { sessionEnding_ = std::move(ending); }
 
@@ -40,6 +41,7 @@ class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
  private:
   void Notice(ResidentNotice notice) override;
 
+  Application& application_;
   UniqueHandle check_;
   UniqueHandle stop_;
   std::deque<FollowWake> woken_;

@@ -73,7 +73,6 @@ Follower::Follower(RoamingHost& roaming, FollowHost& host, Place inForce, std::s
 
 int Follower::Run() {
   try {
-    roaming_.HideMainWindow();
     registry_ = &roaming_.CreateRegistry();
     const std::optional<std::string> fingerprint = host_.TakeFingerprint();
     decider_.Polled(host_.Now(), fingerprint);

@@ -11,7 +11,9 @@
 #include "app/Run.h"
 #include "app/RunRecordWin32.h"
 #include "app/SettingsWin32.h"
-#include "ui/main.h"
+#include "env/Environ.h"
+#include "ui/Application.h"
+#include "ui/LogonWindow.h"
 
 namespace kestel {
 
@@ -47,12 +49,19 @@ class Win32Host final : public RoamingHost {
   ProgramOutcome RunProgram(const std::string& commandLine, bool wait, bool show) override;
   RunRecord& Record() override { return record_; }
 
-  // The local time of the logon run's decision: when its probe answered or did not.
+  // What a follower takes on after the run: the application, the logon window's end, and the local
+  // time of the run's decision (when its probe answered or did not).
+  Application& App() noexcept { return application_; }
+  void CloseLogonWindow() { logonWindow_.reset(); }
   const SYSTEMTIME& DecidedAt() const noexcept { return decidedAt_; }
 
  private:
   HINSTANCE instance_;
-  std::unique_ptr<TForm1> form_;
+  Application application_;
+  // Taken as the logon window is created, and never refreshed: placeholders see the environment the
+  // process started the run with.
+  EnvironmentSnapshot environment_;
+  std::unique_ptr<LogonWindow> logonWindow_;
   std::unique_ptr<Win32Registry> registry_;
   Win32Profile profile_;
   Win32UserDataProtection protection_;

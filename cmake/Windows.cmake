@@ -20,7 +20,8 @@ add_library(kestel_win32 STATIC
   net/uncmap.cpp
   net/NetworkChangeNotices.cpp
   net/NetworkFingerprintStandIn.cpp
-  ui/main.cpp
+  ui/Application.cpp
+  ui/LogonWindow.cpp
   ui/NoticeBox.cpp
   ui/NotificationIcon.cpp
   ui/ResidentWindow.cpp

@@ -2,6 +2,7 @@
 
 #include <wtsapi32.h>
 
+#include "ui/Application.h"
 #include "ui/ResidentIds.h"
 
 namespace kestel {
@@ -10,12 +11,7 @@ ResidentWindow::ResidentWindow(HINSTANCE instance, ResidentNoticeSink& sink)
     : sink_(sink),
       taskbarCreated_(RegisterWindowMessageA("TaskbarCreated")),
       window_([&] {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &ResidentWindow::WindowProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kResidentWindowClass;
-        RegisterClassExA(&wc);
+        RegisterWindowClass(instance, kResidentWindowClass, &ResidentWindow::WindowProc, nullptr);
         return CreateWindowExA(WS_EX_TOOLWINDOW, kResidentWindowClass, "Kestel", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
                                nullptr, instance, this);
       }()),
@@ -42,11 +38,7 @@ void ResidentWindow::RegisterSessionNotices() {
 }
 
 LRESULT CALLBACK ResidentWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<ResidentWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  auto* self = OwnerOf<ResidentWindow>(window, message, lParam);
   if (self == nullptr || self->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
   // Nothing may unwind through the system's frames; the follower records its own failures.
   try {
