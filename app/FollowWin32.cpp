@@ -46,7 +46,7 @@ int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, H
   host.CloseLogonWindow();
   Win32FollowHost follow(instance, host.App(), CreateAutoResetEvent(kCheckEvent), CreateAutoResetEvent(kStopEvent));
   Follower follower(host, follow, *place, TimeOfDayText(host.DecidedAt()));
-  follow.OnSessionEnd([&follower] { follower.End(FollowEnd::SessionEnded); });
+  follow.EndWithTheSession(follower);
   return follower.Run();
 }
 
@@ -59,10 +59,12 @@ Win32FollowHost::Win32FollowHost(HINSTANCE instance, Application& application, U
 
 FollowWake Win32FollowHost::WaitUntil(FollowTime deadline) {
   for (;;) {
-    if (!woken_.empty()) {
-      const FollowWake wake = woken_.front();
-      woken_.pop_front();
-      return wake;
+    if (woken_ != 0) {
+      // The stops, last in the list, go first.
+      unsigned kind = 31;
+      while ((woken_ & (1u << kind)) == 0) --kind;
+      woken_ &= ~(1u << kind);
+      return static_cast<FollowWake>(kind);
     }
     const FollowTime now = Now();
     if (now >= deadline) return FollowWake::Deadline;
@@ -90,37 +92,25 @@ std::string Win32FollowHost::TimeOfDay() {
 }
 
 bool Win32FollowHost::StopPending() {
-  for (const FollowWake wake : woken_)
-    if (wake == FollowWake::StopCommand || wake == FollowWake::StopChosen || wake == FollowWake::SessionEnded)
-      return true;
-  if (stop_ && WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) {
-    woken_.push_front(FollowWake::StopCommand);
-    return true;
-  }
-  return false;
+  if (stop_ && WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) Woken(FollowWake::StopCommand);
+  return woken_ >= 1u << static_cast<unsigned>(FollowWake::StopChosen);
 }
 
 void Win32FollowHost::Notice(ResidentNotice notice) {
   switch (notice) {
     case ResidentNotice::NetworkChanged:
-      woken_.push_back(FollowWake::SystemNotice);
-      break;
+      return Woken(FollowWake::SystemNotice);
     case ResidentNotice::Resumed:
-      woken_.push_back(FollowWake::Resumed);
-      break;
+      return Woken(FollowWake::Resumed);
     case ResidentNotice::Unlocked:
-      woken_.push_back(FollowWake::Unlocked);
-      break;
+      return Woken(FollowWake::Unlocked);
     case ResidentNotice::CheckNowChosen:
-      woken_.push_back(FollowWake::CheckNowChosen);
-      break;
+      return Woken(FollowWake::CheckNowChosen);
     case ResidentNotice::StopChosen:
-      woken_.push_back(FollowWake::StopChosen);
-      break;
+      return Woken(FollowWake::StopChosen);
     case ResidentNotice::SessionEnding:
-      if (sessionEnding_) sessionEnding_();
-      woken_.push_back(FollowWake::SessionEnded);
-      break;
+      if (follower_ != nullptr) follower_->End(FollowEnd::SessionEnded);
+      return Woken(FollowWake::SessionEnded);
   }
 }
 

@@ -5,9 +5,6 @@
 
 #include <windows.h>
 
-#include <deque>
-#include <functional>
-
 #include "app/Follower.h"
 #include "app/Win32Host.h"
 #include "base/UniqueHandle.h"
@@ -28,8 +25,8 @@ class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
  public:
   // check and stop: the events /check and /stop set.
   Win32FollowHost(HINSTANCE instance, Application& application, UniqueHandle check, UniqueHandle stop);
-  // Called inside the session's last message to the window: the process may be ended when it returns.
-  void OnSessionEnd(std::function<void()> ending) { sessionEnding_ = std::move(ending); }
+  // Ended inside the session's last message to the window: the process may be ended when it returns.
+  void EndWithTheSession(Follower& follower) noexcept { follower_ = &follower; }
 
   FollowTime Now() override { return FollowTime{GetTickCount64()}; }
   FollowWake WaitUntil(FollowTime deadline) override;
@@ -40,12 +37,15 @@ class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
 
  private:
   void Notice(ResidentNotice notice) override;
+  void Woken(FollowWake wake) noexcept { woken_ |= 1u << static_cast<unsigned>(wake); }
 
   Application& application_;
   UniqueHandle check_;
   UniqueHandle stop_;
-  std::deque<FollowWake> woken_;
-  std::function<void()> sessionEnding_;
+  // What the window was told since the last wait returned, one bit per kind: a burst of one kind
+  // is one wake.
+  unsigned woken_ = 0;
+  Follower* follower_ = nullptr;
   // The window goes after the notices that post to it.
   ResidentWindow window_;
   NetworkChangeNotices notices_;

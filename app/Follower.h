@@ -28,7 +28,7 @@ std::optional<Place> FollowAfter(RoamingHost& host, const RoamingState& state);
 // The icon's tip: "Kestel: home since 08:14".
 std::string FollowTip(Place place, const std::string& since);
 
-// What ended a follower's wait.
+// What ended a follower's wait; the stops last.
 enum class FollowWake {
   Deadline,
   SystemNotice,  // the platform reported a change of routes or addresses

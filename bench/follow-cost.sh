@@ -77,7 +77,7 @@ echo "moves: ms from the move to the set in force"
 for i in $(seq "$moves"); do
   sleep 12  # polls of the settled network between the moves
   t=$(now_ms); ip addr del 198.51.100.1/24 dev "$laptop"
-  away=$(time_to ' away-set: applied' "$i" "$t")
+  away=$(time_to ' away-set: applied' $((i + 1)) "$t")  # the logon run applied the first
   sleep 12
   t=$(now_ms); ip addr add 198.51.100.1/24 dev "$laptop"; ip route replace 203.0.113.0/24 via 198.51.100.2
   home=$(time_to ' local-set: applied' $((i + 1)) "$t")
