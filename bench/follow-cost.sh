@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # What a follower (follow=1) costs while it waits, and how soon it switches after a move:
-#   bench/follow-cost.sh [MINUTES] [MOVES]    (default 85 and 5)
+#   bench/follow-cost.sh [MINUTES] [MOVES]    (default 85 and 10)
 # One kestel.exe with follow=1 at home, server 198.51.100.2 behind a veth pair (scripts/test-hosts.sh).
 # First MOVES rounds of a move: the laptop's address is taken away, and the time from then to the
 # away set in force is read from the run record; then it is given back, and the time to the local set
@@ -15,7 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 minutes=${1:-85}
-moves=${2:-5}
+moves=${2:-10}
 build=$root/build/bench/windows
 out=$root/build/bench/follow
 
@@ -75,17 +75,17 @@ time_to() {
 
 echo "moves: ms from the move to the set in force"
 for i in $(seq "$moves"); do
-  sleep 12  # polls of the settled network between the moves
+  sleep $((12 + RANDOM % 5)).$((RANDOM % 10))  # a settled network, and a move at any point between two polls
   t=$(now_ms); ip addr del 198.51.100.1/24 dev "$laptop"
   away=$(time_to ' away-set: applied' $((i + 1)) "$t")  # the logon run applied the first
-  sleep 12
+  sleep $((12 + RANDOM % 5)).$((RANDOM % 10))
   t=$(now_ms); ip addr add 198.51.100.1/24 dev "$laptop"; ip route replace 203.0.113.0/24 via 198.51.100.2
   home=$(time_to ' local-set: applied' $((i + 1)) "$t")
   echo "move $i: to away $away ms, to home $home ms"
 done
 
 cpu_ns() { cat /proc/"$linux_pid"/task/*/schedstat | awk '{s += $1} END {print s}'; }
-server_ns() { cat /proc/"$(pgrep -x wineserver | head -1)"/task/*/schedstat | awk '{s += $1} END {print s}'; }
+server_ns() { cat /proc/"$(pgrep -x 'wineserver(64)?' | head -1)"/task/*/schedstat | awk '{s += $1} END {print s}'; }
 rss_kb() { awk '/^VmRSS/ {print $2}' /proc/"$linux_pid"/status; }
 handles() { "$wine64" "$out/follow_sample.exe" "$windows_pid" | tr -d '\r' | awk '{print $2}'; }
 
