@@ -143,3 +143,17 @@ TEST(Follower, EndsOnceKestelIniNoLongerAsksAndDecidesNothing) {
 
 }  // namespace
 }  // namespace kestel
+
+namespace kestel {
+namespace {
+
+TEST(FollowerCommand, IsOneWordInAnyCapitalsWithBlanksAround) {
+  const std::pair<const char*, FollowerCommand> cases[] = {
+      {"/check", FollowerCommand::Check}, {" \t/Check ", FollowerCommand::Check}, {"/STOP", FollowerCommand::Stop},
+      {"", FollowerCommand::None},        {"/stop now", FollowerCommand::None},   {"/checks", FollowerCommand::None},
+      {"check", FollowerCommand::None},   {"/st op", FollowerCommand::None}};
+  for (const auto& [line, command] : cases) EXPECT_EQ(ParseFollowerCommand(line), command) << '"' << line << '"';
+}
+
+}  // namespace
+}  // namespace kestel
