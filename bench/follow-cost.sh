@@ -8,7 +8,7 @@
 # polls of 5 s) and sampled from outside once a minute: its CPU time (every thread's, from
 # /proc/PID/task/*/schedstat), its resident set, and its kernel handles (bench/follow_sample.cpp; Wine
 # answers GetProcessHandleCount for another process with 0). Last, kestel.exe /stop, and the time
-# until the follower has ended.
+# until the follower has recorded its end, and until its process has ended.
 # Runs inside a network namespace of its own (needs root), with an Xvfb and a Wine prefix of its own
 # under build/bench/follow; not part of the test suite. The samples are in build/bench/follow/samples.txt.
 set -euo pipefail
@@ -84,8 +84,15 @@ for i in $(seq "$moves"); do
   echo "move $i: to away $away ms, to home $home ms"
 done
 
-cpu_ns() { cat /proc/"$linux_pid"/task/*/schedstat | awk '{s += $1} END {print s}'; }
-server_ns() { cat /proc/"$(pgrep -x 'wineserver(64)?' | head -1)"/task/*/schedstat | awk '{s += $1} END {print s}'; }
+# Nanoseconds on a CPU, every thread of the process.
+ns_of() { cat /proc/"$1"/task/*/schedstat | awk '{s += $1} END {printf "%d", s}'; }
+# This prefix's server: other suites' may run beside it.
+server_pid=
+for pid in $(pgrep -x 'wineserver(64)?'); do
+  tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$out/wineprefix" && server_pid=$pid
+done
+cpu_ns() { ns_of "$linux_pid"; }
+server_ns() { ns_of "$server_pid"; }
 rss_kb() { awk '/^VmRSS/ {print $2}' /proc/"$linux_pid"/status; }
 handles() { "$wine64" "$out/follow_sample.exe" "$windows_pid" | tr -d '\r' | awk '{print $2}'; }
 
@@ -101,6 +108,7 @@ done
 
 "$wine64" "$place/kestel.exe" /stop
 t=$(now_ms)
+stopped=$(time_to ' follow: stopped by /stop' 1 "$t")
 wait "$follower" || true
-echo "stop: the follower ended $(( $(now_ms) - t )) ms after kestel.exe /stop had returned"
+echo "stop: following ended $stopped ms after kestel.exe /stop had returned, the process $(( $(now_ms) - t )) ms after"
 grep -c ' switch: ' "$log" | sed 's/^/switches recorded: /'
