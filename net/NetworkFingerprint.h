@@ -25,8 +25,12 @@ struct AdapterSnapshot {
 std::string FingerprintText(std::vector<AdapterSnapshot> adapters);
 
 // GetAdaptersAddresses now: the adapters that are up, their IPv4 and non-temporary IPv6 unicast
-// addresses, their default gateways and DNS suffixes, loopback left out. nullopt when the call fails.
-// IP Helper is loaded for the call and let go after it: a run that does not follow never loads it.
+// addresses, their default gateways and DNS suffixes, loopback left out. Also left out: IPv6
+// link-local addresses, which every link has, and addresses still being checked for a duplicate on
+// the link or found to be one. nullopt when the call fails.
+// Names and suffixes in the ANSI code page, as the rest of the run record. IP Helper is loaded for the
+// one call and let go: a process that looks again and again holds a NetworkFingerprinter
+// (net/NetworkFingerprintWin32.h), which keeps it.
 std::optional<std::string> TakeNetworkFingerprint();
 
 }  // namespace kestel

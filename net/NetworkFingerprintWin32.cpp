@@ -1,4 +1,4 @@
-#include "net/NetworkFingerprint.h"
+#include "net/NetworkFingerprintWin32.h"
 
 // clang-format off
 #include <winsock2.h>
@@ -7,10 +7,6 @@
 #include <iphlpapi.h>
 #include <mstcpip.h>
 // clang-format on
-
-#include <cstdint>
-
-#include "base/SystemLibrary.h"
 
 namespace kestel {
 
@@ -76,31 +72,34 @@ AdapterSnapshot SnapshotOf(const IP_ADAPTER_ADDRESSES& adapter) {
 
 }  // namespace
 
-std::optional<std::string> TakeNetworkFingerprint() {
-  const UniqueModule iphlpapi(LoadLibraryExA("iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-  if (!iphlpapi) return std::nullopt;
-  const auto getAdaptersAddresses = ProcedureOf<decltype(GetAdaptersAddresses)>(iphlpapi.get(), "GetAdaptersAddresses");
+std::optional<std::string> NetworkFingerprinter::Take() {
+  if (!iphlpapi_) iphlpapi_.reset(LoadLibraryExA("iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  if (!iphlpapi_) return std::nullopt;
+  const auto getAdaptersAddresses =
+      ProcedureOf<decltype(GetAdaptersAddresses)>(iphlpapi_.get(), "GetAdaptersAddresses");
   if (getAdaptersAddresses == nullptr) return std::nullopt;
-  // In 8-byte units: the adapters' records hold 64-bit fields.
-  std::vector<std::uint64_t> buffer;
-  ULONG bytes = kFirstBufferBytes;
+  if (buffer_.empty()) buffer_.resize(kFirstBufferBytes / sizeof(std::uint64_t));
   ULONG result = ERROR_BUFFER_OVERFLOW;
   for (int call = 0; call < kCallsForAFit && result == ERROR_BUFFER_OVERFLOW; ++call) {
-    buffer.resize((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
-    bytes = static_cast<ULONG>(buffer.size() * sizeof(std::uint64_t));
-    result = getAdaptersAddresses(AF_UNSPEC, kFlags, nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()),
+    auto bytes = static_cast<ULONG>(buffer_.size() * sizeof(std::uint64_t));
+    result = getAdaptersAddresses(AF_UNSPEC, kFlags, nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer_.data()),
                                   &bytes);
+    if (result == ERROR_BUFFER_OVERFLOW) buffer_.resize((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
   }
   // No adapter with an address at all is a network state like any other, not a failure.
   if (result == ERROR_NO_DATA) return FingerprintText({});
   if (result != NO_ERROR) return std::nullopt;
   std::vector<AdapterSnapshot> adapters;
-  for (auto* adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter != nullptr;
+  for (auto* adapter = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer_.data()); adapter != nullptr;
        adapter = adapter->Next) {
     if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
     adapters.push_back(SnapshotOf(*adapter));
   }
   return FingerprintText(std::move(adapters));
+}
+
+std::optional<std::string> TakeNetworkFingerprint() {
+  return NetworkFingerprinter().Take();
 }
 
 }  // namespace kestel
