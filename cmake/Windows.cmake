@@ -18,7 +18,8 @@ add_library(kestel_win32 STATIC
   net/NetworkFingerprintWin32.cpp
   net/PingUtil.cpp
   net/uncmap.cpp
-  ui/main.cpp
+  ui/Application.cpp
+  ui/LogonWindow.cpp
   ui/NoticeBox.cpp
 )
 target_compile_definitions(kestel_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
