@@ -13,7 +13,6 @@
 #include <stdexcept>
 
 #include "Driver.h"
-#include "Process.h"
 
 namespace kestel::e2e {
 
@@ -104,10 +103,17 @@ void MovingNetwork::Run(const std::string& action, Milliseconds takes) {
   static std::atomic<unsigned> counter{0};
   const std::string name = "done-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
   const std::string done = OnDriveZ(Variable("KESTEL_TEST_HOSTS_DIR") + "/" + name);
-  driver::StartOptions options;
-  options.arguments = name + " " + action;
-  // Wine runs the script as a Unix program and gives no process back: its end is the file it writes.
-  driver::StartProgram(OnDriveZ(Variable("KESTEL_NETWORK_MOVES")), options);
+  const std::string script = OnDriveZ(Variable("KESTEL_NETWORK_MOVES"));
+  std::string commandLine = "\"" + script + "\" " + name + " " + action;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  // Wine runs the script as a Unix program, with the caller's Unix environment, and gives no process
+  // back: it fills this with whatever it had at hand, so no handle in it is ours to close. The
+  // script's end is the file it writes.
+  PROCESS_INFORMATION notAProcess{};
+  if (!CreateProcessA(script.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &notAProcess))
+    throw std::runtime_error("cannot start " + script + " (error " + std::to_string(GetLastError()) + ")");
   if (!driver::WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; },
                          takes + kActionMargin, Milliseconds{10}))
     throw std::runtime_error("the moving network did not finish \"" + action + "\" in time");
