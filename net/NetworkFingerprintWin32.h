@@ -13,9 +13,10 @@
 namespace kestel {
 
 // IP Helper is loaded from the system folder at the first Take, and only then, so that a run that
-// does not follow never loads it; it stays loaded, and the adapters' buffer kept, until the object
-// goes. Loading and letting go of the library at every look costs three times the look itself, and
-// under Wine 8 about 480 bytes that never come back (docs/performance.md).
+// does not follow never loads it for this; it stays loaded, and the adapters' buffer kept, until the
+// object goes. Loading and letting go of the library at every look triples the time of a look, costs
+// five times its CPU, and under Wine 8 about 525 bytes a time that never come back
+// (docs/performance.md).
 class NetworkFingerprinter {
  public:
   // As TakeNetworkFingerprint describes.
