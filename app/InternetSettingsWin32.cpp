@@ -5,7 +5,7 @@
 namespace kestel {
 
 void InternetSettingsNotifier::SettingsChanged() {
-  if (!wininet_) wininet_.reset(LoadLibraryA("wininet.dll"));
+  if (!wininet_) wininet_ = LoadSystemLibrary("wininet.dll");
   if (!wininet_) return;
   const auto setOption = ProcedureOf<decltype(InternetSetOptionA)>(wininet_.get(), "InternetSetOptionA");
   if (setOption == nullptr) return;
