@@ -73,7 +73,7 @@ AdapterSnapshot SnapshotOf(const IP_ADAPTER_ADDRESSES& adapter) {
 }  // namespace
 
 std::optional<std::string> NetworkFingerprinter::Take() {
-  if (!iphlpapi_) iphlpapi_.reset(LoadLibraryExA("iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  if (!iphlpapi_) iphlpapi_ = LoadSystemLibrary("iphlpapi.dll");
   if (!iphlpapi_) return std::nullopt;
   const auto getAdaptersAddresses =
       ProcedureOf<decltype(GetAdaptersAddresses)>(iphlpapi_.get(), "GetAdaptersAddresses");
