@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "net/NetworkFingerprint.h"
-
 namespace kestel {
 
 namespace {
@@ -79,10 +77,6 @@ FollowWake Win32FollowHost::WaitUntil(FollowTime deadline) {
     // Waiting again at once after a failed wait would turn the loop into a busy one.
     if (result == WAIT_FAILED) throw std::runtime_error("the wait for the network's changes failed");
   }
-}
-
-std::optional<std::string> Win32FollowHost::TakeFingerprint() {
-  return TakeNetworkFingerprint();
 }
 
 std::string Win32FollowHost::TimeOfDay() {

@@ -9,6 +9,7 @@
 #include "app/Win32Host.h"
 #include "base/UniqueHandle.h"
 #include "net/NetworkChangeNotices.h"
+#include "net/NetworkFingerprintWin32.h"
 #include "ui/Application.h"
 #include "ui/ResidentWindow.h"
 
@@ -30,7 +31,7 @@ class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
 
   FollowTime Now() override { return FollowTime{GetTickCount64()}; }
   FollowWake WaitUntil(FollowTime deadline) override;
-  std::optional<std::string> TakeFingerprint() override;
+  std::optional<std::string> TakeFingerprint() override { return fingerprinter_.Take(); }
   std::string TimeOfDay() override;
   void ShowTip(const std::string& tip) override { window_.ShowTip(tip); }
   bool StopPending() override;
@@ -46,6 +47,7 @@ class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
   // is one wake.
   unsigned woken_ = 0;
   Follower* follower_ = nullptr;
+  NetworkFingerprinter fingerprinter_;
   // The window goes after the notices that post to it.
   ResidentWindow window_;
   NetworkChangeNotices notices_;

@@ -16,10 +16,10 @@ add_library(kestel_win32 STATIC
   app/FollowWin32.cpp
   env/EnvironWin32.cpp
   launch/Launch.cpp
+  net/NetworkFingerprintWin32.cpp
   net/PingUtil.cpp
   net/uncmap.cpp
   net/NetworkChangeNotices.cpp
-  net/NetworkFingerprintStandIn.cpp
   ui/Application.cpp
   ui/LogonWindow.cpp
   ui/NoticeBox.cpp
