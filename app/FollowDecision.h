@@ -28,6 +28,7 @@ inline constexpr FollowTime kAwayConfirmations[] = {FollowTime{5000}, FollowTime
 
 // What made the follower look again.
 enum class FollowTrigger {
+  Started,         // the follower decides once as it starts
   NetworkChanged,  // the fingerprint differs from the one before
   SystemNotice,    // the platform reported a change of routes or addresses
   Resumed,         // woke from sleep
@@ -78,9 +79,10 @@ class FollowDecider {
   // The answer of the probe that Due asked for; a switch when the decision differs from the one in
   // force, which it then is.
   std::optional<FollowSwitch> Probed(FollowTime now, const ProbeOutcome& outcome);
-  // A switch that could not be put into force leaves the earlier decision in force, so that the next
-  // decision tries it again.
-  void SwitchFailed(Place stillInForce) noexcept { inForce_ = stillInForce; }
+  // What is in force when it is not what the last decision put there: a switch that could not be put
+  // into force leaves the earlier one (so that the next decision tries again), and a logon run of
+  // another kestel.exe puts its own. A decision under way goes on, against this.
+  void InForceNow(Place place) noexcept { inForce_ = place; }
 
  private:
   enum class Stage { Idle, Quiet, Confirming };

@@ -9,11 +9,14 @@ namespace {
 
 // Local\: one follower per session, reached only from within it.
 constexpr const char* kFollowerMutex = "Local\\Kestel.Follower";
-constexpr const char* kCheckEvent = "Local\\Kestel.Follower.Check";
-constexpr const char* kStopEvent = "Local\\Kestel.Follower.Stop";
 
-UniqueHandle CreateAutoResetEvent(const char* name) {
-  return UniqueHandle(CreateEventA(nullptr, FALSE, FALSE, name));
+// Sets the follower's event for wake, when a follower runs.
+void Signal(FollowWake wake) {
+  for (const FollowerEvent& e : kFollowerEvents)
+    if (e.wake == wake) {
+      const UniqueHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, e.name));
+      if (event) SetEvent(event.get());
+    }
 }
 
 }  // namespace
@@ -25,13 +28,14 @@ std::string TimeOfDayText(const SYSTEMTIME& time) {
 }
 
 int SendFollowerCommand(FollowerCommand command) {
-  const UniqueHandle event(
-      OpenEventA(EVENT_MODIFY_STATE, FALSE, command == FollowerCommand::Stop ? kStopEvent : kCheckEvent));
-  if (event) SetEvent(event.get());
+  Signal(command == FollowerCommand::Stop ? FollowWake::StopCommand : FollowWake::CheckCommand);
   return 0;
 }
 
 int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, HINSTANCE instance) {
+  // Whatever this run put in force is in force now, also for a follower that runs already.
+  if (const std::optional<Place> inForce = state.End ? PlaceInForceAfter(*state.End) : std::nullopt)
+    Signal(*inForce == Place::Home ? FollowWake::HomeSetByARun : FollowWake::AwaySetByARun);
   const std::optional<Place> place = FollowAfter(host, state);
   if (!place) return exitCode;
   const UniqueHandle one(CreateMutexA(nullptr, FALSE, kFollowerMutex));
@@ -42,18 +46,19 @@ int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, H
   }
   // The logon window is gone before the following starts.
   host.CloseLogonWindow();
-  Win32FollowHost follow(instance, host.App(), CreateAutoResetEvent(kCheckEvent), CreateAutoResetEvent(kStopEvent));
+  Win32FollowHost follow(instance, host.App());
   Follower follower(host, follow, *place, TimeOfDayText(host.DecidedAt()));
   follow.EndWithTheSession(follower);
   return follower.Run();
 }
 
-Win32FollowHost::Win32FollowHost(HINSTANCE instance, Application& application, UniqueHandle check, UniqueHandle stop)
+Win32FollowHost::Win32FollowHost(HINSTANCE instance, Application& application)
     : application_(application),
-      check_(std::move(check)),
-      stop_(std::move(stop)),
       window_(instance, *this),
-      notices_(window_.Handle(), ResidentWindow::kNetworkChangedMessage) {}
+      notices_(window_.Handle(), ResidentWindow::kNetworkChangedMessage) {
+  for (std::size_t i = 0; i < kFollowerEventCount; ++i)
+    events_[i].reset(CreateEventA(nullptr, FALSE, FALSE, kFollowerEvents[i].name));
+}
 
 FollowWake Win32FollowHost::WaitUntil(FollowTime deadline) {
   for (;;) {
@@ -66,13 +71,18 @@ FollowWake Win32FollowHost::WaitUntil(FollowTime deadline) {
     }
     const FollowTime now = Now();
     if (now >= deadline) return FollowWake::Deadline;
-    // A check waiting beside a stop is done first: whoever asked for both gets both.
-    HANDLE events[] = {check_.get(), stop_.get()};
-    const DWORD count = check_ && stop_ ? 2 : 0;
+    // Those that could not be made are left out of the wait.
+    HANDLE events[kFollowerEventCount];
+    FollowWake wakes[kFollowerEventCount];
+    DWORD count = 0;
+    for (std::size_t i = 0; i < kFollowerEventCount; ++i)
+      if (events_[i]) {
+        events[count] = events_[i].get();
+        wakes[count++] = kFollowerEvents[i].wake;
+      }
     const DWORD result = MsgWaitForMultipleObjectsEx(count, events, static_cast<DWORD>((deadline - now).count()),
                                                      QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (result == WAIT_OBJECT_0 && count == 2) return FollowWake::CheckCommand;
-    if (result == WAIT_OBJECT_0 + 1 && count == 2) return FollowWake::StopCommand;
+    if (result < WAIT_OBJECT_0 + count) return wakes[result - WAIT_OBJECT_0];
     if (result == WAIT_OBJECT_0 + count) application_.ProcessMessages();
     // Waiting again at once after a failed wait would turn the loop into a busy one.
     if (result == WAIT_FAILED) throw std::runtime_error("the wait for the network's changes failed");
@@ -86,7 +96,8 @@ std::string Win32FollowHost::TimeOfDay() {
 }
 
 bool Win32FollowHost::StopPending() {
-  if (stop_ && WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) Woken(FollowWake::StopCommand);
+  const UniqueHandle& stop = events_[kFollowerEventCount - 1];
+  if (stop && WaitForSingleObject(stop.get(), 0) == WAIT_OBJECT_0) Woken(FollowWake::StopCommand);
   return woken_ >= 1u << static_cast<unsigned>(FollowWake::StopChosen);
 }
 

@@ -34,16 +34,16 @@ FollowerCommand ParseFollowerCommand(std::string_view commandLine) {
   return FollowerCommand::None;
 }
 
-std::optional<Place> PlaceAfterLogon(RunEnd end) {
+std::optional<Place> PlaceInForceAfter(RunEnd end) {
   switch (end) {
     case RunEnd::HomeComplete:
       return Place::Home;
     case RunEnd::AwayComplete:
     case RunEnd::MappingFailed:
-      return Place::Away;
-    case RunEnd::NoSettingsFile:
     case RunEnd::NoServer:
     case RunEnd::LogonCancelled:
+      return Place::Away;
+    case RunEnd::NoSettingsFile:
     case RunEnd::UncaughtError:
       break;
   }
@@ -51,8 +51,10 @@ std::optional<Place> PlaceAfterLogon(RunEnd end) {
 }
 
 std::optional<Place> FollowAfter(RoamingHost& host, const RoamingState& state) {
-  const std::optional<Place> place = state.End ? PlaceAfterLogon(*state.End) : std::nullopt;
-  if (!place) return std::nullopt;
+  const bool follows =
+      state.End == RunEnd::HomeComplete || state.End == RunEnd::AwayComplete || state.End == RunEnd::MappingFailed;
+  if (!follows) return std::nullopt;
+  const std::optional<Place> place = PlaceInForceAfter(*state.End);
   SettingsFile settings(host.AppDirectory() + std::string(kSettingsFileName), host.Profile());
   if (!settings.ReadSettingFlag(keys::kFollow)) return std::nullopt;
   return place;
@@ -76,6 +78,9 @@ int Follower::Run() {
     registry_ = &roaming_.CreateRegistry();
     const std::optional<std::string> fingerprint = host_.TakeFingerprint();
     decider_.Polled(host_.Now(), fingerprint);
+    // The network the follower starts from is not the one the logon run decided on: drives, programs
+    // and the window's end came between. A move meanwhile would go unseen, so it decides once at once.
+    decider_.CheckNow(host_.Now(), FollowTrigger::Started);
     Record([&] { return FollowStartEvent(decider_.InForce(), fingerprint); });
     host_.ShowTip(FollowTip(decider_.InForce(), since_));
     while (!end_) {
@@ -123,6 +128,14 @@ void Follower::Woken(FollowWake wake) {
     case FollowWake::CheckCommand:
       decider_.CheckNow(now, FollowTrigger::CheckCommand);
       break;
+    case FollowWake::HomeSetByARun:
+    case FollowWake::AwaySetByARun: {
+      const Place place = wake == FollowWake::HomeSetByARun ? Place::Home : Place::Away;
+      decider_.InForceNow(place);
+      Record([&] { return FollowRunSetEvent(place); });
+      host_.ShowTip(FollowTip(place, host_.TimeOfDay()));
+      break;
+    }
     case FollowWake::StopChosen:
       End(FollowEnd::StopChosen);
       break;
@@ -168,7 +181,7 @@ void Follower::Switch(const FollowSwitch& change) {
   } catch (const Error&) {
     const UncaughtError error = CurrentUncaughtError();
     Record([&] { return UncaughtErrorEvent(error.kind, error.message); });
-    decider_.SwitchFailed(change.to == Place::Home ? Place::Away : Place::Home);
+    decider_.InForceNow(change.to == Place::Home ? Place::Away : Place::Home);
     return;
   }
   host_.ShowTip(FollowTip(change.to, host_.TimeOfDay()));

@@ -17,12 +17,14 @@ enum class FollowerCommand { None, Check, Stop };
 // "/check" or "/stop" in any capitals, blanks around them allowed; any other command line is none.
 FollowerCommand ParseFollowerCommand(std::string_view commandLine);
 
-// The decision in force after a logon run that ended this way, or nullopt when nothing follows such
-// a run (no settings, no server, Cancel, an error). After a drive failed to map the away set is in
-// force: the run stopped before the local one, so the next decision at home switches to home.
-std::optional<Place> PlaceAfterLogon(RunEnd end);
-// Whether the run that has just ended is followed: it ended where following makes sense and kestel.ini
-// says follow=1. The place in force when it is.
+// The set a logon run that ended this way left in force, or nullopt when it changed none (no
+// settings file) or cannot tell (an error). Only a complete run at home leaves the local set: every
+// other end comes after the away step. After a drive failed to map, the next decision at home is
+// therefore a switch to home, which tries the drive again.
+std::optional<Place> PlaceInForceAfter(RunEnd end);
+// Whether the run that has just ended is followed: it ended at home, away or with a failed drive (not
+// without settings, without a server, with Cancel or an error), and kestel.ini says follow=1. The
+// place in force when it is.
 std::optional<Place> FollowAfter(RoamingHost& host, const RoamingState& state);
 
 // The icon's tip: "Kestel: home since 08:14".
@@ -36,6 +38,8 @@ enum class FollowWake {
   Unlocked,
   CheckNowChosen,
   CheckCommand,
+  HomeSetByARun,  // another kestel.exe's logon run put the local set in force
+  AwaySetByARun,  // or the away set
   StopChosen,
   StopCommand,
   SessionEnded,

@@ -48,6 +48,8 @@ const char* PlaceName(Place place) {
 
 const char* TriggerText(FollowTrigger trigger) {
   switch (trigger) {
+    case FollowTrigger::Started:
+      return "following began";
     case FollowTrigger::NetworkChanged:
       return "the network changed";
     case FollowTrigger::SystemNotice:
@@ -302,6 +304,11 @@ RunEvent FollowStartEvent(Place inForce, const std::optional<std::string>& finge
 RunEvent FollowElsewhereEvent() {
   return {EventKind::Follow, Severity::Information,
           "another Kestel follows the network in this session: this one ends"};
+}
+
+RunEvent FollowRunSetEvent(Place inForce) {
+  return {EventKind::Follow, Severity::Information,
+          Join({"another Kestel's logon run put the ", inForce == Place::Home ? "local" : "away", " set in force"})};
 }
 
 RunEvent FollowEndEvent(FollowEnd end, int exitCode, std::uint64_t followedMs) {

@@ -139,6 +139,8 @@ enum class FollowEnd {
 RunEvent FollowStartEvent(Place inForce, const std::optional<std::string>& fingerprint);
 // A follow=1 run that leaves the following to the follower already there.
 RunEvent FollowElsewhereEvent();
+// The follower, told that another kestel.exe's logon run put this set in force.
+RunEvent FollowRunSetEvent(Place inForce);
 RunEvent FollowEndEvent(FollowEnd end, int exitCode, std::uint64_t followedMs);
 RunEvent SwitchEvent(const FollowSwitch& change, const std::string& server);
 // Away while following, with no away set in kestel.ini: nothing is captured, nothing written.

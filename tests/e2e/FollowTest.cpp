@@ -162,7 +162,8 @@ TEST_P(Follow, SwitchesAsTheNetworkMoves) {
         return ProxyInForce(profile) == row.proxyAfter;
       };
       EXPECT_TRUE(driver::WaitUntil(switched, *row.switchWithin))
-          << "the proxy is " << ProxyInForce(profile).value_or("missing");
+          << "the proxy is " << ProxyInForce(profile).value_or("missing") << "; the record:\n"
+          << ::testing::PrintToString(sandbox.ReadLines("kestel.log"));
       // What the switch does after the proxy (the drives) is done before the stop is asked for.
       EXPECT_TRUE(driver::WaitUntil([&] { return LinesWith(sandbox, row.switchEnds) == row.switchEndsCount; }, 10000ms))
           << row.switchEnds;
@@ -193,6 +194,9 @@ TEST_P(Follow, SwitchesAsTheNetworkMoves) {
     EXPECT_FALSE(windowShown) << "a window showed while following";
     EXPECT_EQ(sandbox.ReadIni(), ini) << "kestel.ini is never written while following";
     EXPECT_EQ(LinesWith(sandbox, " switch: "), row.switchWithin ? 1u : 0u);
+    if (row.move == Move::SecondRun) {
+      EXPECT_EQ(LinesWith(sandbox, "another Kestel's logon run put the local set in force"), 1u);
+    }
     if (row.move == Move::None) {
       EXPECT_EQ(Writable(profile, sandbox), before) << "a check that changes nothing writes nothing";
     }

@@ -130,6 +130,17 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"TheDecisionInForceWritesNothing", Place::Home, true, {kUser, kPassword}, {}, {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A move while the logon run ended (its drives, its programs) comes before the first look at the
+// network: the follower decides once as it starts.
+TEST(Follower, DecidesOnceAsItStarts) {
+  RecordingHost host;
+  host.serverAnswers = true;
+  for (const auto& e : kBase) host.profile.Set(e[0], e[1], e[2]);
+  ScriptedFollowHost follow;
+  EXPECT_EQ(Follower(host, follow, Place::Away, "08:14").Run(), 0);
+  EXPECT_EQ(host.record.events.at(1).substr(0, 46), "INFO switch: to home: following began; server ");
+}
+
 TEST(Follower, EndsOnceKestelIniNoLongerAsksAndDecidesNothing) {
   RecordingHost host;
   host.serverAnswers = true;
