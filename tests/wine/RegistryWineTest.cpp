@@ -14,6 +14,7 @@
 
 #include "app/Errors.h"
 #include "app/InternetSettings.h"
+#include "app/InternetSettingsWin32.h"
 #include "app/RegistryWin32.h"
 #include "app/SettingsWin32.h"
 #include "tests/wine/UserProfileValues.h"
@@ -176,6 +177,7 @@ class UserProfileSwitch : public ::testing::Test {
   SavedUserProfile profile;
   Win32Registry registry;
   Win32Profile profileApi;
+  Win32InternetOptions internet;
   std::string iniPath;
   TConfig config;
 
@@ -203,11 +205,11 @@ class UserProfileSwitch : public ::testing::Test {
 
   void Away() {
     SettingsFile settings(iniPath, profileApi);
-    SwitchToAwaySettings(settings, registry, config);
+    SwitchToAwaySettings(settings, registry, internet, config);
   }
-  void Local() {
+  InternetSetOutcome Local() {
     SettingsFile settings(iniPath, profileApi);
-    SwitchToLocalSettings(settings, registry, config);
+    return SwitchToLocalSettings(settings, registry, internet, config);
   }
 };
 
@@ -219,7 +221,9 @@ TEST_F(UserProfileSwitch, CaptureStoresTheFourValuesInOrderAndLeavesTheRegistryA
   for (const auto& c : cases) {
     Given(c.enable, Sz("<local>;*.home"), Sz("proxy:8080"), RawValue{REG_EXPAND_SZ, BytesOf("%HOMEDRIVE%\\start")});
     WriteIni("[connection]\r\nserver=127.0.0.1\r\n");
-    const auto before = Snapshot();
+    auto before = Snapshot();
+    // Wine's wininet writes a missing ProxyEnable as 0 when the LAN connection's flags are read.
+    if (!c.enable) before[0] = Dword(0);
     Away();
     EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(IniText(), std::string("[connection]\r\nserver=127.0.0.1\r\n[awayinternetsettings]\r\n") +
@@ -291,6 +295,25 @@ TEST_F(UserProfileSwitch, AwayThenLocalLeavesTheLocalSetInForce) {
   EXPECT_EQ(GetRaw(profile.browser.get(), "Start Page"), Sz("http://away/"));
   Local();
   EXPECT_EQ(Snapshot(), (ProfileValues{Dword(1), Sz("<local>"), Sz("home:80"), Sz("http://intranet/")}));
+}
+
+// Wine's own wininet and rasapi32: the LAN connection takes the set, the phonebook lists nothing,
+// and the script URL is written and then deleted.
+TEST_F(UserProfileSwitch, TheRealPerConnectionCallsTakeTheSetAndTheScriptComesAndGoes) {
+  Given(Dword(0), Sz(""), Sz(""), Sz("http://old/"));
+  const std::string set =
+      "[SCRIPTS]\r\nallconnections=1\r\n[localinternetsettings]\r\nlocalproxyenabled=1\r\nlocalproxyserver=home:80\r\n"
+      "localautoconfigurl=";
+  WriteIni(set + "http://pac/\r\n");
+  const InternetSetOutcome outcome = Local();
+  ASSERT_EQ(outcome.connections.size(), 1u);
+  EXPECT_FALSE(outcome.connections[0].call.Failed())
+      << outcome.connections[0].call.call << " " << outcome.connections[0].call.error;
+  EXPECT_EQ(GetRaw(profile.proxy.get(), "AutoConfigURL"), Sz("http://pac/"));
+  EXPECT_EQ(Snapshot(), (ProfileValues{Dword(1), Sz(""), Sz("home:80"), Sz("")}));
+  WriteIni(set + "\r\n");
+  Local();
+  EXPECT_EQ(GetRaw(profile.proxy.get(), "AutoConfigURL"), std::nullopt);
 }
 
 }  // namespace
