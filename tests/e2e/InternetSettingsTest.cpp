@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <winsock2.h>
 
+#include <chrono>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -253,7 +254,8 @@ TEST_P(ProxyInForce, ForAProgramStartedAfterTheRun) {
     options.arguments = std::string("http://") + row.host + ":" + direct.port + "/";
     Process fetch = StartProgram(ToolsDir() + "fetchurl.exe", options);
     std::optional<DWORD> fetched;
-    while (!(fetched = fetch.WaitExit(Milliseconds{0}))) {
+    const auto deadline = std::chrono::steady_clock::now() + kExitTimeout;
+    while (!(fetched = fetch.WaitExit(Milliseconds{0})) && std::chrono::steady_clock::now() < deadline) {
       proxy.Serve(10);
       direct.Serve(10);
     }

@@ -324,161 +324,112 @@ TEST_F(InternetSwitch, ARefusedSettingsFileWriteStopsTheCaptureAtItsFirstKey) {
   EXPECT_TRUE(RegistryWrites().empty());
 }
 
-// The script and "Automatically detect settings" of each set: in the registry, and on the LAN
-// connection, which had both on and the script below.
+// The script and auto-detect keys of each set, in the registry and on the LAN connection, which had
+// both on and the script below.
 TEST_F(InternetSwitch, EachSetLeavesClearsOrNamesTheScriptAndAutoDetectAsItsKeysSay) {
   const struct {
-    const char* name;
     bool local;
     std::optional<const char*> script, autoDetect;
-    std::optional<std::string> autoConfigUrl;  // the registry value after the set; nullopt: none
-    std::uint32_t flags;                       // what the LAN connection was given
-    std::optional<std::string> given;          // the script URL it was given
-    std::optional<std::string> refused;
+    std::optional<std::string> autoConfigUrl, given, refused;  // the registry value after; the URL the LAN got
+    std::uint32_t flags;
   } rows[] = {
-      {"NoNewKeys", false, {}, {}, "http://old/pac", 15, {}, {}},
-      {"EmptyClears", true, "", "0", std::nullopt, 3, {}, {}},
-      {"Url",
-       false,
-       "https://pac.example/p.pac",
-       "1",
-       "https://pac.example/p.pac",
-       15,
-       "https://pac.example/p.pac",
-       {}},
-      {"SchemeInCapitals", true, "HTTP://PAC/x", {}, "HTTP://PAC/x", 15, "HTTP://PAC/x", {}},
-      {"FileUrlRefused", false, "file://c:/p.pac", "yes", "http://old/pac", 15, {}, "file://c:/p.pac"},
-      {"SchemeAloneRefused", true, "http://", "0", "http://old/pac", 7, {}, "http://"},
+      {false, {}, {}, "http://old/pac", {}, {}, 15},
+      {true, "", "0", {}, {}, {}, 3},
+      {false, "https://pac/p", "1", "https://pac/p", "https://pac/p", {}, 15},
+      {true, "HTTP://PAC/x", {}, "HTTP://PAC/x", "HTTP://PAC/x", {}, 15},
+      {false, "file://c:/p.pac", "yes", "http://old/pac", {}, "file://c:/p.pac", 15},
+      {true, "http://", "0", "http://old/pac", {}, "http://", 7},
   };
   for (const auto& row : rows) {
     Ini().entries.clear();
     registry.keys[kProxyKey]["AutoConfigURL"] = std::string("http://old/pac");
     connections.flags[""] = kProxyTypeDirect | kProxyTypeScript | kProxyTypeAutoDetect;
-    const char* section = row.local ? "localinternetsettings" : "awayinternetsettings";
-    const std::string prefix = row.local ? "local" : "away";
-    Ini().Set("awayinternetsettings", "awayhomepage", "").Set(section, prefix + "proxyenabled", "1");
-    if (row.script) Ini().Set(section, prefix + "autoconfigurl", *row.script);
-    if (row.autoDetect) Ini().Set(section, prefix + "autodetect", *row.autoDetect);
-
+    const std::string set = row.local ? "local" : "away", label = set + " " + row.script.value_or("-");
+    Ini().Set("awayinternetsettings", "awayhomepage", "").Set(set + "internetsettings", set + "proxyenabled", "1");
+    if (row.script) Ini().Set(set + "internetsettings", set + "autoconfigurl", *row.script);
+    if (row.autoDetect) Ini().Set(set + "internetsettings", set + "autodetect", *row.autoDetect);
     const InternetSetOutcome outcome = row.local ? SwitchToLocalSettings(settings, registry, connections, config)
                                                  : SwitchToAwaySettings(settings, registry, connections, config);
     const auto& values = registry.keys.at(kProxyKey);
-    const auto url = values.find("AutoConfigURL");
-    EXPECT_EQ(url == values.end() ? std::nullopt : std::optional<std::string>(std::get<std::string>(url->second)),
-              row.autoConfigUrl)
-        << row.name;
-    EXPECT_EQ(Value(kProxyKey, "ProxyEnable"), FakeRegistry::Value(1)) << row.name;
-    EXPECT_EQ(connections.given.at("").flags, row.flags) << row.name;
-    EXPECT_EQ(connections.given.at("").scriptUrl, row.given) << row.name;
-    EXPECT_EQ(outcome.refusedScript, row.refused) << row.name;
+    EXPECT_EQ(
+        values.count("AutoConfigURL") ? std::optional(std::get<std::string>(values.at("AutoConfigURL"))) : std::nullopt,
+        row.autoConfigUrl)
+        << label;
+    EXPECT_EQ(values.at("ProxyEnable"), FakeRegistry::Value(1)) << label;
+    EXPECT_EQ(connections.given.at("").flags, row.flags) << label;
+    EXPECT_EQ(connections.given.at("").scriptUrl, row.given) << label;
+    EXPECT_EQ(outcome.refusedScript, row.refused) << label;
   }
 }
 
-// With allconnections=1 every phonebook entry gets what the LAN connection gets; whatever refuses,
-// the rest and the registry values still follow.
+// With allconnections=1 each phonebook entry gets what the LAN connection gets; whatever refuses, the
+// others and the registry values still follow.
 TEST_F(InternetSwitch, EveryPhonebookEntryGetsTheLansOptionsAndNoRefusalStopsTheOthers) {
   const struct {
-    const char* name;
     const char* allConnections;
     std::function<void(testing::FakeConnections&)> refuse;
-    std::vector<std::string> outcomes;
+    Log outcomes;
   } rows[] = {
-      {"Entries", "1", [](auto&) {}, {"LAN ok", "entry VPN ok", "entry DSL ok", "entry Dial-up ok"}},
-      {"AnEntryRefuses",
-       "1",
-       [](auto& c) { c.refuseSet = {"DSL"}; },
-       {"LAN ok", "entry VPN ok", "entry DSL InternetSetOptionA 12009", "entry Dial-up ok"}},
-      {"TheLanCannotBeRead",
-       "1",
-       [](auto& c) { c.refuseQuery = {""}; },
-       {"LAN InternetQueryOptionA 87", "entry VPN ok", "entry DSL ok", "entry Dial-up ok"}},
-      {"NoPhonebook", "1", [](auto& c) { c.refuseList = true; }, {"LAN ok", "phonebook RasEnumEntriesA 5"}},
-      {"LanOnlyUnlessAsked", "yes", [](auto&) {}, {"LAN ok"}},
+      {"1", [](auto& c) { c.refuseSet = {"DSL"}; }, {"", "VPN", "DSL InternetSetOptionA", "Dial-up"}},
+      {"1", [](auto& c) { c.refuseQuery = {""}; }, {" InternetQueryOptionA", "VPN", "DSL", "Dial-up"}},
+      {"1", [](auto& c) { c.refuseList = true; }, {"", "phonebook RasEnumEntriesA"}},
+      {"yes", [](auto&) {}, {""}},
   };
   for (const auto& row : rows) {
     log.clear();
-    Ini().entries.clear();
     testing::FakeConnections fake(log);
     fake.entries = {"VPN", "DSL", "Dial-up"};
     for (const char* c : {"", "VPN", "DSL", "Dial-up"}) fake.flags[c] = kProxyTypeDirect | kProxyTypeAutoDetect;
     row.refuse(fake);
+    Ini().entries.clear();
     Ini()
         .Set("SCRIPTS", "allconnections", row.allConnections)
         .Set("localinternetsettings", "localproxyenabled", "1")
         .Set("localinternetsettings", "localproxyserver", "home:80")
-        .Set("localinternetsettings", "localproxyexceptions", "<local>")
         .Set("localinternetsettings", "localautoconfigurl", "http://pac/");
-    const InternetSetOutcome outcome = SwitchToLocalSettings(settings, registry, fake, config);
-
-    std::vector<std::string> outcomes;
-    for (const ConnectionOutcome& o : outcome.connections)
-      outcomes.push_back((o.of == ConnectionOutcome::Of::Lan     ? std::string("LAN")
-                          : o.of == ConnectionOutcome::Of::Entry ? "entry " + o.entry
-                                                                 : std::string("phonebook")) +
-                         (o.call.Failed() ? " " + o.call.call + " " + std::to_string(o.call.error) : " ok"));
-    EXPECT_EQ(outcomes, row.outcomes) << row.name;
-    const ConnectionProxy lan{kProxyTypeDirect | kProxyTypeProxy | kProxyTypeScript | kProxyTypeAutoDetect, "home:80",
-                              "<local>", "http://pac/"};
-    for (const auto& [connection, given] : fake.given) EXPECT_EQ(given, lan) << row.name << ": " << connection;
-    EXPECT_EQ(RegistryWrites(), (Log{"write ProxyEnable=1", "write ProxyOverRide=<local>", "write ProxyServer=home:80",
-                                     "write AutoConfigURL=http://pac/", "write Start Page="}))
-        << row.name;
+    Log outcomes;
+    for (const ConnectionOutcome& o : SwitchToLocalSettings(settings, registry, fake, config).connections)
+      outcomes.push_back((o.of == ConnectionOutcome::Of::Phonebook ? "phonebook" : o.entry) +
+                         (o.call.Failed() ? " " + o.call.call : ""));
+    EXPECT_EQ(outcomes, row.outcomes);
+    const ConnectionProxy lan{15, "home:80", "", "http://pac/"};
+    for (const auto& [connection, given] : fake.given) EXPECT_EQ(given, lan) << connection;
+    EXPECT_EQ(RegistryWrites(), (Log{"write ProxyEnable=1", "write ProxyOverRide=", "write ProxyServer=home:80",
+                                     "write AutoConfigURL=http://pac/", "write Start Page="}));
   }
 }
 
-// A capture stores the user's script and auto-detect only when they are on, or when the local set
-// would change them: then the away set has to put back "none" as well.
+// A capture stores the script and auto-detect only when the user has them on, or when the local set
+// would change them: then the away set has to put back "none" too.
 TEST_F(InternetSwitch, CaptureStoresTheScriptAndAutoDetectBeforeTheStartPageWhenTheyMatter) {
   const struct {
-    const char* name;
-    std::optional<const char*> script;
+    const char* script;
     std::uint32_t flags;
-    bool localKeys;
-    bool queryRefused;
+    bool localKeys, queryRefused;
     Log extra;  // the writes between awayproxyserver and awayhomepage
   } rows[] = {
-      {"BothOn",
-       "http://corp/pac",
-       kProxyTypeDirect | kProxyTypeScript | kProxyTypeAutoDetect,
-       false,
-       false,
-       {"ini write awayinternetsettings/awayautoconfigurl=http://corp/pac",
-        "ini write awayinternetsettings/awayautodetect=1"}},
-      {"BothOff", std::nullopt, kProxyTypeDirect, false, false, {}},
-      {"OffButTheLocalSetSpeaksOfThem",
-       std::nullopt,
-       kProxyTypeDirect,
-       true,
-       false,
-       {"ini write awayinternetsettings/awayautoconfigurl=", "ini write awayinternetsettings/awayautodetect=0"}},
-      {"AutoDetectUnreadable",
-       std::nullopt,
-       kProxyTypeDirect,
-       true,
-       true,
-       {"ini write awayinternetsettings/awayautoconfigurl="}},
+      {"http://corp/pac", 13, false, false, {"awayautoconfigurl=http://corp/pac", "awayautodetect=1"}},
+      {"", 1, true, false, {"awayautoconfigurl=", "awayautodetect=0"}},
+      {"", 1, true, true, {"awayautoconfigurl="}},
   };
   for (const auto& row : rows) {
     log.clear();
     Ini().entries.clear();
-    if (row.script)
-      registry.keys[kProxyKey]["AutoConfigURL"] = std::string(*row.script);
-    else
-      registry.keys[kProxyKey].erase("AutoConfigURL");
+    registry.keys[kProxyKey]["AutoConfigURL"] = std::string(row.script);
     connections.flags[""] = row.flags;
-    connections.refuseQuery.clear();
     if (row.queryRefused) connections.refuseQuery = {""};
     if (row.localKeys)
       Ini()
-          .Set("localinternetsettings", "localautoconfigurl", "http://home/pac")
+          .Set("localinternetsettings", "localautoconfigurl", "http://x/")
           .Set("localinternetsettings", "localautodetect", "1");
     const InternetSetOutcome outcome = SwitchToAwaySettings(settings, registry, connections, config);
-    Log writes = IniWrites();
-    ASSERT_EQ(writes.size(), 4 + row.extra.size()) << row.name;
-    EXPECT_EQ(Log(writes.begin() + 3, writes.end() - 1), row.extra) << row.name;
-    EXPECT_EQ(writes.back(), "ini write awayinternetsettings/awayhomepage=http://start.example/") << row.name;
-    EXPECT_EQ(outcome.connections.size(), row.queryRefused ? 1u : 0u) << row.name;
-    EXPECT_TRUE(connections.given.empty()) << row.name;
+    Log extra;
+    for (const std::string& write : IniWrites()) extra.push_back(write.substr(write.find('/') + 1));
+    ASSERT_EQ(extra.size(), 4 + row.extra.size()) << row.script;
+    EXPECT_EQ(Log(extra.begin() + 3, extra.end() - 1), row.extra) << row.script;
+    EXPECT_EQ(extra.back(), "awayhomepage=http://start.example/");
+    EXPECT_EQ(outcome.connections.size(), row.queryRefused ? 1u : 0u);
+    EXPECT_TRUE(connections.given.empty());
   }
 }
 
