@@ -11,7 +11,6 @@ namespace kestel {
 // Names of the kinds of error, as the "Application Error" box shows them.
 inline constexpr const char* kSettingsWriteError = "SettingsWriteError";
 inline constexpr const char* kRegistryError = "RegistryError";
-inline constexpr const char* kListIndexError = "ListIndexError";
 // Raised by the runtime rather than by Raise.
 inline constexpr const char* kOutOfMemory = "OutOfMemory";
 inline constexpr const char* kRuntimeError = "RuntimeError";

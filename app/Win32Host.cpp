@@ -1,5 +1,6 @@
 #include "app/Win32Host.h"
 
+#include "env/EnvironWin32.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
 #include "net/uncmap.h"
@@ -8,52 +9,52 @@
 namespace kestel {
 
 void Win32Host::SetApplicationTitle(const std::string& title) {
-  Application::SetTitle(title);
+  application_.SetTitle(title);
 }
 
 void Win32Host::CreateMainWindow() {
-  form_ = std::make_unique<TForm1>(instance_);
-  Form1 = form_.get();
+  environment_ = TakeEnvironmentSnapshot();
+  logonWindow_ = std::make_unique<LogonWindow>(instance_, application_);
 }
 
 void Win32Host::ProcessMessages() {
-  Application::ProcessMessages();
+  application_.ProcessMessages();
 }
 void Win32Host::ShowMainWindow() {
-  form_->Show();
+  logonWindow_->Show();
 }
 void Win32Host::SetStatus(const std::string& text) {
-  form_->SetStatus(text);
+  logonWindow_->SetStatus(text);
 }
 void Win32Host::ShowNotice(const std::string& text) {
-  kestel::ShowNotice(text);
+  kestel::ShowNotice(application_, text);
 }
 void Win32Host::SetWindowHeight(int outerHeight) {
-  form_->SetOuterHeight(outerHeight);
+  logonWindow_->SetOuterHeight(outerHeight);
 }
 void Win32Host::FocusUserName() {
-  form_->FocusUserName();
+  logonWindow_->FocusUserName();
 }
 void Win32Host::HideMainWindow() {
-  form_->Hide();
+  logonWindow_->Hide();
 }
 ModalResult Win32Host::ShowModal() {
-  return form_->ShowModal();
+  return logonWindow_->ShowModal();
 }
 bool Win32Host::HaltRequested() const {
-  return form_->HaltRequested();
+  return logonWindow_->HaltRequested();
 }
 ModalResult Win32Host::LastModalResult() const {
-  return form_->LastModalResult();
+  return logonWindow_->LastModalResult();
 }
 std::string Win32Host::UserNameText() const {
-  return form_->UserNameText();
+  return logonWindow_->UserNameText();
 }
 std::string Win32Host::PasswordText() const {
-  return form_->PasswordText();
+  return logonWindow_->PasswordText();
 }
 std::string Win32Host::EnvironmentValueOf(const std::string& name) const {
-  return form_->Environment1.ValueOf(name);
+  return environment_.ValueOf(name);
 }
 
 std::string Win32Host::AppDirectory() const {
@@ -77,7 +78,7 @@ std::uint32_t Win32Host::UnmapDrive(const std::string& device, bool showErrors, 
 
 std::uint32_t Win32Host::MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors,
                                   bool noPrompting, const std::string& userName, const std::string& password) {
-  return kestel::MapDrive(localName, remoteName, showErrors, noPrompting, form_->Handle(), userName, password);
+  return kestel::MapDrive(localName, remoteName, showErrors, noPrompting, logonWindow_->Handle(), userName, password);
 }
 
 ProbeOutcome Win32Host::PingHost(const std::string& server) {

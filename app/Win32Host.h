@@ -11,7 +11,9 @@
 #include "app/Run.h"
 #include "app/RunRecordWin32.h"
 #include "app/SettingsWin32.h"
-#include "ui/main.h"
+#include "env/Environ.h"
+#include "ui/Application.h"
+#include "ui/LogonWindow.h"
 
 namespace kestel {
 
@@ -50,7 +52,11 @@ class Win32Host final : public RoamingHost {
 
  private:
   HINSTANCE instance_;
-  std::unique_ptr<TForm1> form_;
+  Application application_;
+  // Taken as the logon window is created, and never refreshed: placeholders see the environment the
+  // process started the run with.
+  EnvironmentSnapshot environment_;
+  std::unique_ptr<LogonWindow> logonWindow_;
   std::unique_ptr<Win32Registry> registry_;
   Win32Profile profile_;
   Win32UserDataProtection protection_;

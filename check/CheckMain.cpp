@@ -55,7 +55,7 @@ std::vector<Finding> Check(const std::string& path) {
   const DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
   kestel::Win32Profile profile;
   kestel::SettingsFile settings(length > 0 && length < sizeof full ? std::string(full, length) : path, profile);
-  const kestel::TEnvironment environment = kestel::TakeEnvironmentSnapshot();
+  const kestel::EnvironmentSnapshot environment = kestel::TakeEnvironmentSnapshot();
   return kestel::check::CheckSettings(std::get<std::string>(bytes), settings,
                                       [&](const std::string& name) { return environment.ValueOf(name); });
 }

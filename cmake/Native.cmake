@@ -17,7 +17,7 @@ target_link_libraries(kestel_unit_tests PRIVATE kestel_core GTest::gtest_main)
 target_compile_options(kestel_unit_tests PRIVATE ${KESTEL_SANITIZE})
 target_link_options(kestel_unit_tests PRIVATE ${KESTEL_SANITIZE})
 kestel_warnings(kestel_unit_tests)
-target_compile_definitions(kestel_unit_tests PRIVATE KESTEL_IMAGE1_BMP="${CMAKE_SOURCE_DIR}/ui/Image1.bmp")
+target_compile_definitions(kestel_unit_tests PRIVATE KESTEL_LOGON_PICTURE_BMP="${CMAKE_SOURCE_DIR}/ui/LogonPicture.bmp")
 gtest_discover_tests(kestel_unit_tests TEST_PREFIX "unit." DISCOVERY_MODE PRE_TEST)
 
 # Fuzz targets: tests/fuzz/<name>.cpp, seeded from tests/fuzz/corpus/<name>/. CI runs each for a bounded time.
@@ -42,3 +42,7 @@ endforeach()
 # a test host's network namespace.
 add_executable(echo_responder tests/tools/echo_responder.cpp)
 kestel_warnings(echo_responder)
+
+# The layers below the run never include from it; a quick look over the sources, no build needed.
+add_test(NAME build.LowerLayersDoNotIncludeApp
+         COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-layers.sh ${CMAKE_SOURCE_DIR})

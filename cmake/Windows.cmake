@@ -17,7 +17,8 @@ add_library(kestel_win32 STATIC
   launch/Launch.cpp
   net/PingUtil.cpp
   net/uncmap.cpp
-  ui/main.cpp
+  ui/Application.cpp
+  ui/LogonWindow.cpp
   ui/NoticeBox.cpp
 )
 target_compile_definitions(kestel_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)

@@ -3,8 +3,6 @@
 #include <cstring>
 #include <utility>
 
-#include "app/Errors.h"
-
 namespace kestel {
 
 bool AsciiNameEquals(std::string_view a, std::string_view b) {
@@ -15,8 +13,8 @@ bool AsciiNameEquals(std::string_view a, std::string_view b) {
   return true;
 }
 
-TStringList ParseEnvironmentBlock(const char* block) {
-  TStringList lines;
+std::vector<std::string> ParseEnvironmentBlock(const char* block) {
+  std::vector<std::string> lines;
   if (!block) return lines;
   for (const char* p = block; *p != '\0';) {
     const std::size_t length = std::strlen(p);
@@ -26,31 +24,15 @@ TStringList ParseEnvironmentBlock(const char* block) {
   return lines;
 }
 
-std::string_view NamePart(std::string_view line) noexcept {
-  const std::size_t eq = line.find('=');
-  return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
-}
+EnvironmentSnapshot::EnvironmentSnapshot(std::vector<std::string> lines, NameEquals equals)
+    : lines_(std::move(lines)), equals_(equals) {}
 
-TEnvironment::TEnvironment(TStringList lines, NameEquals equals) : lines_(std::move(lines)), equals_(equals) {
-  // The block is never empty on a working system; should it be, there is no line 0 to select.
-  if (!lines_.empty()) value_ = ValueOf(NamePart(lines_.front()));
-}
-
-std::string TEnvironment::ValueOf(std::string_view name) const {
+std::string EnvironmentSnapshot::ValueOf(std::string_view name) const {
   for (const std::string& line : lines_) {
     const std::size_t eq = line.find('=');
     if (eq != std::string::npos && equals_(std::string_view(line).substr(0, eq), name)) return line.substr(eq + 1);
   }
   return {};
-}
-
-void TEnvironment::SetKey(int index) {
-  if (index == key_) return;
-  if (index < 0 || static_cast<std::size_t>(index) >= lines_.size())
-    Raise(kListIndexError, "List index out of bounds (" + std::to_string(index) + ")");
-  // Through the name, not the line: for a duplicated name this is the first line's value.
-  value_ = ValueOf(NamePart(lines_[static_cast<std::size_t>(index)]));
-  key_ = index;
 }
 
 }  // namespace kestel

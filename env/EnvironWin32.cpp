@@ -13,9 +13,9 @@ using EnvironmentBlock = Unique<char*, FreeEnvironmentStringsA>;
 
 }  // namespace
 
-TEnvironment TakeEnvironmentSnapshot() {
+EnvironmentSnapshot TakeEnvironmentSnapshot() {
   const EnvironmentBlock block(GetEnvironmentStringsA());
-  return TEnvironment(ParseEnvironmentBlock(block.get()), LocaleNameEquals);
+  return EnvironmentSnapshot(ParseEnvironmentBlock(block.get()), LocaleNameEquals);
 }
 
 bool LocaleNameEquals(std::string_view a, std::string_view b) {

@@ -6,7 +6,7 @@
 namespace kestel {
 
 // Reads the process environment block once; the snapshot compares names by LocaleNameEquals.
-TEnvironment TakeEnvironmentSnapshot();
+EnvironmentSnapshot TakeEnvironmentSnapshot();
 
 // Equal without regard to letter case by the rules of the user's default locale.
 bool LocaleNameEquals(std::string_view a, std::string_view b);

@@ -7,7 +7,7 @@
 namespace kestel::dialogkeys {
 
 // The controls that take part in the keyboard rules, and None for anything else (the frame itself).
-enum class Control { None, Logon, Button1, UserName, Password };
+enum class Control { None, Logon, Cancel, UserName, Password };
 
 enum class Key { Return, Escape, Tab, Other };
 
@@ -33,19 +33,19 @@ struct DialogState {
   bool dialogActive = false;  // false while the window only shows status
   Control focus = Control::None;
   bool logonEnabled = true;
-  bool button1Enabled = true;
+  bool cancelEnabled = true;
 };
 
-inline constexpr std::array<Control, 4> kTabOrder{Control::Logon, Control::Button1, Control::UserName,
+inline constexpr std::array<Control, 4> kTabOrder{Control::Logon, Control::Cancel, Control::UserName,
                                                   Control::Password};
 
 inline constexpr bool IsButton(Control c) {
-  return c == Control::Logon || c == Control::Button1;
+  return c == Control::Logon || c == Control::Cancel;
 }
 
 inline constexpr bool IsEnabled(const DialogState& s, Control c) {
   if (c == Control::Logon) return s.logonEnabled;
-  if (c == Control::Button1) return s.button1Enabled;
+  if (c == Control::Cancel) return s.cancelEnabled;
   return c != Control::None;
 }
 
@@ -86,7 +86,7 @@ inline constexpr Decision Decide(const DialogState& s, const KeyPress& k) {
     }
     case Key::Escape:
       if (!plain) return {Kind::PassOn, Control::None};
-      return s.button1Enabled ? Decision{Kind::Click, Control::Button1} : Decision{Kind::Swallow, Control::None};
+      return s.cancelEnabled ? Decision{Kind::Click, Control::Cancel} : Decision{Kind::Swallow, Control::None};
     case Key::Tab: {
       if (k.ctrl || k.alt) return {Kind::PassOn, Control::None};
       const Control next = NextInTabOrder(s, s.focus, k.shift);

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "ui/Application.h"
 #include "ui/WinHandles.h"
-#include "ui/main.h"
 
 namespace kestel {
 
@@ -32,16 +32,10 @@ UniqueGdi<HFONT> MessageFont() {
 
 class NoticeBox final : private KeyboardRules {
  public:
-  explicit NoticeBox(const std::string& text) : font_(MessageFont()) {
+  NoticeBox(Application& application, const std::string& text) : application_(application), font_(MessageFont()) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = &NoticeBox::WindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kNoticeClass;
-    RegisterClassExA(&wc);  // already there from an earlier notice is fine
+    RegisterWindowClass(instance, kNoticeClass, &NoticeBox::WindowProc,
+                        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
 
     // Wrap at word boundaries to at most half the screen's width.
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
@@ -60,7 +54,7 @@ class NoticeBox final : private KeyboardRules {
     AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
     const int width = outer.right - outer.left;
     const int height = outer.bottom - outer.top;
-    window_.reset(CreateWindowExA(kExStyle, kNoticeClass, Application::Title().c_str(), kStyle,
+    window_.reset(CreateWindowExA(kExStyle, kNoticeClass, application_.Title().c_str(), kStyle,
                                   (screenWidth - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width,
                                   height, nullptr, nullptr, instance, this));
     if (!window_) return;
@@ -89,7 +83,7 @@ class NoticeBox final : private KeyboardRules {
       ShowWindow(window_.get(), SW_SHOW);
       SetForegroundWindow(window_.get());
       SetFocus(ok_);
-      while (!closed_ && !Application::Terminated()) Application::HandleNextMessage();
+      while (!closed_ && !application_.Terminated()) application_.HandleNextMessage();
       // The other windows come back before this one goes, so the activation returns to them.
     }
     AttachKeyboardRules(window_.get(), nullptr);
@@ -98,11 +92,7 @@ class NoticeBox final : private KeyboardRules {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-      const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-      SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<NoticeBox*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = OwnerOf<NoticeBox>(window, message, lParam);
     if (self != nullptr) {
       switch (message) {
         case WM_COMMAND:
@@ -131,6 +121,7 @@ class NoticeBox final : private KeyboardRules {
     return true;
   }
 
+  Application& application_;
   UniqueGdi<HFONT> font_;
   UniqueWindow window_;
   HWND ok_ = nullptr;
@@ -139,8 +130,8 @@ class NoticeBox final : private KeyboardRules {
 
 }  // namespace
 
-void ShowNotice(const std::string& text) {
-  NoticeBox(text).Run();
+void ShowNotice(Application& application, const std::string& text) {
+  NoticeBox(application, text).Run();
 }
 
 }  // namespace kestel

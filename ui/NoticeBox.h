@@ -5,6 +5,9 @@
 
 namespace kestel {
 
-void ShowNotice(const std::string& text);
+class Application;
+
+// Waits until the box is answered, or closes it at once when the application is ending.
+void ShowNotice(Application& application, const std::string& text);
 
 }  // namespace kestel

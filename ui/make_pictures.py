@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Draws the logon dialog's picture (Image1.bmp) and the application icon (kestel.ico).
+"""Draws the logon dialog's picture (LogonPicture.bmp) and the application icon (kestel.ico).
 
 Run by hand from this folder; the outputs are committed beside it:
     python3 make_pictures.py
 
-Image1.bmp: 69 x 105 pixels, 8 bits per pixel with a 256-colour palette, uncompressed, bottom-up,
+LogonPicture.bmp: 69 x 105 pixels, 8 bits per pixel with a 256-colour palette, uncompressed, bottom-up,
 8,638 bytes. A padlock and a key on a purple field against white; the window paints it transparent
 with the colour of its bottom-left pixel, so that pixel and the whole surround are pure white and
 nothing inside the field is.
@@ -66,7 +66,7 @@ def padlock_and_key(x, y, s):
     return None
 
 
-def image1_pixels(width, height):
+def logon_picture_pixels(width, height):
     rows = []
     for y in range(height):
         row = []
@@ -153,6 +153,7 @@ def write_ico(path, sizes):
 
 
 if __name__ == "__main__":
-    write_bmp8(HERE / "Image1.bmp", image1_pixels(69, 105))
+    picture = HERE / "LogonPicture.bmp"
+    write_bmp8(picture, logon_picture_pixels(69, 105))
     write_ico(HERE / "kestel.ico", [16, 32, 48])
-    print("wrote", HERE / "Image1.bmp", (HERE / "Image1.bmp").stat().st_size, "bytes, and", HERE / "kestel.ico")
+    print("wrote", picture, picture.stat().st_size, "bytes, and", HERE / "kestel.ico")

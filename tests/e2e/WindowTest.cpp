@@ -24,7 +24,7 @@ constexpr const char* kLogonStatus = "Please provide logon details for 127.0.0.1
 
 // ---- Helpers --------------------------------------------------------------------------------------
 
-HWND WaitForForm1(const Process& process) {
+HWND WaitForLogonWindow(const Process& process) {
   const auto window = driver::WaitForWindow(process.Pid(), "", kCaption, kStartTimeout);
   return window.value_or(nullptr);
 }
@@ -45,7 +45,7 @@ bool InDialog(HWND form) {
 }
 
 HWND WaitForDialog(const Process& process) {
-  HWND form = WaitForForm1(process);
+  HWND form = WaitForLogonWindow(process);
   if (form == nullptr || !driver::WaitUntil([&] { return InDialog(form); }, kStartTimeout)) return nullptr;
   // The dialog is ready for input once its focus has arrived in username.
   driver::WaitUntil([&] { return driver::FocusedChild(form) == Child(form, kIdUserName); }, Milliseconds{5000});
@@ -91,7 +91,8 @@ std::unique_ptr<SuspendedProcess> HoldDuringStatusDisplay(const Process& process
         return true;
       },
       kStartTimeout, Milliseconds{1});
-  if (!held || !held->Any() || driver::OuterSize(form).height == 210 || TextNow(Child(form, kIdStatus)) == kLogonStatus)
+  if (!held || !held->Any() || driver::OuterSize(form).height == 210 ||
+      TextNow(Child(form, kIdStatusLine)) == kLogonStatus)
     return nullptr;
   return held;
 }
@@ -237,9 +238,9 @@ TEST(StatusWindow, LooksAsDesignedWhileTheRunGoesOn) {
   box.WriteIni("[connection]\r\nserver=nosuchhost.invalid\r\n[awaypostscripts]\r\n1=" +
                box.RecordArgsCommand("away.log", "--sleep 3000") + "\r\n");
   Process process = box.Start();
-  HWND form = WaitForForm1(process);
+  HWND form = WaitForLogonWindow(process);
   ASSERT_NE(form, nullptr);
-  HWND status = Child(form, kIdStatus);
+  HWND status = Child(form, kIdStatusLine);
   ASSERT_NE(status, nullptr);
   // The away program keeps the run, and so the painted status line, still.
   ASSERT_TRUE(driver::WaitUntil([&] { return driver::StoredText(status) == "Running Away Scripts"; }, kStartTimeout));
@@ -278,7 +279,7 @@ TEST(StatusWindow, LooksAsDesignedWhileTheRunGoesOn) {
   EXPECT_GT(count(0, 17, kBackground), 2000) << "on the window's background";
   EXPECT_GT(count(33, 47, kFontColour), 20) << "so is the bottom line";
   // The logon controls exist, out of sight below the client area.
-  for (const int id : {kIdImage1, kIdUserName, kIdPassword, kIdLogon, kIdButton1})
+  for (const int id : {kIdPicture, kIdUserName, kIdPassword, kIdLogon, kIdCancel})
     EXPECT_NE(Child(form, id), nullptr) << id;
   KeepScreenshot(form, "status-window.bmp");
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
@@ -304,9 +305,9 @@ TEST_P(StatusTexts, FollowTheRunInOrder) {
                             program + "\r\n"
                       : "[connection]\r\nserver=nosuchhost.invalid\r\n[awaypostscripts]\r\n1=" + program + "\r\n");
   Process process = box.Start();
-  HWND form = WaitForForm1(process);
+  HWND form = WaitForLogonWindow(process);
   ASSERT_NE(form, nullptr);
-  HWND status = Child(form, kIdStatus);
+  HWND status = Child(form, kIdStatusLine);
   std::vector<std::string> seen;
   driver::WaitUntil(
       [&] {
@@ -395,7 +396,7 @@ TEST(LogonDialog, GrowsDownwardsWithTheFocusInUserName) {
   const Sandbox box;
   box.WriteIni(HomeIniWithoutCredentials(box));
   Process process = box.Start(LoggingMappings(box));
-  HWND form = WaitForForm1(process);
+  HWND form = WaitForLogonWindow(process);
   ASSERT_NE(form, nullptr);
   ASSERT_TRUE(driver::WaitUntil([&] { return driver::Visible(form); }, kStartTimeout, Milliseconds{1}));
   const RECT statusRect = driver::OuterRect(form);
@@ -407,14 +408,14 @@ TEST(LogonDialog, GrowsDownwardsWithTheFocusInUserName) {
   EXPECT_EQ(dialogRect.left, statusRect.left) << "not centred again";
   EXPECT_EQ(dialogRect.top, statusRect.top);
   EXPECT_EQ(driver::FocusedChild(form), Child(form, kIdUserName));
-  EXPECT_EQ(driver::StoredText(Child(form, kIdStatus)), kLogonStatus);
+  EXPECT_EQ(driver::StoredText(Child(form, kIdStatusLine)), kLogonStatus);
   const driver::Size client = driver::ClientSize(form);
-  RECT label1{};
-  GetWindowRect(Child(form, kIdLabel1), &label1);
-  MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&label1), 2);
-  EXPECT_EQ(label1.bottom, client.height) << "Label1 follows the bottom edge";
+  RECT tagline{};
+  GetWindowRect(Child(form, kIdTagline), &tagline);
+  MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&tagline), 2);
+  EXPECT_EQ(tagline.bottom, client.height) << "the tagline follows the bottom edge";
   EXPECT_EQ(driver::StoredText(Child(form, kIdLogon)), "Logon");
-  EXPECT_EQ(driver::StoredText(Child(form, kIdButton1)), "Cancel");
+  EXPECT_EQ(driver::StoredText(Child(form, kIdCancel)), "Cancel");
   EXPECT_EQ(GetWindowLongPtrA(Child(form, kIdPassword), GWL_STYLE) & ES_PASSWORD, ES_PASSWORD);
   EXPECT_EQ(SendMessageA(Child(form, kIdPassword), EM_GETPASSWORDCHAR, 0, 0), '*');
 
@@ -524,7 +525,7 @@ TEST_P(LogonCancels, EndTheRunAtOnceWithNothingDone) {
     case Abandon::ShiftTabToCancelThenEnter:
       ASSERT_TRUE(driver::TypeKey(form, driver::Key::Tab, true));
       ASSERT_TRUE(
-          driver::WaitUntil([&] { return driver::FocusedChild(form) == Child(form, kIdButton1); }, Milliseconds{5000}));
+          driver::WaitUntil([&] { return driver::FocusedChild(form) == Child(form, kIdCancel); }, Milliseconds{5000}));
       // Typed, not posted: a posted key is taken before typed input still queued, so it could overtake
       // the release of Shift and count as Shift+Enter, which presses nothing.
       ASSERT_TRUE(driver::TypeKey(form, driver::Key::Return));
@@ -667,9 +668,9 @@ TEST_P(SentAnswers, EndTheDisplayWithinASecond) {
     ASSERT_NE(window, nullptr);
     // Tab by Tab through the order from username, each waited for where it must land, until the
     // button has the focus.
-    HWND button = Child(window, answer == Sent::DialogLogon ? kIdLogon : kIdButton1);
+    HWND button = Child(window, answer == Sent::DialogLogon ? kIdLogon : kIdCancel);
     ASSERT_EQ(driver::FocusedChild(window), Child(window, kIdUserName));
-    for (const int next : {kIdPassword, kIdLogon, kIdButton1}) {
+    for (const int next : {kIdPassword, kIdLogon, kIdCancel}) {
       if (driver::FocusedChild(window) == button) break;
       ASSERT_TRUE(driver::PostKey(window, driver::Key::Tab));
       ASSERT_TRUE(

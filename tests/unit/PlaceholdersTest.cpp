@@ -16,18 +16,18 @@ struct Case {
 };
 
 // Expands through the real lookup chain: the user name, then a snapshot of the given lines.
-std::string Expand(const std::string& text, const TEnvironment& env, const std::string& userName) {
+std::string Expand(const std::string& text, const EnvironmentSnapshot& env, const std::string& userName) {
   return ExpandPlaceholders(text, [&](const std::string& name) {
     return LookupPlaceholder(name, userName, [&](const std::string& n) { return env.ValueOf(n); });
   });
 }
 
-void ExpectExpansions(const std::vector<Case>& cases, const TEnvironment& env, const std::string& userName) {
+void ExpectExpansions(const std::vector<Case>& cases, const EnvironmentSnapshot& env, const std::string& userName) {
   for (const Case& c : cases) EXPECT_EQ(Expand(c.input, env, userName), c.output) << "input: " << c.input;
 }
 
 TEST(ExpandPlaceholders, WorkedExamples) {
-  const TEnvironment env({"DEPT=sales", "SHARE=data"});
+  const EnvironmentSnapshot env({"DEPT=sales", "SHARE=data"});
   ExpectExpansions({{"%DEPT%\\docs", "sales\\docs"},
                     {"x%dept%y", "xsalesy"},
                     {"% Dept %", "sales"},
@@ -44,7 +44,7 @@ TEST(ExpandPlaceholders, WorkedExamples) {
 }
 
 TEST(ExpandPlaceholders, EdgesOfTheText) {
-  const TEnvironment env({"DEPT=sales"});
+  const EnvironmentSnapshot env({"DEPT=sales"});
   ExpectExpansions({{"\\\\srv\\%DEPT%", "\\\\srv\\sales"},  // closed by the last byte
                     {"\\\\srv\\%", "\\\\srv\\"},            // opened by the last byte
                     {"%DEPT%", "sales"},
@@ -55,9 +55,9 @@ TEST(ExpandPlaceholders, EdgesOfTheText) {
 }
 
 TEST(ExpandPlaceholders, AdjacentPercentSignsLookUpTheEmptyName) {
-  ExpectExpansions({{"a%%b", "ab"}, {"%%", ""}}, TEnvironment({"A=1"}), "");
+  ExpectExpansions({{"a%%b", "ab"}, {"%%", ""}}, EnvironmentSnapshot({"A=1"}), "");
   ExpectExpansions({{"a%%b", "aC:=C:\\wb"}, {"%%%%", "C:=C:\\wC:=C:\\w"}, {"% %", "C:=C:\\w"}},
-                   TEnvironment({"A=1", "=C:=C:\\w"}), "");
+                   EnvironmentSnapshot({"A=1", "=C:=C:\\w"}), "");
 }
 
 TEST(ExpandPlaceholders, NameIsUpperCasedInAToZOnlyThenTrimmedOfControlBytesAndSpace) {
@@ -74,9 +74,9 @@ TEST(ExpandPlaceholders, NameIsUpperCasedInAToZOnlyThenTrimmedOfControlBytesAndS
 }
 
 TEST(ExpandPlaceholders, ValuesAreInsertedUnscanned) {
-  ExpectExpansions({{"%DEPT%", "a%b"}, {"%DEPT%%X%", "a%b"}, {"%DEPT%X%", "a%bX"}}, TEnvironment({"DEPT=a%b", "X="}),
-                   "");
-  ExpectExpansions({{"%internalusername%\\%DEPT%", "%DEPT%\\a%b"}}, TEnvironment({"DEPT=a%b"}), "%DEPT%");
+  ExpectExpansions({{"%DEPT%", "a%b"}, {"%DEPT%%X%", "a%b"}, {"%DEPT%X%", "a%bX"}},
+                   EnvironmentSnapshot({"DEPT=a%b", "X="}), "");
+  ExpectExpansions({{"%internalusername%\\%DEPT%", "%DEPT%\\a%b"}}, EnvironmentSnapshot({"DEPT=a%b"}), "%DEPT%");
 }
 
 TEST(ExpandPlaceholders, PlaceholdersPairStrictlyLeftToRight) {
@@ -114,7 +114,7 @@ TEST(LookupPlaceholder, OnlyTheExactSpecialNameGivesTheUserName) {
 
 TEST(LookupPlaceholder, SpecialNameInAnyCaseAndSpacingReachesTheUserName) {
   // The environment's own INTERNALUSERNAME never shows through.
-  const TEnvironment env({"INTERNALUSERNAME=fromenv", "Path=C:\\bin"});
+  const EnvironmentSnapshot env({"INTERNALUSERNAME=fromenv", "Path=C:\\bin"});
   ExpectExpansions(
       {{"%InternalUserName%", "u1"}, {"% internalusername\t%", "u1"}, {"%Path%;%PATH%", "C:\\bin;C:\\bin"}}, env, "u1");
   ExpectExpansions({{"%INTERNALUSERNAME%\\home", "\\home"}}, env, "");  // away: not read yet

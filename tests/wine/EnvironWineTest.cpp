@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "env/EnvironWin32.h"
 
@@ -45,7 +46,7 @@ std::string TempFileName() {
 
 // Starts this test program again to run only the dumping test below, with the given block (or this
 // process's own when empty), and returns the snapshot lines the child wrote.
-TStringList SnapshotOfChild(const std::string& environmentBlock) {
+std::vector<std::string> SnapshotOfChild(const std::string& environmentBlock) {
   const std::string out = TempFileName();
   ScopedVariable dump(kDumpTo, out.c_str());
   std::string block = environmentBlock;
@@ -76,7 +77,7 @@ TStringList SnapshotOfChild(const std::string& environmentBlock) {
   return ParseEnvironmentBlock(written.c_str());
 }
 
-std::ptrdiff_t IndexOf(const TStringList& lines, const std::string& line) {
+std::ptrdiff_t IndexOf(const std::vector<std::string>& lines, const std::string& line) {
   for (std::size_t i = 0; i < lines.size(); ++i)
     if (lines[i] == line) return static_cast<std::ptrdiff_t>(i);
   return -1;
@@ -86,7 +87,7 @@ std::ptrdiff_t IndexOf(const TStringList& lines, const std::string& line) {
 TEST(EnvironmentSnapshotChild, DumpsItsSnapshot) {
   char out[MAX_PATH];
   if (GetEnvironmentVariableA(kDumpTo, out, MAX_PATH) == 0) GTEST_SKIP() << "runs only when started by a test";
-  const TEnvironment snapshot = TakeEnvironmentSnapshot();
+  const EnvironmentSnapshot snapshot = TakeEnvironmentSnapshot();
   std::FILE* file = std::fopen(out, "wb");
   ASSERT_NE(file, nullptr);
   for (const std::string& line : snapshot.Lines()) std::fwrite(line.c_str(), 1, line.size() + 1, file);
@@ -95,15 +96,15 @@ TEST(EnvironmentSnapshotChild, DumpsItsSnapshot) {
 
 TEST(EnvironmentSnapshot, ChildSeesAVariableSetBeforeItStarted) {
   const ScopedVariable variable("KESTEL_SET_BY_TEST", "C:\\from the parent=1");
-  const TStringList lines = SnapshotOfChild("");
+  const std::vector<std::string> lines = SnapshotOfChild("");
   EXPECT_GE(IndexOf(lines, "KESTEL_SET_BY_TEST=C:\\from the parent=1"), 0);
-  const TEnvironment env(lines, LocaleNameEquals);
+  const EnvironmentSnapshot env(lines, LocaleNameEquals);
   EXPECT_EQ(env.ValueOf("kestel_set_by_test"), "C:\\from the parent=1");
 }
 
 TEST(EnvironmentSnapshot, ChildKeepsEveryEntryOfItsBlockAsItStands) {
   const char entries[] = "=X:=X:\\dir\0KESTEL_OPTS=a=b\0KESTEL_EMPTY=\0Kestel_Mixed= spaced \0SystemRoot=C:\\windows\0";
-  const TStringList lines = SnapshotOfChild(std::string(entries, sizeof entries - 1));
+  const std::vector<std::string> lines = SnapshotOfChild(std::string(entries, sizeof entries - 1));
   const std::ptrdiff_t drive = IndexOf(lines, "=X:=X:\\dir");
   const std::ptrdiff_t opts = IndexOf(lines, "KESTEL_OPTS=a=b");
   EXPECT_GE(drive, 0);
@@ -111,7 +112,7 @@ TEST(EnvironmentSnapshot, ChildKeepsEveryEntryOfItsBlockAsItStands) {
   EXPECT_GE(IndexOf(lines, "KESTEL_EMPTY="), 0);
   EXPECT_GE(IndexOf(lines, "Kestel_Mixed= spaced "), 0);
 
-  const TEnvironment env(lines, LocaleNameEquals);
+  const EnvironmentSnapshot env(lines, LocaleNameEquals);
   EXPECT_EQ(env.ValueOf("kestel_opts"), "a=b");
   EXPECT_EQ(env.ValueOf("KESTEL_MIXED"), " spaced ");
   EXPECT_EQ(env.ValueOf("=X:"), "");
@@ -138,14 +139,14 @@ TEST(EnvironmentLocaleComparison, FoldsAccentedLettersOfTheCodePage) {
 }
 
 TEST(EnvironmentLocaleComparison, AnswersTheLookupTable) {
-  const TEnvironment env({"Path=C:\\bin", "OPTS=a=b", "EMPTY=", "=X:=X:\\dir"}, LocaleNameEquals);
+  const EnvironmentSnapshot env({"Path=C:\\bin", "OPTS=a=b", "EMPTY=", "=X:=X:\\dir"}, LocaleNameEquals);
   const struct {
     const char* name;
     const char* value;
   } cases[] = {{"PATH", "C:\\bin"}, {"path", "C:\\bin"}, {"Path", "C:\\bin"}, {"OPTS", "a=b"}, {"EMPTY", ""},
                {"NOSUCH", ""},      {" PATH", ""},       {"", "X:=X:\\dir"},  {"=X:", ""}};
   for (const auto& c : cases) EXPECT_EQ(env.ValueOf(c.name), c.value) << '"' << c.name << '"';
-  EXPECT_EQ(TEnvironment({"A=1"}, LocaleNameEquals).ValueOf(""), "");
+  EXPECT_EQ(EnvironmentSnapshot({"A=1"}, LocaleNameEquals).ValueOf(""), "");
 }
 
 }  // namespace

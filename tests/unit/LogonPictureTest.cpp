@@ -28,7 +28,7 @@ std::uint16_t U16(const std::string& bytes, std::size_t at) {
 }
 
 std::string ReadPicture() {
-  std::ifstream in(KESTEL_IMAGE1_BMP, std::ios::binary);
+  std::ifstream in(KESTEL_LOGON_PICTURE_BMP, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -46,7 +46,7 @@ Rgb PixelAt(const std::string& bmp, int x, int y) {
           static_cast<std::uint8_t>(bmp[entry])};
 }
 
-TEST(Image1, IsAnUncompressedEightBitPaletteBitmapOfTheGivenSize) {
+TEST(LogonPicture, IsAnUncompressedEightBitPaletteBitmapOfTheGivenSize) {
   const std::string bmp = ReadPicture();
   ASSERT_EQ(bmp.size(), 8638u);
   EXPECT_EQ(bmp.substr(0, 2), "BM");
@@ -66,7 +66,7 @@ TEST(Image1, IsAnUncompressedEightBitPaletteBitmapOfTheGivenSize) {
       EXPECT_EQ(bmp[kPixelsAt + static_cast<std::size_t>(row) * kStride + pad], 0) << "row padding " << row;
 }
 
-TEST(Image1, IsWhiteAroundAndOpaqueWithin) {
+TEST(LogonPicture, IsWhiteAroundAndOpaqueWithin) {
   const std::string bmp = ReadPicture();
   ASSERT_EQ(bmp.size(), 8638u);
   const Rgb white{255, 255, 255};

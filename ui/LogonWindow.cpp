@@ -1,102 +1,9 @@
-#include "ui/main.h"
+#include "ui/LogonWindow.h"
 
 #include <algorithm>
 #include <exception>
 
-#include "env/EnvironWin32.h"
-
 namespace kestel {
-
-TForm1* Form1 = nullptr;
-
-namespace {
-
-constexpr const char* kKeyboardRulesProperty = "KestelKeyboardRules";
-
-}  // namespace
-
-namespace Application {
-namespace {
-std::string g_title;
-bool g_terminated = false;
-}  // namespace
-
-void SetTitle(const std::string& title) {
-  g_title = title;
-}
-const std::string& Title() {
-  return g_title;
-}
-bool Terminated() {
-  return g_terminated;
-}
-void Terminate() {
-  g_terminated = true;
-}
-
-void HandleMessage(MSG& msg) {
-  if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd != nullptr) {
-    auto* rules = static_cast<KeyboardRules*>(GetPropA(GetAncestor(msg.hwnd, GA_ROOT), kKeyboardRulesProperty));
-    if (rules != nullptr && rules->PreTranslate(msg)) return;
-  }
-  TranslateMessage(&msg);
-  DispatchMessageA(&msg);
-}
-
-void ProcessMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      Terminate();
-      continue;
-    }
-    HandleMessage(msg);
-  }
-}
-
-void HandleNextMessage() {
-  // GetMessage would handle a message sent from another thread or process (a button pressed by UI
-  // automation, a close) inside its wait and go on waiting, so a modal display answered that way
-  // would stay open until some posted message came by. This wait returns for sent messages too, and
-  // the caller looks at its mark again after each one.
-  MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-  MSG msg;
-  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;  // only sent messages: handled already
-  if (msg.message == WM_QUIT) {
-    Terminate();
-    return;
-  }
-  HandleMessage(msg);
-}
-}  // namespace Application
-
-void AttachKeyboardRules(HWND topLevel, KeyboardRules* rules) {
-  if (rules != nullptr)
-    SetPropA(topLevel, kKeyboardRulesProperty, rules);
-  else
-    RemovePropA(topLevel, kKeyboardRulesProperty);
-}
-
-DisabledThreadWindows::DisabledThreadWindows(HWND keep) {
-  struct Search {
-    HWND keep;
-    std::vector<HWND>* found;
-  } search{keep, &disabled_};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        if (window != s->keep && IsWindowVisible(window) && IsWindowEnabled(window)) s->found->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  for (HWND window : disabled_) EnableWindow(window, FALSE);
-}
-
-DisabledThreadWindows::~DisabledThreadWindows() {
-  for (HWND window : disabled_)
-    if (IsWindow(window)) EnableWindow(window, TRUE);
-}
 
 namespace {
 
@@ -104,19 +11,19 @@ using dialogkeys::Control;
 
 constexpr const char* kWindowClass = "KestelStatusWindow";
 constexpr const char* kCaption = "Kestel: Network Roaming Software";
-constexpr const char* kLabel1Text = "Kestel sets up your network for where you are";
+constexpr const char* kTaglineText = "Kestel sets up your network for where you are";
 constexpr COLORREF kBackground = RGB(219, 230, 242);
 constexpr COLORREF kFontColour = RGB(26, 26, 198);
 constexpr int kFontHeight = 11;  // character height in pixels: 8 points at 96 pixels per inch
 constexpr int kClientWidth = 274;
 constexpr int kClientHeight = 47;
-constexpr int kStatusHeight = 17;
-constexpr int kLabel1Height = 14;
+constexpr int kStatusLineHeight = 17;
+constexpr int kTaglineHeight = 14;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 // The modal frame keeps the caption bar free of an icon.
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 
-struct Component {
+struct ControlDesign {
   int id;
   const char* windowClass;
   const char* text;
@@ -126,16 +33,16 @@ struct Component {
 };
 
 // The stored design, in creation order.
-constexpr Component kComponents[] = {
-    {kIdStatus, "STATIC", "Searching", SS_LEFT | SS_NOPREFIX, 0, 0, 0, kClientWidth, kStatusHeight},
-    {kIdLabel1, "STATIC", kLabel1Text, SS_LEFT | SS_NOPREFIX, 0, 0, 33, kClientWidth, kLabel1Height},
-    {kIdImage1, "STATIC", "", SS_OWNERDRAW, 0, 8, 48, 81, 105},
+constexpr ControlDesign kControls[] = {
+    {kIdStatusLine, "STATIC", "Searching", SS_LEFT | SS_NOPREFIX, 0, 0, 0, kClientWidth, kStatusLineHeight},
+    {kIdTagline, "STATIC", kTaglineText, SS_LEFT | SS_NOPREFIX, 0, 0, 33, kClientWidth, kTaglineHeight},
+    {kIdPicture, "STATIC", "", SS_OWNERDRAW, 0, 8, 48, 81, 105},
     {kIdUserNameCaption, "STATIC", "Username:", SS_LEFT | SS_NOPREFIX, 0, 104, 47, 52, 14},
     {kIdUserName, "EDIT", "", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, 104, 64, 153, 22},
     {kIdPasswordCaption, "STATIC", "Password:", SS_LEFT | SS_NOPREFIX, 0, 104, 87, 53, 14},
     {kIdPassword, "EDIT", "", ES_LEFT | ES_AUTOHSCROLL | ES_PASSWORD | WS_TABSTOP, WS_EX_CLIENTEDGE, 104, 104, 153, 22},
     {kIdLogon, "BUTTON", "Logon", BS_OWNERDRAW | BS_NOTIFY | WS_TABSTOP, 0, 104, 136, 75, 25},
-    {kIdButton1, "BUTTON", "Cancel", BS_OWNERDRAW | BS_NOTIFY | WS_TABSTOP, 0, 184, 136, 75, 25},
+    {kIdCancel, "BUTTON", "Cancel", BS_OWNERDRAW | BS_NOTIFY | WS_TABSTOP, 0, 184, 136, 75, 25},
 };
 
 dialogkeys::Key KeyOf(WPARAM virtualKey) {
@@ -164,67 +71,53 @@ std::string TextOf(HWND window) {
   return text;
 }
 
-void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, HBRUSH background) {
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = procedure;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  wc.hbrBackground = background;
-  wc.lpszClassName = kWindowClass;
-  RegisterClassExA(&wc);  // a second TForm1 finds the class already there, which is fine
-}
-
 }  // namespace
 
-TForm1::TForm1(HINSTANCE instance)
-    : Environment1(TakeEnvironmentSnapshot()),
+LogonWindow::LogonWindow(HINSTANCE instance, Application& application)
+    : application_(application),
       font_(CreateFontA(-kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial")),
       background_(CreateSolidBrush(kBackground)) {
-  Environment1.SetValue("C:\\Documents and Settings\\All Users");
-  Environment1.SetKey(0);
-
-  picture_.reset(static_cast<HBITMAP>(LoadImageA(instance, "IMAGE1", IMAGE_BITMAP, 0, 0, 0)));
-  if (picture_) {
+  pictureBitmap_.reset(static_cast<HBITMAP>(LoadImageA(instance, "LOGON_PICTURE", IMAGE_BITMAP, 0, 0, 0)));
+  if (pictureBitmap_) {
     BITMAP info{};
-    GetObjectA(picture_.get(), sizeof info, &info);
+    GetObjectA(pictureBitmap_.get(), sizeof info, &info);
     UniqueMemoryDc memory(CreateCompatibleDC(nullptr));
-    SelectionScope selected(memory.get(), picture_.get());
+    SelectionScope selected(memory.get(), pictureBitmap_.get());
     pictureTransparent_ = GetPixel(memory.get(), 0, info.bmHeight - 1);
   }
 
-  RegisterWindowClass(instance, &TForm1::WindowProc, background_.get());
+  RegisterWindowClass(instance, kWindowClass, &LogonWindow::WindowProc, background_.get());
   RECT outer{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
   window_.reset(CreateWindowExA(kExStyle, kWindowClass, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                 outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, this));
   if (!window_) return;
-  CreateComponents(instance);
+  CreateControls(instance);
   AttachKeyboardRules(window_.get(), this);
 }
 
-TForm1::~TForm1() {
+LogonWindow::~LogonWindow() {
   // The window goes while every member it may still send messages about is alive.
   if (window_) AttachKeyboardRules(window_.get(), nullptr);
   window_.reset();
 }
 
-void TForm1::CreateComponents(HINSTANCE instance) {
-  for (const Component& c : kComponents) {
+void LogonWindow::CreateControls(HINSTANCE instance) {
+  for (const ControlDesign& c : kControls) {
     HWND control = CreateWindowExA(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, c.left, c.top,
                                    c.width, c.height, window_.get(),
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     switch (c.id) {
-      case kIdStatus:
-        status_ = control;
+      case kIdStatusLine:
+        statusLine_ = control;
         break;
-      case kIdLabel1:
-        label1_ = control;
+      case kIdTagline:
+        tagline_ = control;
         break;
-      case kIdImage1:
-        image1_ = control;
+      case kIdPicture:
+        picture_ = control;
         break;
       case kIdUserName:
         username_ = control;
@@ -234,10 +127,10 @@ void TForm1::CreateComponents(HINSTANCE instance) {
         SendMessageA(control, EM_SETPASSWORDCHAR, '*', 0);
         break;
       case kIdLogon:
-        logon_ = control;
+        logonButton_ = control;
         break;
-      case kIdButton1:
-        button1_ = control;
+      case kIdCancel:
+        cancelButton_ = control;
         break;
       default:
         break;
@@ -248,23 +141,19 @@ void TForm1::CreateComponents(HINSTANCE instance) {
   SendMessageA(password_, EM_SETLIMITTEXT, 0, 0);
 }
 
-LRESULT CALLBACK TForm1::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<TForm1*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+LRESULT CALLBACK LogonWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = OwnerOf<LogonWindow>(window, message, lParam);
   if (self == nullptr || self->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
   // An error must not unwind through the system's frames: it is told, and the run goes on.
   try {
     return self->OnMessage(message, wParam, lParam);
   } catch (const std::exception& e) {
-    MessageBoxA(window, e.what(), Application::Title().c_str(), MB_OK | MB_ICONSTOP);
+    MessageBoxA(window, e.what(), self->application_.Title().c_str(), MB_OK | MB_ICONSTOP);
     return 0;
   }
 }
 
-LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT LogonWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
@@ -276,8 +165,8 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_DRAWITEM: {
       const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-      if (item.hwndItem == image1_)
-        DrawImage(item);
+      if (item.hwndItem == picture_)
+        DrawPicture(item);
       else
         DrawButton(item, ControlOf(item.hwndItem));
       return TRUE;
@@ -297,20 +186,20 @@ LRESULT TForm1::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (modal_)
         modalResult_ = ModalResult::Closed;
       else
-        Application::Terminate();
+        application_.Terminate();
       return 0;
     default:
       return DefWindowProcA(window_.get(), message, wParam, lParam);
   }
 }
 
-void TForm1::LayOut(int clientWidth, int clientHeight) {
-  // status keeps to the top edge, Label1 to the bottom one; everything else stays where it is.
-  if (status_) MoveWindow(status_, 0, 0, clientWidth, kStatusHeight, TRUE);
-  if (label1_) MoveWindow(label1_, 0, clientHeight - kLabel1Height, clientWidth, kLabel1Height, TRUE);
+void LogonWindow::LayOut(int clientWidth, int clientHeight) {
+  // The status line keeps to the top edge, the tagline to the bottom one; everything else stays where it is.
+  if (statusLine_) MoveWindow(statusLine_, 0, 0, clientWidth, kStatusLineHeight, TRUE);
+  if (tagline_) MoveWindow(tagline_, 0, clientHeight - kTaglineHeight, clientWidth, kTaglineHeight, TRUE);
 }
 
-void TForm1::OnActivate(bool active) {
+void LogonWindow::OnActivate(bool active) {
   if (!active) {
     HWND focus = GetFocus();
     if (focus != nullptr && IsChild(window_.get(), focus)) activeControl_ = focus;
@@ -323,10 +212,10 @@ void TForm1::OnActivate(bool active) {
     SetFocus(window_.get());
 }
 
-void TForm1::OnCommand(int id, int code) {
-  if (id == kIdLogon || id == kIdButton1) {
+void LogonWindow::OnCommand(int id, int code) {
+  if (id == kIdLogon || id == kIdCancel) {
     if (code == BN_CLICKED)
-      ClickButton(id == kIdLogon ? Control::Logon : Control::Button1);
+      ClickButton(id == kIdLogon ? Control::Logon : Control::Cancel);
     else if (code == BN_SETFOCUS || code == BN_KILLFOCUS)
       RepaintButtons();
   } else if ((id == kIdUserName || id == kIdPassword) && (code == EN_SETFOCUS || code == EN_KILLFOCUS)) {
@@ -334,7 +223,7 @@ void TForm1::OnCommand(int id, int code) {
   }
 }
 
-void TForm1::ClickButton(Control button) {
+void LogonWindow::ClickButton(Control button) {
   HWND control = HandleOf(button);
   // The buttons only count in the dialog: outside it they lie out of sight below the status line.
   if (!modal_ || control == nullptr || !IsWindowEnabled(control)) return;
@@ -342,19 +231,19 @@ void TForm1::ClickButton(Control button) {
   if (button == Control::Logon)
     LogonClick();
   else
-    Button1Click();
+    CancelClick();
 }
 
-void TForm1::LogonClick() {
-  EnableWindow(logon_, FALSE);
+void LogonWindow::LogonClick() {
+  EnableWindow(logonButton_, FALSE);
   modalResult_ = ModalResult::Logon;
 }
 
-void TForm1::Button1Click() {
+void LogonWindow::CancelClick() {
   haltRequested_ = true;
 }
 
-bool TForm1::PreTranslate(const MSG& msg) {
+bool LogonWindow::PreTranslate(const MSG& msg) {
   switch (msg.message) {
     case WM_KEYDOWN:
       break;
@@ -365,8 +254,8 @@ bool TForm1::PreTranslate(const MSG& msg) {
     default:
       return false;  // system keys stay the system's: Alt+F4 closes as the close box does
   }
-  const dialogkeys::DialogState state{modal_, ControlOf(GetFocus()), IsWindowEnabled(logon_) != FALSE,
-                                      IsWindowEnabled(button1_) != FALSE};
+  const dialogkeys::DialogState state{modal_, ControlOf(GetFocus()), IsWindowEnabled(logonButton_) != FALSE,
+                                      IsWindowEnabled(cancelButton_) != FALSE};
   const dialogkeys::KeyPress key{KeyOf(msg.wParam), KeyDown(VK_SHIFT), KeyDown(VK_CONTROL), KeyDown(VK_MENU)};
   const dialogkeys::Decision decision = dialogkeys::Decide(state, key);
   switch (decision.kind) {
@@ -387,21 +276,21 @@ bool TForm1::PreTranslate(const MSG& msg) {
   return false;
 }
 
-Control TForm1::ControlOf(HWND control) const {
+Control LogonWindow::ControlOf(HWND control) const {
   if (control == nullptr) return Control::None;
-  if (control == logon_) return Control::Logon;
-  if (control == button1_) return Control::Button1;
+  if (control == logonButton_) return Control::Logon;
+  if (control == cancelButton_) return Control::Cancel;
   if (control == username_) return Control::UserName;
   if (control == password_) return Control::Password;
   return Control::None;
 }
 
-HWND TForm1::HandleOf(Control control) const {
+HWND LogonWindow::HandleOf(Control control) const {
   switch (control) {
     case Control::Logon:
-      return logon_;
-    case Control::Button1:
-      return button1_;
+      return logonButton_;
+    case Control::Cancel:
+      return cancelButton_;
     case Control::UserName:
       return username_;
     case Control::Password:
@@ -412,12 +301,12 @@ HWND TForm1::HandleOf(Control control) const {
   return nullptr;
 }
 
-void TForm1::RepaintButtons() {
-  InvalidateRect(logon_, nullptr, FALSE);
-  InvalidateRect(button1_, nullptr, FALSE);
+void LogonWindow::RepaintButtons() {
+  InvalidateRect(logonButton_, nullptr, FALSE);
+  InvalidateRect(cancelButton_, nullptr, FALSE);
 }
 
-void TForm1::DrawButton(const DRAWITEMSTRUCT& item, Control button) {
+void LogonWindow::DrawButton(const DRAWITEMSTRUCT& item, Control button) {
   HDC dc = item.hDC;
   RECT face = item.rcItem;
   FillRect(dc, &face, background_.get());
@@ -442,26 +331,26 @@ void TForm1::DrawButton(const DRAWITEMSTRUCT& item, Control button) {
   }
 }
 
-void TForm1::DrawImage(const DRAWITEMSTRUCT& item) {
+void LogonWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
   FillRect(item.hDC, &item.rcItem, background_.get());
-  if (!picture_) return;
+  if (!pictureBitmap_) return;
   BITMAP info{};
-  GetObjectA(picture_.get(), sizeof info, &info);
+  GetObjectA(pictureBitmap_.get(), sizeof info, &info);
   // Natural size from the top-left corner, clipped to the area; pixels of the bottom-left pixel's
   // colour let the background show through.
   const int width = std::min(static_cast<int>(info.bmWidth), static_cast<int>(item.rcItem.right - item.rcItem.left));
   const int height = std::min(static_cast<int>(info.bmHeight), static_cast<int>(item.rcItem.bottom - item.rcItem.top));
   UniqueMemoryDc memory(CreateCompatibleDC(item.hDC));
-  SelectionScope selected(memory.get(), picture_.get());
+  SelectionScope selected(memory.get(), pictureBitmap_.get());
   TransparentBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, memory.get(), 0, 0, width, height,
                  pictureTransparent_);
 }
 
-void TForm1::SetStatus(const std::string& text) {
-  SetWindowTextA(status_, text.c_str());
+void LogonWindow::SetStatus(const std::string& text) {
+  SetWindowTextA(statusLine_, text.c_str());
 }
 
-void TForm1::Show() {
+void LogonWindow::Show() {
   if (!shownBefore_) {
     shownBefore_ = true;
     RECT outer{};
@@ -475,23 +364,23 @@ void TForm1::Show() {
   SetForegroundWindow(window_.get());
 }
 
-void TForm1::Hide() {
+void LogonWindow::Hide() {
   ShowWindow(window_.get(), SW_HIDE);
 }
 
-void TForm1::SetOuterHeight(int height) {
+void LogonWindow::SetOuterHeight(int height) {
   RECT outer{};
   GetWindowRect(window_.get(), &outer);
   SetWindowPos(window_.get(), nullptr, 0, 0, outer.right - outer.left, height,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TForm1::FocusUserName() {
+void LogonWindow::FocusUserName() {
   activeControl_ = username_;
   if (IsWindowVisible(window_.get())) SetFocus(username_);
 }
 
-ModalResult TForm1::ShowModal() {
+ModalResult LogonWindow::ShowModal() {
   // Without a window nothing could ever answer; waiting would hang the run.
   if (!window_) return modalResult_ = ModalResult::Closed;
   DisabledThreadWindows others(window_.get());
@@ -501,21 +390,21 @@ ModalResult TForm1::ShowModal() {
   RepaintButtons();
   modalResult_ = ModalResult::None;
   while (modalResult_ == ModalResult::None && !haltRequested_) {
-    if (Application::Terminated()) {
+    if (application_.Terminated()) {
       modalResult_ = ModalResult::Closed;
       break;
     }
-    Application::HandleNextMessage();
+    application_.HandleNextMessage();
   }
   modal_ = false;
   Hide();
   return modalResult_;
 }
 
-std::string TForm1::UserNameText() const {
+std::string LogonWindow::UserNameText() const {
   return TextOf(username_);
 }
-std::string TForm1::PasswordText() const {
+std::string LogonWindow::PasswordText() const {
   return TextOf(password_);
 }
 

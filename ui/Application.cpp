@@ -1,0 +1,86 @@
+#include "ui/Application.h"
+
+namespace kestel {
+
+namespace {
+
+constexpr const char* kKeyboardRulesProperty = "KestelKeyboardRules";
+
+// Handles one message: a key meant for one of our windows meets that window's keyboard rules first.
+void HandleMessage(MSG& msg) {
+  if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd != nullptr) {
+    auto* rules = static_cast<KeyboardRules*>(GetPropA(GetAncestor(msg.hwnd, GA_ROOT), kKeyboardRulesProperty));
+    if (rules != nullptr && rules->PreTranslate(msg)) return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
+
+}  // namespace
+
+void Application::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      Terminate();
+      continue;
+    }
+    HandleMessage(msg);
+  }
+}
+
+void Application::HandleNextMessage() {
+  // GetMessage would handle a message sent from another thread or process (a button pressed by UI
+  // automation, a close) inside its wait and go on waiting, so a modal display answered that way
+  // would stay open until some posted message came by. This wait returns for sent messages too, and
+  // the caller looks at its mark again after each one.
+  MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  MSG msg;
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;  // only sent messages: handled already
+  if (msg.message == WM_QUIT) {
+    Terminate();
+    return;
+  }
+  HandleMessage(msg);
+}
+
+void RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC procedure, HBRUSH background) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hbrBackground = background;
+  wc.lpszClassName = className;
+  RegisterClassExA(&wc);
+}
+
+void AttachKeyboardRules(HWND topLevel, KeyboardRules* rules) {
+  if (rules != nullptr)
+    SetPropA(topLevel, kKeyboardRulesProperty, rules);
+  else
+    RemovePropA(topLevel, kKeyboardRulesProperty);
+}
+
+DisabledThreadWindows::DisabledThreadWindows(HWND keep) {
+  struct Search {
+    HWND keep;
+    std::vector<HWND>* found;
+  } search{keep, &disabled_};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM context) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(context);
+        if (window != s->keep && IsWindowVisible(window) && IsWindowEnabled(window)) s->found->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  for (HWND window : disabled_) EnableWindow(window, FALSE);
+}
+
+DisabledThreadWindows::~DisabledThreadWindows() {
+  for (HWND window : disabled_)
+    if (IsWindow(window)) EnableWindow(window, TRUE);
+}
+
+}  // namespace kestel

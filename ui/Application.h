@@ -1,0 +1,75 @@
+// The application around our windows, and what each top-level window of ours is built from: its
+// class, its way back to the object it belongs to, its keyboard rules and its modal display.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kestel {
+
+// The application: its title, its message pass and its "asked to end" mark. The host owns the one
+// instance; every window of ours that waits for an answer waits through it.
+class Application {
+ public:
+  void SetTitle(std::string title) { title_ = std::move(title); }
+  const std::string& Title() const noexcept { return title_; }
+  // Set once a close request reached the main window outside a modal display, or a WM_QUIT came;
+  // never cleared.
+  bool Terminated() const noexcept { return terminated_; }
+  void Terminate() noexcept { terminated_ = true; }
+
+  // Handles every window message already waiting; never waits for a new one.
+  void ProcessMessages();
+  // Waits until a message has come and handles it: a posted one here, a sent one inside the wait. A
+  // WM_QUIT marks the application as ending instead. Every modal display waits here, so anything that
+  // answers it, sent or posted, is seen at once.
+  void HandleNextMessage();
+
+ private:
+  std::string title_;
+  bool terminated_ = false;
+};
+
+// Registers a window class of this module with the arrow cursor and the given background. A class
+// already there, from an earlier window of the same kind, is fine.
+void RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC procedure, HBRUSH background);
+
+// The object a window of ours belongs to: CreateWindowEx's creation parameter, kept with the window
+// from WM_NCCREATE on. Call it first in the window procedure; null for messages before that one.
+template <class Owner>
+Owner* OwnerOf(HWND window, UINT message, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  return reinterpret_cast<Owner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+// Keyboard rules of one of our top-level windows, consulted before a key message is dispatched to
+// the window or any of its controls. PreTranslate returns true when it used the message up.
+class KeyboardRules {
+ public:
+  virtual bool PreTranslate(const MSG& msg) = 0;
+
+ protected:
+  ~KeyboardRules() = default;
+};
+void AttachKeyboardRules(HWND topLevel, KeyboardRules* rules);
+
+// While alive, every other enabled top-level window of this thread is disabled, as a modal display
+// requires; they are enabled again when it ends.
+class DisabledThreadWindows {
+ public:
+  explicit DisabledThreadWindows(HWND keep);
+  ~DisabledThreadWindows();
+  DisabledThreadWindows(const DisabledThreadWindows&) = delete;
+  DisabledThreadWindows& operator=(const DisabledThreadWindows&) = delete;
+
+ private:
+  std::vector<HWND> disabled_;
+};
+
+}  // namespace kestel

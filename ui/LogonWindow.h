@@ -1,0 +1,81 @@
+// The status and logon window: one line of status while the run works, and the logon dialog when
+// credentials are missing. It is the application's main window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ui/Application.h"
+#include "ui/ControlIds.h"
+#include "ui/DialogKeys.h"
+#include "ui/ModalResult.h"
+#include "ui/WinHandles.h"
+
+namespace kestel {
+
+class LogonWindow final : private KeyboardRules {
+ public:
+  // Creates the native window, hidden. The application must outlive the window.
+  LogonWindow(HINSTANCE instance, Application& application);
+  ~LogonWindow();
+  LogonWindow(const LogonWindow&) = delete;
+  LogonWindow& operator=(const LogonWindow&) = delete;
+
+  HWND Handle() const noexcept { return window_.get(); }
+
+  void SetStatus(const std::string& text);
+  // Non-modal show: centred on the screen the first time, brought to the front.
+  void Show();
+  void Hide();
+  // The outer height, frame and caption included; width and position stay.
+  void SetOuterHeight(int height);
+  // Makes username the control that has (or, once shown, will have) the focus.
+  void FocusUserName();
+  // Disables the other top-level windows, handles messages until the modal result is set.
+  ModalResult ShowModal();
+  ModalResult LastModalResult() const noexcept { return modalResult_; }
+  // True once Cancel was chosen: the run halts at once.
+  bool HaltRequested() const noexcept { return haltRequested_; }
+  std::string UserNameText() const;
+  std::string PasswordText() const;
+
+  void LogonClick();
+  void CancelClick();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  bool PreTranslate(const MSG& msg) override;
+  void CreateControls(HINSTANCE instance);
+  void LayOut(int clientWidth, int clientHeight);
+  void OnActivate(bool active);
+  void OnCommand(int id, int code);
+  void ClickButton(dialogkeys::Control button);
+  void DrawButton(const DRAWITEMSTRUCT& item, dialogkeys::Control button);
+  void DrawPicture(const DRAWITEMSTRUCT& item);
+  void RepaintButtons();
+  dialogkeys::Control ControlOf(HWND control) const;
+  HWND HandleOf(dialogkeys::Control control) const;
+
+  Application& application_;
+  UniqueGdi<HFONT> font_;
+  UniqueGdi<HBRUSH> background_;
+  UniqueGdi<HBITMAP> pictureBitmap_;
+  COLORREF pictureTransparent_ = RGB(255, 255, 255);
+  UniqueWindow window_;
+  HWND statusLine_ = nullptr;
+  HWND tagline_ = nullptr;
+  HWND picture_ = nullptr;
+  HWND username_ = nullptr;
+  HWND password_ = nullptr;
+  HWND logonButton_ = nullptr;
+  HWND cancelButton_ = nullptr;
+  HWND activeControl_ = nullptr;
+  bool shownBefore_ = false;
+  bool modal_ = false;
+  ModalResult modalResult_ = ModalResult::None;
+  bool haltRequested_ = false;
+};
+
+}  // namespace kestel
