@@ -180,7 +180,10 @@ class Run {
     if (outcome.refusedScript) Record([&] { return ScriptRefusedEvent(set, *outcome.refusedScript); });
     for (const ConnectionOutcome& connection : outcome.connections)
       if (connection.call.Failed() || connection.of == ConnectionOutcome::Of::Entry)
-        Record([&] { return ConnectionEvent(set, connection, record_.SystemText(connection.call.error)); });
+        Record([&] {
+          const bool failed = connection.call.Failed();
+          return ConnectionEvent(set, connection, failed ? record_.SystemText(connection.call.error) : std::string());
+        });
   }
 
   void Status(const std::string& text) {
