@@ -25,7 +25,7 @@ std::optional<std::string> Transform(Function* transform, const std::string& inp
 }  // namespace
 
 bool Win32UserDataProtection::Load() {
-  if (!crypt32_) crypt32_.reset(LoadLibraryA("crypt32.dll"));
+  if (!crypt32_) crypt32_ = LoadSystemLibrary("crypt32.dll");
   return crypt32_ != nullptr;
 }
 

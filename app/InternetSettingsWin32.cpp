@@ -10,12 +10,6 @@ namespace kestel {
 
 namespace {
 
-// Only the system's own copy: a library of that name beside kestel.exe or in the working folder is
-// never loaded.
-HMODULE LoadFromSystemFolder(const char* name) {
-  return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-}
-
 ConnectionCall Refused(const char* call) {
   return {call, GetLastError()};
 }
@@ -30,7 +24,7 @@ char* ConnectionName(const std::string& connection) {
 template <class Function>
 Function* Win32InternetOptions::Procedure(UniqueModule& module, const char* library, const char* name,
                                           ConnectionCall& call) {
-  if (!module) module.reset(LoadFromSystemFolder(library));
+  if (!module) module = LoadSystemLibrary(library);
   if (!module) {
     call = {std::string("loading ") + library, GetLastError()};
     return nullptr;

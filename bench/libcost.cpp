@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     LoadLibraryA(loaded);
   LARGE_INTEGER start, loaded, called;
   QueryPerformanceCounter(&start);
-  const HMODULE library = LoadLibraryA(argv[1]);
+  const HMODULE library = LoadLibraryExA(argv[1], nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);  // as kestel.exe does
   QueryPerformanceCounter(&loaded);
   if (library == nullptr) return 1;
   if (_stricmp(argv[1], "wininet.dll") == 0) {

@@ -7,10 +7,10 @@
 #   floor          cmd /c exit: what starting any program costs under Wine
 #   onewindow      a program that shows one window and ends: what any windowed program costs
 #   kestel-away        kestel.exe, server name that does not resolve, no programs
-#   kestel-away-quiet  the same, with the stand-in wininet.dll beside it: running programs are not told
+#   kestel-away-quiet  the same, with the stand-in wininet.dll: running programs are not told
 #   script-away        the same work as a .cmd run by Wine's cmd
 #   kestel-home        kestel.exe, server 127.0.0.1, two mappings, stored credentials, no programs
-#   kestel-home-quiet  the same, with the stand-in wininet.dll beside it
+#   kestel-home-quiet  the same, with the stand-in wininet.dll
 #   script-home        the same work as a .cmd
 #   kestel-PLACE-file      kestel-PLACE with the run record in a log file (logfile=kestel.log)
 #   kestel-PLACE-eventlog  kestel-PLACE with the run record in the event log (eventlog=1)
@@ -21,8 +21,12 @@
 # mpr.dll beside kestel.exe (it records nothing and lets every call succeed). kestel-away and
 # kestel-home tell running programs of the new proxy values through Wine's own wininet; the -quiet
 # cases load the stand-in wininet.dll instead, which answers at once, so the difference is what the
-# notice costs. Before timing, one checked round of each kestel and script case proves it did its
-# work (drives, registry values, and the notices the stand-in recorded).
+# notice costs. kestel.exe takes wininet from the system folder only: the stand-in lies in the bench
+# prefix's system folder, and each case's WINEDLLOVERRIDES picks it (wininet=n,b) or Wine's own
+# (wininet=b). Wine reads that from the Unix environment a program inherits, not from the environment
+# block it is started with, so it is set for the driver.exe that starts the case. Before timing, one
+# checked round of each kestel and script case proves it did its work (drives, registry values, and
+# the notices the stand-in recorded: none where Wine's own wininet was to be told).
 # Runs inside a network namespace with only loopback up (needs root), with an Xvfb and a Wine prefix
 # of its own under build/bench/run; not part of the test suite. Last, bench/libcost.cpp times loading
 # crypt32 and wininet, which kestel.exe loads only for the steps that need them, in ROUNDS fresh
@@ -58,20 +62,21 @@ winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
 # Wine's services and its desktop stay up for the whole bench, so no round pays for starting them.
 source scripts/wine-session.sh
 wine_session_start "$prefix" fresh "$build/winekeeper.exe"
+wine_session_system_dll "$build/standin/wininet.dll"
+own_wininet=${WINEDLLOVERRIDES/wininet=n,b/wininet=b}
 
 # ---- The places: one folder each with kestel.exe, the stand-in mpr.dll, kestel.ini and the script
-# that does the same work; the quiet places also hold the stand-in wininet.dll.
+# that does the same work.
 proxy_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
 browser_key='HKCU\Software\Microsoft\Internet Explorer\Main'
 home_server=127.0.0.1
 away_server=kestel-home-server.invalid
 
-make_place() {  # name server [quiet] [record-setting]
-  local dir=$out/$1 server=$2 record=${4:-}
+make_place() {  # name server [record-setting]
+  local dir=$out/$1 server=$2 record=${3:-}
   rm -rf "$dir"
   mkdir -p "$dir"
   cp "$build/kestel.exe" "$build/standin/mpr.dll" "$dir/"
-  [ -z "${3:-}" ] || cp "$build/standin/wininet.dll" "$dir/"
   printf '%s\r\n' \
     '[SCRIPTS]' 'showmaperrors=0' 'HideScripts=1' ${record:+"$record"} \
     '[connection]' "server=$server" \
@@ -105,13 +110,13 @@ make_place() {  # name server [quiet] [record-setting]
 }
 make_place home "$home_server"
 make_place away "$away_server"
-make_place home-quiet "$home_server" quiet
-make_place away-quiet "$away_server" quiet
+make_place home-quiet "$home_server"
+make_place away-quiet "$away_server"
 for place in home away; do
   server=$home_server
   [ "$place" = away ] && server=$away_server
-  make_place "$place-file" "$server" "" logfile=kestel.log
-  make_place "$place-eventlog" "$server" "" eventlog=1
+  make_place "$place-file" "$server" logfile=kestel.log
+  make_place "$place-eventlog" "$server" eventlog=1
 done
 
 declare -A command=(
@@ -132,13 +137,15 @@ cases=(floor onewindow kestel-away kestel-away-quiet script-away kestel-home kes
 driver=$build/driver.exe
 
 time_once() {  # case -> "round ms exit peak"
+  local overrides=$own_wininet
+  [[ $1 != *-quiet ]] || overrides=$WINEDLLOVERRIDES
   # shellcheck disable=SC2086  # the command is split into its words on purpose
-  "$wine64" "$driver" time 1 ${command[$1]} </dev/null | tr -d '\r'
+  WINEDLLOVERRIDES=$overrides "$wine64" "$driver" time 1 ${command[$1]} </dev/null | tr -d '\r'
 }
 
 # ---- Checked rounds: each kestel and script case must do its work before its time means anything.
 start_page() { "$wine64" reg query "$browser_key" /v "Start Page" 2>/dev/null | tr -d '\r' | awk '/REG_SZ/ { print $NF }'; }
-mpr_lines() { grep -c "^$2 " "$1" 2>/dev/null || true; }
+mpr_lines() { if [ -f "$1" ]; then grep -c "^$2 " "$1" || true; else echo 0; fi; }
 check() {  # case expected-start-page expected-connections [expected-notices]
   local log=$out/mpr-$1.log notices=$out/wininet-$1.log result
   rm -f "$log" "$notices"
@@ -155,8 +162,8 @@ check() {  # case expected-start-page expected-connections [expected-notices]
     exit 1
   fi
 }
-check kestel-home http://intranet.bench.lan/ 2
-check kestel-away about:blank 0
+check kestel-home http://intranet.bench.lan/ 2 0
+check kestel-away about:blank 0 0
 check kestel-home-quiet http://intranet.bench.lan/ 2 4
 check kestel-away-quiet about:blank 0 2
 check script-home http://intranet.bench.lan/ 0
@@ -252,7 +259,7 @@ median_iqr() { sort -n | awk '{ v[NR] = $1 } END { printf "%.2f (%.2f-%.2f)", v[
 for library in crypt32.dll wininet.dll; do : >"$out/libcost-$library.txt"; done
 for r in $(seq "$rounds"); do
   for library in crypt32.dll wininet.dll; do
-    "$wine64" "$out/libcost.exe" "$library" </dev/null | tr -d '\r' >>"$out/libcost-$library.txt"
+    WINEDLLOVERRIDES=$own_wininet "$wine64" "$out/libcost.exe" "$library" </dev/null | tr -d '\r' >>"$out/libcost-$library.txt"
   done
 done
 echo

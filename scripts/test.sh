@@ -30,6 +30,8 @@ prefix=$root/$build/windows/wineprefix
 export KESTEL_WINEPREFIX=$prefix
 source scripts/wine-session.sh
 wine_session_start "$prefix" fresh "$root/$build/windows/winekeeper.exe"
+# The stand-in internet library that records how kestel.exe tells running programs (see tests/e2e/Harness.h).
+wine_session_system_dll "$root/$build/windows/standin/wininet.dll"
 trap 'wine_session_stop; test_hosts_stop' EXIT
 
 # Wine now and then refuses to start a process under load (error 1359). The harness tries that one

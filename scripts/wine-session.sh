@@ -6,6 +6,9 @@
 # SCREEN is Xvfb's (default 1280x800x24), or "current" to use the display there is.
 # Afterwards DISPLAY, WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES are exported for the prefix, and
 # $wine64 and $wineserver name Wine's programs.
+#   wine_session_system_dll FILE
+# then puts a DLL of our own into the prefix's system folder, where WINEDLLOVERRIDES picks it over
+# Wine's own.
 
 wine64=$(command -v /usr/lib/wine/wine64 || command -v wine64)
 wineserver=$(command -v /usr/lib/wine/wineserver || command -v wineserver)
@@ -62,4 +65,12 @@ wine_session_start() {
     wine_session_keeper_pid=$!
     for _ in $(seq 600); do wine_session_desktop_up && break; sleep 0.1; done
   fi
+}
+
+# Kestel loads the DLLs it loads itself (wininet, crypt32) from the system folder only, so a stand-in
+# for one of them goes there; the prefix is wine64's, so that is the 64-bit folder. With NAME=n,b in
+# WINEDLLOVERRIDES every program of the prefix that loads NAME then gets the stand-in; Wine's own
+# services and desktop load neither wininet nor crypt32.
+wine_session_system_dll() {
+  install -m 644 "$1" "$wine_session_prefix/drive_c/windows/system32/"
 }

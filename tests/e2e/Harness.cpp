@@ -116,7 +116,6 @@ Sandbox::Sandbox() {
   const std::string tools = ToolsDir();
   CopyOrThrow(tools + "kestel.exe", PathOf("kestel.exe"));
   CopyOrThrow(tools + "standin\\mpr.dll", PathOf("mpr.dll"));
-  CopyOrThrow(tools + "standin\\wininet.dll", PathOf("wininet.dll"));
 }
 
 Sandbox::~Sandbox() {

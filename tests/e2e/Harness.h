@@ -1,6 +1,23 @@
 // The end-to-end harness: each test gets a folder of its own holding a copy of kestel.exe (and the
-// stand-in mpr.dll and wininet.dll beside it), writes its kestel.ini there, starts the program and
-// drives it with kestel::driver.
+// stand-in mpr.dll beside it), writes its kestel.ini there, starts the program and drives it with
+// kestel::driver.
+//
+// Where the stand-in DLLs live. kestel.exe imports mpr, so the loader takes it from the program's
+// folder first when the program starts: the stand-in network provider goes beside each copy, and
+// WINEDLLOVERRIDES=mpr=n,b (cmake/wine-run.sh.in) lets it in; in the system folder it would also
+// replace the provider the module tests (tests/wine) are run against. wininet kestel.exe loads itself, from
+// the system folder only: scripts/test.sh puts the stand-in internet library into the test prefix's
+// system folder once, before any test starts, and wininet=n,b picks it over Wine's own for every
+// program of the suite (none of Wine's own services or of the test programs loads wininet).
+//
+// A test that needs Wine's own wininet (a real fetch through WinINet) cannot ask for it in
+// StartOptions::env: Wine 8 reads a program's DLL load order from the Unix environment it inherits
+// from the process that starts it, and ignores a WINEDLLOVERRIDES in the environment block passed to
+// CreateProcess (tried: the program still got the stand-in). Register such a test in
+// cmake/WineTests.cmake with KESTEL_WININET=b as its ENVIRONMENT, as the InternetSettingsProxy tests
+// are: cmake/wine-run.sh.in then adds wininet=b to the suite's WINEDLLOVERRIDES (the last entry of a
+// name counts; the whole value cannot be given there, its semicolons would split the property), and
+// the test program and every program it starts get Wine's own.
 #pragma once
 
 #include <windows.h>
@@ -44,7 +61,7 @@ struct RunOutcome {
 RunOutcome RunToEnd(Process& process, Milliseconds timeout = kExitTimeout);
 
 // A fresh folder of the running test's own under the Wine temp folder, removed with everything in it
-// when the Sandbox goes. It holds kestel.exe, mpr.dll and wininet.dll copied from the build.
+// when the Sandbox goes. It holds kestel.exe and mpr.dll copied from the build.
 class Sandbox {
  public:
   Sandbox();

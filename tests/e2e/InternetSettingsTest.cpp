@@ -1,7 +1,7 @@
 // The proxy and start page through whole runs of kestel.exe: captured on the first run, applied on
 // every later one, the local set after the away set at home, a capture the settings file refuses,
-// and the notice to running programs through the stand-in wininet.dll. Each test puts the user's
-// values back as it found them.
+// and the notice to running programs through the stand-in wininet.dll in the system folder, never
+// through one beside kestel.exe. Each test puts the user's values back as it found them.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 
@@ -123,12 +123,22 @@ TEST(InternetSettingsRun, ACaptureTheSettingsFileRefusesEndsInTheErrorBoxAndChan
   EXPECT_EQ(sandbox.ReadIni(), ini);
 }
 
+// The stand-in wininet.dll is in the system folder (scripts/test.sh puts it there). A copy of it
+// beside kestel.exe must never be loaded: it would record its own path on attach.
+std::string SystemFolderCopy() {
+  char folder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  return std::string(folder, length) + "\\wininet.dll";
+}
+
 struct NoticeRow {
   const char* name;
   std::optional<std::string> ini;  // nullopt: no kestel.ini
-  // "attach" when wininet was loaded; each call as "OPTION PROXY-IN-FORCE RESULT": the connection's
-  // options (75) go before the registry values, programs are told (39, 37) after them.
+  // "attach" when the system folder's wininet was loaded, "attach PATH" for another copy; each call
+  // as "OPTION PROXY-IN-FORCE RESULT": the connection's options (75) go before the registry values,
+  // programs are told (39, 37) after them.
   std::vector<std::string> told;
+  bool copyBesideTheProgram = false;
   friend void PrintTo(const NoticeRow& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -140,6 +150,9 @@ TEST_P(RunningProgramsTold, AfterEachSetWrittenAndOnlyThen) {
   profile.Set({Dword(0), Sz(""), Sz("127.0.0.5:80"), Sz("about:blank")});
   Sandbox sandbox;
   if (row.ini) sandbox.WriteIni(*row.ini);
+  if (row.copyBesideTheProgram) {
+    ASSERT_TRUE(CopyFileA(SystemFolderCopy().c_str(), sandbox.PathOf("wininet.dll").c_str(), TRUE));
+  }
   StartOptions options;
   options.env = {{"KESTEL_WININET_LOG", sandbox.PathOf("wininet.log")}};
   Process process = sandbox.Start(options);
@@ -153,7 +166,9 @@ TEST_P(RunningProgramsTold, AfterEachSetWrittenAndOnlyThen) {
   std::vector<std::string> told;
   for (const testing::mpr::Call& call : *calls) {
     if (call.function == "DllMain") {
-      told.push_back(call.Text("reason").value_or("?"));
+      const std::string module = call.Text("module").value_or("?");
+      told.push_back(call.Text("reason").value_or("?") +
+                     (lstrcmpiA(module.c_str(), SystemFolderCopy().c_str()) == 0 ? "" : " " + module));
       continue;
     }
     // Each connection's options go in a buffer; the notices come without one.
@@ -177,7 +192,11 @@ INSTANTIATE_TEST_SUITE_P(
         NoticeRow{"AfterTheAwayAndTheLocalSet",
                   "[connection]\r\nserver=127.0.0.1\r\n[user]\r\nusername=alice\r\npassword=pw\r\n" + kStoredSets,
                   {"attach", "75 127.0.0.5:80 1", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0", "75 127.0.0.7:8080 1",
-                   "39 127.0.0.9:3128 1", "37 127.0.0.9:3128 0"}}),
+                   "39 127.0.0.9:3128 1", "37 127.0.0.9:3128 0"}},
+        NoticeRow{"ThroughTheSystemFoldersLibraryNotOneBesideTheProgram",
+                  kAwayIni,
+                  {"attach", "75 127.0.0.5:80 1", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0"},
+                  true}),
     CaseName);
 
 // A loopback listener that answers each request with an empty page and keeps its request line.

@@ -11,9 +11,6 @@
 #include "../tools/MprLog.h"
 #include "Harness.h"
 
-// The thread snapshot needs the base types first.
-#include <tlhelp32.h>
-
 namespace kestel::e2e {
 namespace {
 
@@ -52,50 +49,34 @@ HWND WaitForDialog(const Process& process) {
   return form;
 }
 
-// Holds every thread of a process still while a test sets up what the next message pass will find.
-class SuspendedProcess {
+// Holds the run in the first drive cancellation, while the window shows nothing but status and a
+// message pass is still to come before the logon dialog: the stand-in provider waits for the event.
+class StatusDisplayHold {
  public:
-  explicit SuspendedProcess(DWORD pid) {
-    driver::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
-      if (entry.th32OwnerProcessID != pid) continue;
-      driver::UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
-      if (thread && SuspendThread(thread.get()) != static_cast<DWORD>(-1)) threads_.push_back(std::move(thread));
-    }
+  StatusDisplayHold()
+      : name_("kestel-hold-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64())),
+        event_(CreateEventA(nullptr, TRUE, FALSE, name_.c_str())) {}
+  ~StatusDisplayHold() { Release(); }
+  StatusDisplayHold(const StatusDisplayHold&) = delete;
+  StatusDisplayHold& operator=(const StatusDisplayHold&) = delete;
+
+  void AddTo(StartOptions& options) const { options.env.emplace_back("KESTEL_MPR_HOLD", name_); }
+  // The shown window, once the run stands in the cancellation; nullptr when it never got there.
+  HWND WaitUntilHeld(const Process& process) const {
+    HWND form = WaitForLogonWindow(process);
+    const bool held =
+        form != nullptr &&
+        driver::WaitUntil(
+            [&] { return driver::Visible(form) && TextNow(Child(form, kIdStatusLine)) == "Initialising.."; },
+            kStartTimeout);
+    return held ? form : nullptr;
   }
-  ~SuspendedProcess() {
-    for (const auto& thread : threads_) ResumeThread(thread.get());
-  }
-  SuspendedProcess(const SuspendedProcess&) = delete;
-  SuspendedProcess& operator=(const SuspendedProcess&) = delete;
-  bool Any() const { return !threads_.empty(); }
+  void Release() const { SetEvent(event_.get()); }
 
  private:
-  std::vector<driver::UniqueHandle> threads_;
+  std::string name_;
+  driver::UniqueHandle event_;
 };
-
-// Suspends the run as soon as its window shows, and keeps it held only while the window still shows
-// nothing but status with a message pass to come before the logon dialog; nullptr when the run got
-// past that point first.
-std::unique_ptr<SuspendedProcess> HoldDuringStatusDisplay(const Process& process, HWND& form) {
-  std::unique_ptr<SuspendedProcess> held;
-  driver::WaitUntil(
-      [&] {
-        if (form == nullptr)
-          for (HWND window : driver::TopLevelWindows(process.Pid(), false))
-            if (driver::StoredText(window) == kCaption) form = window;
-        if (form == nullptr || !driver::Visible(form)) return false;
-        held = std::make_unique<SuspendedProcess>(process.Pid());
-        return true;
-      },
-      kStartTimeout, Milliseconds{1});
-  if (!held || !held->Any() || driver::OuterSize(form).height == 210 ||
-      TextNow(Child(form, kIdStatusLine)) == kLogonStatus)
-    return nullptr;
-  return held;
-}
 
 // Pixels of a screen rectangle, read in one go.
 struct Capture {
@@ -205,7 +186,7 @@ std::string IniValue(const Sandbox& box, const char* key) {
 }
 
 // Enough drives that cancelling them at start-up keeps the status display up for a moment.
-constexpr int kManyDrives = 100;
+constexpr int kDrives = 3;
 
 // Lines of section mappings: X:, then as many more devices as asked for, each cancelled at start-up.
 std::string Drives(int count) {
@@ -344,19 +325,20 @@ INSTANTIATE_TEST_SUITE_P(
 // a dialog nobody saw, and Esc would end the run.
 TEST(StatusWindow, KeysDuringTheStatusDisplayDoNothing) {
   const Sandbox box;
-  box.WriteIni(HomeIniWithoutCredentials(box, {}, kManyDrives));
-  Process process = box.Start(LoggingMappings(box));
-  HWND form = nullptr;
-  {
-    const auto held = HoldDuringStatusDisplay(process, form);
-    if (!held) GTEST_SKIP() << "the run reached the dialog before it could be held";
-    // Typed at the frame, and straight at the button the system would have focused first.
-    for (HWND target : {form, Child(form, kIdLogon)})
-      for (const WPARAM key : {WPARAM{VK_RETURN}, WPARAM{VK_SPACE}, WPARAM{VK_ESCAPE}}) {
-        PostMessageA(target, WM_KEYDOWN, key, 1);
-        PostMessageA(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
-      }
-  }
+  box.WriteIni(HomeIniWithoutCredentials(box));
+  const StatusDisplayHold hold;
+  StartOptions options = LoggingMappings(box);
+  hold.AddTo(options);
+  Process process = box.Start(options);
+  HWND form = hold.WaitUntilHeld(process);
+  ASSERT_NE(form, nullptr);
+  // Typed at the frame, and straight at the button the system would have focused first.
+  for (HWND target : {form, Child(form, kIdLogon)})
+    for (const WPARAM key : {WPARAM{VK_RETURN}, WPARAM{VK_SPACE}, WPARAM{VK_ESCAPE}}) {
+      PostMessageA(target, WM_KEYDOWN, key, 1);
+      PostMessageA(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+    }
+  hold.Release();
   HWND dialog = WaitForDialog(process);
   ASSERT_NE(dialog, nullptr) << "Esc must not have ended the run";
   EXPECT_TRUE(driver::Enabled(Child(dialog, kIdLogon))) << "Enter or Space must not have run LogonClick";
@@ -370,19 +352,20 @@ TEST(StatusWindow, KeysDuringTheStatusDisplayDoNothing) {
 // the run goes on, the later dialog ends at once as though closed and the later notice closes itself.
 TEST(StatusWindow, CloseDuringTheStatusDisplayEndsTheLaterDialogAndNotice) {
   const Sandbox box;
-  box.WriteIni(HomeIniWithoutCredentials(box, {}, kManyDrives));
+  box.WriteIni(HomeIniWithoutCredentials(box, {}, kDrives));
   const std::string before = box.ReadIni().value_or("");
-  Process process = box.Start(LoggingMappings(box, "add:*=53"));
-  HWND form = nullptr;
-  {
-    const auto held = HoldDuringStatusDisplay(process, form);
-    if (!held) GTEST_SKIP() << "the run reached the dialog before it could be held";
-    ASSERT_TRUE(driver::RequestClose(form));
-  }
+  const StatusDisplayHold hold;
+  StartOptions options = LoggingMappings(box, "add:*=53");
+  hold.AddTo(options);
+  Process process = box.Start(options);
+  HWND form = hold.WaitUntilHeld(process);
+  ASSERT_NE(form, nullptr);
+  ASSERT_TRUE(driver::RequestClose(form));
+  hold.Release();
   // Nobody answers anything from here on: the run must end by itself.
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
   const auto mapped = MappingsOf(box);
-  ASSERT_EQ(mapped.size(), static_cast<std::size_t>(kManyDrives));
+  ASSERT_EQ(mapped.size(), static_cast<std::size_t>(kDrives));
   for (const auto& call : mapped) {
     EXPECT_EQ(call.Text("user"), "NOUSER") << "the dialog ended with 2: the marker credentials stay";
     EXPECT_EQ(call.Text("password"), "NOPASS");

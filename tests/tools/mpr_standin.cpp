@@ -4,6 +4,8 @@
 //
 //   KESTEL_MPR_LOG    file to append one line per call to; unset: nothing is recorded.
 //   KESTEL_MPR_RULES  the results to give; unset: every call succeeds.
+//   KESTEL_MPR_HOLD   the name of an event: each cancellation waits until it is set (at most a
+//                     minute), so that a test can act while the run stands still in a known place.
 // Both formats are described in tests/tools/MprLog.h. The lines:
 //   WNetAddConnection3A owner=null|window|invalid [owner_class="..." owner_title="..." owner_own=0|1]
 //     scope=N type=N display=N usage=N local=S remote=S comment=S provider=S password=S user=S
@@ -76,6 +78,12 @@ extern "C" DWORD APIENTRY WNetAddConnection3A(HWND owner, LPNETRESOURCEA resourc
 }
 
 extern "C" DWORD APIENTRY WNetCancelConnection2A(LPCSTR name, DWORD flags, BOOL force) {
+  if (const auto hold = kestel::testing::EnvironmentValue("KESTEL_MPR_HOLD")) {
+    if (HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, hold->c_str())) {
+      WaitForSingleObject(event, 60000);
+      CloseHandle(event);
+    }
+  }
   const DWORD result = Answer(mpr::Operation::Cancel, {name});
   Record(std::string(mpr::kCancelConnection) + " name=" + mpr::Quote(name) + " flags=" + Number(flags) +
          " force=" + Number(static_cast<DWORD>(force)) + " result=" + Number(result));

@@ -1,7 +1,10 @@
-// An internet library of the test suite's own, loaded in place of the system's wininet.dll (put
-// beside the program and started with WINEDLLOVERRIDES=wininet=n,b). It records, in the format of
-// tests/tools/MprLog.h, to the file named by KESTEL_WININET_LOG (unset: nothing is recorded):
-//   DllMain reason=attach                      when a process loads it
+// An internet library of the test suite's own, loaded in place of the system's wininet.dll. kestel.exe
+// takes wininet from the system folder only, so scripts/test.sh puts this file into the test prefix's
+// system folder, and WINEDLLOVERRIDES=wininet=n,b (cmake/wine-run.sh.in) picks it over Wine's own
+// there. It records, in the format of tests/tools/MprLog.h, to the file named by KESTEL_WININET_LOG
+// (unset: nothing is recorded):
+//   DllMain reason=attach module="PATH"        when a process loads it; PATH tells the copy that was
+//                                              loaded from another one, e.g. one beside the program
 //   InternetSetOptionA handle=null|set option=N buffer=null|set length=N proxy_server=S|null result=0|1
 // proxy_server is the current user's ProxyServer value at the moment of the call, so that a test can
 // tell which set was in force when programs were told. It answers as Wine's own library does:
@@ -52,8 +55,11 @@ void Record(const std::string& line) {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) Record("DllMain reason=attach");
+extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
+  if (reason != DLL_PROCESS_ATTACH) return TRUE;
+  char module[MAX_PATH + 1] = {};
+  GetModuleFileNameA(self, module, MAX_PATH);
+  Record("DllMain reason=attach module=" + kestel::testing::mpr::Quote(module));
   return TRUE;
 }
 
