@@ -15,6 +15,7 @@ add_library(kestel_win32 STATIC
   app/InternetSettingsWin32.cpp
   env/EnvironWin32.cpp
   launch/Launch.cpp
+  net/NetworkFingerprintWin32.cpp
   net/PingUtil.cpp
   net/uncmap.cpp
   ui/Application.cpp
@@ -22,7 +23,7 @@ add_library(kestel_win32 STATIC
   ui/NoticeBox.cpp
 )
 target_compile_definitions(kestel_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
-target_link_libraries(kestel_win32 PUBLIC kestel_core wsock32 icmp mpr advapi32 user32 gdi32 msimg32)
+target_link_libraries(kestel_win32 PUBLIC kestel_core wsock32 icmp ntdll mpr advapi32 user32 gdi32 msimg32)
 kestel_warnings(kestel_win32)
 target_compile_definitions(kestel_win32 PRIVATE KESTEL_VERSION="${PROJECT_VERSION}")
 target_compile_options(kestel_win32 PRIVATE -ffunction-sections -fdata-sections)

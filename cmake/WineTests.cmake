@@ -60,25 +60,29 @@ kestel_warnings(driver)
 
 # Module tests: the Win32 modules against the real calls of the Wine prefix.
 file(GLOB KESTEL_WINE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*.cpp)
-add_executable(kestel_wine_tests ${KESTEL_WINE_SOURCES})
+# The module tests move the laptop's network as the end-to-end tests do.
+add_executable(kestel_wine_tests ${KESTEL_WINE_SOURCES} ${CMAKE_SOURCE_DIR}/tests/e2e/NetworkMoves.cpp)
 target_link_libraries(kestel_wine_tests PRIVATE kestel_win32 kestel_driver GTest::gtest_main)
 target_link_options(kestel_wine_tests PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(kestel_wine_tests)
 add_dependencies(kestel_wine_tests recordargs kestel)
 # Suites named *Child are not tests of their own: tests start them in a child process.
-# Two things of the one user session are shared, so the tests that use them take turns:
+# Three things of the one user session are shared, so the tests that use them take turns:
 # - suites named UserProfile* change the user's own settings, as every run of kestel.exe does;
 # - the suites that show windows and boxes share the one desktop with kestel.exe: a window that comes
-#   up in another test takes the foreground, and with it the keyboard focus these tests look at.
+#   up in another test takes the foreground, and with it the keyboard focus these tests look at;
+# - the suites that move the laptop's network (tests/e2e/NetworkMoves.h) are seen by every program of
+#   the prefix: a Kestel that follows the network in another test would take their moves for its own.
 set(KESTEL_DESKTOP_SUITES "Driver*:UncaughtError/*:DriveOperations.*")
+set(KESTEL_MOVING_SUITES "TakeNetworkFingerprint.*")
 gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  TEST_FILTER "-UserProfile*:*Child.*:${KESTEL_DESKTOP_SUITES}" TEST_LIST kestel_wine_tests_own
+  TEST_FILTER "-UserProfile*:*Child.*:${KESTEL_DESKTOP_SUITES}:${KESTEL_MOVING_SUITES}" TEST_LIST kestel_wine_tests_own
   PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120)
 gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   TEST_FILTER "UserProfile*" TEST_LIST kestel_wine_tests_profile
   PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120 RESOURCE_LOCK kestel_user_session)
 gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  TEST_FILTER "${KESTEL_DESKTOP_SUITES}" TEST_LIST kestel_wine_tests_desktop
+  TEST_FILTER "${KESTEL_DESKTOP_SUITES}:${KESTEL_MOVING_SUITES}" TEST_LIST kestel_wine_tests_desktop
   PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120 RESOURCE_LOCK kestel_user_session)
 
 # End-to-end tests: the real kestel.exe in a folder of each test's own.

@@ -1,0 +1,30 @@
+// The network fingerprint over IP Helper (GetAdaptersAddresses), for a process that takes it again and
+// again: a resident Kestel looks every 5 s.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/SystemLibrary.h"
+#include "net/NetworkFingerprint.h"
+
+namespace kestel {
+
+// IP Helper is loaded from the system folder at the first Take, and only then, so that a run that
+// does not follow never loads it for this; it stays loaded, and the adapters' buffer kept, until the
+// object goes. Loading and letting go of the library at every look triples the time of a look, costs
+// five times its CPU, and under Wine 8 about 525 bytes a time that never come back
+// (docs/performance.md).
+class NetworkFingerprinter {
+ public:
+  // As TakeNetworkFingerprint describes.
+  std::optional<std::string> Take();
+
+ private:
+  UniqueModule iphlpapi_;
+  std::vector<std::uint64_t> buffer_;  // in 8-byte units: the adapters' records hold 64-bit fields
+};
+
+}  // namespace kestel
