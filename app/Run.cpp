@@ -72,9 +72,10 @@ class Run {
       const std::uint32_t result = host_.UnmapDrive(device, false, true, true);
       Record([&] { return DriveCancelledEvent(device, result, record_.SystemText(result)); });
     }
-    const bool applied = SwitchToAwaySettings(settings, *registry_, c);
-    if (applied) host_.NotifyInternetSettingsChanged();
-    Record([&] { return AwaySetEvent(!applied, c); });
+    const InternetSetOutcome away = SwitchToAwaySettings(settings, *registry_, host_.Connections(), c);
+    if (away.applied) host_.NotifyInternetSettingsChanged();
+    RecordSetDetails(away.applied ? "away set" : "away set capture", away);
+    Record([&] { return AwaySetEvent(!away.applied, c); });
   }
 
   // False when the file names no server: the marker counts as missing, an empty name does not.
@@ -167,9 +168,22 @@ class Run {
 
   void ApplyLocalSettings(SettingsFile& settings) {
     Status("Configuring Internet Settings");
-    SwitchToLocalSettings(settings, *registry_, s_.Config);
+    const InternetSetOutcome local = SwitchToLocalSettings(settings, *registry_, host_.Connections(), s_.Config);
     host_.NotifyInternetSettingsChanged();
+    RecordSetDetails("local set", local);
     Record([&] { return LocalSetEvent(s_.Config); });
+  }
+
+  // A refused script and each connection that failed; a phonebook entry also when it was set. The
+  // LAN connection set as asked needs no line: the set's own says what it was given.
+  void RecordSetDetails(std::string_view set, const InternetSetOutcome& outcome) {
+    if (outcome.refusedScript) Record([&] { return ScriptRefusedEvent(set, *outcome.refusedScript); });
+    for (const ConnectionOutcome& connection : outcome.connections)
+      if (connection.call.Failed() || connection.of == ConnectionOutcome::Of::Entry)
+        Record([&] {
+          const bool failed = connection.call.Failed();
+          return ConnectionEvent(set, connection, failed ? record_.SystemText(connection.call.error) : std::string());
+        });
   }
 
   void Status(const std::string& text) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/Config.h"
+#include "app/ConnectionOptions.h"
 #include "app/Registry.h"
 #include "app/RunRecord.h"
 #include "app/SettingsFile.h"
@@ -44,6 +45,8 @@ class RoamingHost {
   virtual ProfileApi& Profile() = 0;
   virtual RegistryAccess& CreateRegistry() = 0;
   virtual UserDataProtection& Protection() = 0;
+  // The proxy options each connection keeps for itself.
+  virtual ConnectionOptions& Connections() = 0;
   // Tells programs already running that the internet settings in the registry have changed.
   virtual void NotifyInternetSettingsChanged() = 0;
 

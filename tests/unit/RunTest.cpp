@@ -7,6 +7,7 @@
 
 #include "app/Errors.h"
 #include "app/Run.h"
+#include "tests/unit/FakeConnections.h"
 #include "tests/unit/FakeProfile.h"
 
 namespace kestel {
@@ -24,6 +25,7 @@ class NullRegistry final : public RegistryAccess {
   std::string ReadString(const std::string&) override { return {}; }
   void WriteInteger(const std::string&, std::int32_t) override {}
   void WriteString(const std::string&, const std::string&) override {}
+  void DeleteValue(const std::string&) override {}
 };
 
 // A blob is "P" and the data; protection refused on request, unprotection of anything else refused.
@@ -59,6 +61,8 @@ class RecordingHost final : public RoamingHost {
   FakeProfile profile;
   NullRegistry registry;
   FakeProtection protection;
+  Log connectionsLog;
+  testing::FakeConnections connections{connectionsLog};
   bool iniExists = true;
   bool serverAnswers = false;
   std::map<std::string, std::uint32_t> mapResults;  // remote name -> result
@@ -94,6 +98,7 @@ class RecordingHost final : public RoamingHost {
   }
   std::string AppDirectory() const override { return "C:\\Kestel\\"; }
   UserDataProtection& Protection() override { return protection; }
+  ConnectionOptions& Connections() override { return connections; }
   void NotifyInternetSettingsChanged() override { log.push_back("internet-changed"); }
   bool FileExists(const std::string& path) const override {
     const_cast<RecordingHost*>(this)->log.push_back("exists:" + path);
@@ -556,6 +561,19 @@ TEST(RunRecordEvents, EachRoadAndEachEndRaisesItsEvents) {
       {"no server line",
        [](RecordingHost& h) { h.profile.entries[1].value = "NOSERVER"; },
        {cancelled, applied, "INFO end: no server line, exit code 0, total 42 ms"}},
+      {"a refused script and connection are recorded, and the run goes on",
+       [](RecordingHost& h) {
+         h.profile.entries[1].value = "NOSERVER";
+         h.profile.Set("SCRIPTS", "allconnections", "1").Set("awayinternetsettings", "awayautoconfigurl", "file://x");
+         h.connections.entries = {"VPN"};
+         h.connections.refuseSet = {""};
+       },
+       {cancelled,
+        "WARNING script: away set: script \"file://x\" is not an http:// or https:// address: not applied, the script "
+        "setting is left as it was",
+        "WARNING connection: away set, LAN connection: InternetSetOptionA failed, error 12009 (text of 12009)",
+        "INFO connection: away set, entry \"VPN\": set", applied + ", script \"file://x\", every phonebook entry too",
+        "INFO end: no server line, exit code 0, total 42 ms"}},
       {"no settings file",
        [](RecordingHost& h) { h.iniExists = false; },
        {"INFO start: \"\" version , user \"\", computer \"\"",
