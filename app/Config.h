@@ -1,6 +1,7 @@
 // The run's settings record and the section lists through which whole sections are processed.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,10 +18,16 @@ struct TConfig {
   std::string AwayProxyServer;
   std::string AwayProxyExceptions;
   bool AwayProxyEnabled = false;
+  // As the file has them; nullopt for a missing key (or an auto-detect value that is no number).
+  std::optional<std::string> AwayAutoConfigUrl;
+  std::optional<bool> AwayAutoDetect;
   std::string LocalProxyServer;
   std::string LocalProxyExceptions;
   bool LocalProxyEnabled = false;
   std::string LocalHomePage;
+  std::optional<std::string> LocalAutoConfigUrl;
+  std::optional<bool> LocalAutoDetect;
+  bool AllConnections = false;
   std::string UserName;
   std::string Password;
   bool HideScripts = false;

@@ -189,8 +189,9 @@ void Follower::Switch(const FollowSwitch& change) {
 
 // The local set first: it is what a move home is waited for, and a drive may take its time.
 void Follower::ToHome() {
-  SwitchToLocalSettings(settings_, *registry_, config_);
+  const InternetSetOutcome local = SwitchToLocalSettings(settings_, *registry_, roaming_.Connections(), config_);
   roaming_.NotifyInternetSettingsChanged();
+  RecordSetDetails(record_, "local set", local);
   Record([&] { return LocalSetEvent(config_); });
   // No stored user name: %INTERNALUSERNAME% stands for nothing, as away.
   std::optional<std::string> userName = settings_.ReadSettingText(keys::kUserName);
@@ -203,8 +204,10 @@ void Follower::ToHome() {
 // Drives are left alone away: a connection that cannot be reached does no harm, and cancelling one
 // with open files would lose data.
 void Follower::ToAway() {
-  if (ApplyStoredAwaySettings(settings_, *registry_, config_)) {
+  if (const InternetSetOutcome away = ApplyStoredAwaySettings(settings_, *registry_, roaming_.Connections(), config_);
+      away.applied) {
     roaming_.NotifyInternetSettingsChanged();
+    RecordSetDetails(record_, "away set", away);
     Record([&] { return AwaySetEvent(false, config_); });
   } else {
     Record([] { return AwaySetNotStoredEvent(); });

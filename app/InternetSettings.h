@@ -1,25 +1,60 @@
 // The switch between the away and the local proxy and start page of the current user.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/Config.h"
+#include "app/ConnectionOptions.h"
 #include "app/Registry.h"
 #include "app/SettingsFile.h"
 
 namespace kestel {
 
+// One set as it is put into force.
+struct ProxySet {
+  bool enabled = false;
+  std::string exceptions;
+  std::string server;
+  std::string homePage;
+  // nullopt: each connection keeps the script it has; empty: no script.
+  std::optional<std::string> script;
+  // nullopt: each connection keeps "Automatically detect settings" as it has it.
+  std::optional<bool> autoDetect;
+};
+
+// What putting a set into force did beside the registry values, for the run's record.
+struct InternetSetOutcome {
+  bool applied = false;                        // false: the away set was captured instead
+  std::vector<ConnectionOutcome> connections;  // the LAN first, then the phonebook
+  std::optional<std::string> refusedScript;    // a script URL that is not http(s): not applied
+};
+
+// An automatic configuration script is taken from http:// or https:// only.
+bool IsScriptAddress(std::string_view url);
+// The type flags a set gives a connection that has current: what the set does not speak of stays.
+std::uint32_t ConnectionFlags(const ProxySet& set, std::uint32_t current);
+
 // Applies the stored away set, or captures the current one into kestel.ini when none is stored
-// ("awayhomepage" missing or its marker); a capture leaves the registry unchanged.
-// True when the stored set was written to the registry.
-bool SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
-// Applies the stored away set, and never captures one: false, with nothing written, when none is stored.
-bool ApplyStoredAwaySettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
+// ("awayhomepage" missing or its marker); a capture leaves the registry and the connections unchanged.
+InternetSetOutcome SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry,
+                                        ConnectionOptions& connections, TConfig& config);
+// Applies the stored away set, and never captures one: nothing written, and applied false, when none
+// is stored.
+InternetSetOutcome ApplyStoredAwaySettings(SettingsFile& settings, RegistryAccess& registry,
+                                           ConnectionOptions& connections, TConfig& config);
 // Applies the local set of kestel.ini.
-void SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry, TConfig& config);
-// Writes the three proxy values, then the start page. When the start page's key cannot be opened,
-// the start page is left as it is.
-void WriteInternetSettings(RegistryAccess& registry, bool enabled, const std::string& exceptions,
-                           const std::string& server, const std::string& homePage);
+InternetSetOutcome SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry,
+                                         ConnectionOptions& connections, TConfig& config);
+// Puts one set into force: first each connection (the LAN, then with allConnections every phonebook
+// entry), where a refusal is reported and passed over; then the registry values.
+std::vector<ConnectionOutcome> ApplyInternetSet(const ProxySet& set, bool allConnections, RegistryAccess& registry,
+                                                ConnectionOptions& connections);
+// Writes the three proxy values and the script URL, then the start page. When the start page's key
+// cannot be opened, the start page is left as it is.
+void WriteInternetSettings(RegistryAccess& registry, const ProxySet& set);
 
 }  // namespace kestel

@@ -1,16 +1,105 @@
 #include "app/InternetSettingsWin32.h"
 
+#include <ras.h>
+#include <raserror.h>
 #include <wininet.h>
+
+#include <vector>
 
 namespace kestel {
 
-void InternetSettingsNotifier::SettingsChanged() {
-  if (!wininet_) wininet_ = LoadSystemLibrary("wininet.dll");
-  if (!wininet_) return;
-  const auto setOption = ProcedureOf<decltype(InternetSetOptionA)>(wininet_.get(), "InternetSetOptionA");
-  if (setOption == nullptr) return;
-  setOption(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
-  setOption(nullptr, INTERNET_OPTION_REFRESH, nullptr, 0);
+namespace {
+
+ConnectionCall Refused(const char* call) {
+  return {call, GetLastError()};
+}
+
+// The connection's name as the option list takes it: none for the LAN.
+char* ConnectionName(const std::string& connection) {
+  return connection.empty() ? nullptr : const_cast<char*>(connection.c_str());
+}
+
+}  // namespace
+
+template <class Function>
+Function* Win32InternetOptions::Procedure(UniqueModule& module, const char* library, const char* name,
+                                          ConnectionCall& call) {
+  if (!module) module = LoadSystemLibrary(library);
+  if (!module) {
+    call = {std::string("loading ") + library, GetLastError()};
+    return nullptr;
+  }
+  Function* procedure = ProcedureOf<Function>(module.get(), name);
+  if (procedure == nullptr) call = Refused(name);
+  return procedure;
+}
+
+ConnectionCall Win32InternetOptions::ListEntries(std::vector<std::string>& names) {
+  names.clear();
+  ConnectionCall call;
+  const auto enumEntries = Procedure<decltype(RasEnumEntriesA)>(rasapi32_, "rasapi32.dll", "RasEnumEntriesA", call);
+  if (enumEntries == nullptr) return call;
+  // The size asked for is known after a first try; an entry added in between asks once more.
+  std::vector<RASENTRYNAMEA> entries(1);
+  DWORD result = ERROR_BUFFER_TOO_SMALL;
+  DWORD count = 0;
+  for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_TOO_SMALL; ++attempt) {
+    for (RASENTRYNAMEA& entry : entries) entry.dwSize = sizeof entry;
+    DWORD bytes = static_cast<DWORD>(entries.size() * sizeof(RASENTRYNAMEA));
+    result = enumEntries(nullptr, nullptr, entries.data(), &bytes, &count);
+    if (result == ERROR_BUFFER_TOO_SMALL) entries.resize(bytes / sizeof(RASENTRYNAMEA) + 1);
+  }
+  if (result != ERROR_SUCCESS) return {"RasEnumEntriesA", result};
+  for (DWORD i = 0; i < count && i < entries.size(); ++i) names.emplace_back(entries[i].szEntryName);
+  return {};
+}
+
+ConnectionCall Win32InternetOptions::QueryFlags(const std::string& connection, std::uint32_t& flags) {
+  ConnectionCall call;
+  const auto query = Procedure<decltype(InternetQueryOptionA)>(wininet_, "wininet.dll", "InternetQueryOptionA", call);
+  if (query == nullptr) return call;
+  // Since the browser's version 8 the plain flags may lag behind what the user chose; the option
+  // the settings pages use has it. Wine knows only the plain one.
+  for (const DWORD option :
+       {static_cast<DWORD>(INTERNET_PER_CONN_FLAGS_UI), static_cast<DWORD>(INTERNET_PER_CONN_FLAGS)}) {
+    INTERNET_PER_CONN_OPTIONA value{};
+    value.dwOption = option;
+    INTERNET_PER_CONN_OPTION_LISTA list{sizeof list, ConnectionName(connection), 1, 0, &value};
+    DWORD size = sizeof list;
+    if (query(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) {
+      flags = value.Value.dwValue;
+      return {};
+    }
+    call = Refused("InternetQueryOptionA");
+  }
+  return call;
+}
+
+ConnectionCall Win32InternetOptions::Set(const std::string& connection, const ConnectionProxy& proxy) {
+  ConnectionCall call;
+  const auto set = Procedure<decltype(InternetSetOptionA)>(wininet_, "wininet.dll", "InternetSetOptionA", call);
+  if (set == nullptr) return call;
+  std::string server = proxy.server, bypass = proxy.bypass, script = proxy.scriptUrl.value_or(std::string());
+  INTERNET_PER_CONN_OPTIONA options[4]{};
+  options[0].dwOption = INTERNET_PER_CONN_FLAGS;
+  options[0].Value.dwValue = proxy.flags;
+  options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+  options[1].Value.pszValue = server.data();
+  options[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
+  options[2].Value.pszValue = bypass.data();
+  options[3].dwOption = INTERNET_PER_CONN_AUTOCONFIG_URL;
+  options[3].Value.pszValue = script.data();
+  INTERNET_PER_CONN_OPTION_LISTA list{sizeof list, ConnectionName(connection), proxy.scriptUrl ? 4u : 3u, 0, options};
+  if (!set(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof list)) return Refused("InternetSetOptionA");
+  return {};
+}
+
+void Win32InternetOptions::SettingsChanged() {
+  ConnectionCall call;
+  const auto set = Procedure<decltype(InternetSetOptionA)>(wininet_, "wininet.dll", "InternetSetOptionA", call);
+  if (set == nullptr) return;
+  set(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
+  set(nullptr, INTERNET_OPTION_REFRESH, nullptr, 0);
 }
 
 }  // namespace kestel

@@ -24,6 +24,8 @@ class RegistryAccess {
   virtual std::string ReadString(const std::string& name) = 0;
   virtual void WriteInteger(const std::string& name, std::int32_t value) = 0;
   virtual void WriteString(const std::string& name, const std::string& text) = 0;
+  // A value that is not there is already deleted; any other refusal fails as a write does.
+  virtual void DeleteValue(const std::string& name) = 0;
 };
 
 }  // namespace kestel

@@ -116,4 +116,10 @@ void Win32Registry::WriteString(const std::string& name, const std::string& text
   SetValue(current_.get(), name, REG_SZ, text.c_str(), text.size() + 1);
 }
 
+void Win32Registry::DeleteValue(const std::string& name) {
+  if (!current_) FailSet(name);
+  const LSTATUS status = RegDeleteValueA(current_.get(), name.c_str());
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) FailSet(name);
+}
+
 }  // namespace kestel

@@ -22,6 +22,7 @@ class Win32Registry final : public RegistryAccess {
   std::string ReadString(const std::string& name) override;
   void WriteInteger(const std::string& name, std::int32_t value) override;
   void WriteString(const std::string& name, const std::string& text) override;
+  void DeleteValue(const std::string& name) override;
 
  private:
   HKEY root_ = HKEY_CURRENT_USER;

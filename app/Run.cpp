@@ -64,9 +64,10 @@ class Run {
       const std::uint32_t result = host_.UnmapDrive(device, false, true, true);
       Record([&] { return DriveCancelledEvent(device, result, record_.SystemText(result)); });
     }
-    const bool applied = SwitchToAwaySettings(settings, *registry_, c);
-    if (applied) host_.NotifyInternetSettingsChanged();
-    Record([&] { return AwaySetEvent(!applied, c); });
+    const InternetSetOutcome away = SwitchToAwaySettings(settings, *registry_, host_.Connections(), c);
+    if (away.applied) host_.NotifyInternetSettingsChanged();
+    RecordSetDetails(record_, away.applied ? "away set" : "away set capture", away);
+    Record([&] { return AwaySetEvent(!away.applied, c); });
   }
 
   // False when the file names no server: the marker counts as missing, an empty name does not.
@@ -159,8 +160,9 @@ class Run {
 
   void ApplyLocalSettings(SettingsFile& settings) {
     Status("Configuring Internet Settings");
-    SwitchToLocalSettings(settings, *registry_, s_.Config);
+    const InternetSetOutcome local = SwitchToLocalSettings(settings, *registry_, host_.Connections(), s_.Config);
     host_.NotifyInternetSettingsChanged();
+    RecordSetDetails(record_, "local set", local);
     Record([&] { return LocalSetEvent(s_.Config); });
   }
 
@@ -212,6 +214,17 @@ std::string ValueOfLine(const TStringList& lines, const TStringList& names, std:
   const std::string& line = lines[i];
   const std::size_t skip = i < names.size() ? names[i].size() + 1 : 0;
   return skip <= line.size() ? line.substr(skip) : std::string();
+}
+
+// The LAN connection set as asked needs no line: the set's own says what it was given.
+void RecordSetDetails(RunRecord& record, std::string_view set, const InternetSetOutcome& outcome) {
+  if (outcome.refusedScript) RecordIfOn(record, [&] { return ScriptRefusedEvent(set, *outcome.refusedScript); });
+  for (const ConnectionOutcome& connection : outcome.connections)
+    if (connection.call.Failed() || connection.of == ConnectionOutcome::Of::Entry)
+      RecordIfOn(record, [&] {
+        const bool failed = connection.call.Failed();
+        return ConnectionEvent(set, connection, failed ? record.SystemText(connection.call.error) : std::string());
+      });
 }
 
 std::string ExpandForRun(RoamingHost& host, const std::string& userName, const std::string& text) {

@@ -5,8 +5,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/Config.h"
+#include "app/ConnectionOptions.h"
+#include "app/InternetSettings.h"
 #include "app/Registry.h"
 #include "app/RunRecord.h"
 #include "app/SettingsFile.h"
@@ -46,6 +49,8 @@ class RoamingHost {
   virtual ProfileApi& Profile() = 0;
   virtual RegistryAccess& CreateRegistry() = 0;
   virtual UserDataProtection& Protection() = 0;
+  // The proxy options each connection keeps for itself.
+  virtual ConnectionOptions& Connections() = 0;
   // Tells programs already running that the internet settings in the registry have changed.
   virtual void NotifyInternetSettingsChanged() = 0;
 
@@ -77,6 +82,9 @@ int RunRoaming(RoamingHost& host, RoamingState& state);
 // Steps of the run that a follower repeats after it.
 // Everything after "key=" in line i of a section, as ReadSectionLines gives it.
 std::string ValueOfLine(const TStringList& lines, const TStringList& names, std::size_t i);
+// A refused script and each connection that failed in putting a set into force; a phonebook entry
+// also when it was set.
+void RecordSetDetails(RunRecord& record, std::string_view set, const InternetSetOutcome& outcome);
 // text with its placeholders filled; %INTERNALUSERNAME% is userName.
 std::string ExpandForRun(RoamingHost& host, const std::string& userName, const std::string& text);
 // Runs each program of a program section in file order, each to its end, hidden unless "HideScripts"

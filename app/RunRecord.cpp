@@ -36,10 +36,16 @@ std::string Result(std::string_view label, std::uint32_t code, std::string_view 
   return Join({label, " ", Number(code), " (", text, ")"});
 }
 
+// The keys a set may leave out are named only when it has them.
 std::string InternetSet(std::string_view what, bool enabled, const std::string& server, const std::string& exceptions,
-                        const std::string& homePage) {
-  return Join({what, ": proxy enabled ", enabled ? "1" : "0", ", proxy server ", Quoted(server), ", proxy exceptions ",
-               Quoted(exceptions), ", home page ", Quoted(homePage)});
+                        const std::string& homePage, const std::optional<std::string>& script,
+                        std::optional<bool> autoDetect, bool allConnections) {
+  std::string text = Join({what, ": proxy enabled ", enabled ? "1" : "0", ", proxy server ", Quoted(server),
+                           ", proxy exceptions ", Quoted(exceptions), ", home page ", Quoted(homePage)});
+  if (script) text += script->empty() ? std::string(", script none") : Join({", script ", Quoted(*script)});
+  if (autoDetect) text += Join({", auto-detect ", *autoDetect ? "1" : "0"});
+  if (allConnections) text += ", every phonebook entry too";
+  return text;
 }
 
 const char* PlaceName(Place place) {
@@ -146,6 +152,10 @@ const char* EventName(EventKind kind) {
       return "end";
     case EventKind::UncaughtError:
       return "error";
+    case EventKind::Connection:
+      return "connection";
+    case EventKind::Script:
+      return "script";
     case EventKind::Follow:
       return "follow";
     case EventKind::Switch:
@@ -204,7 +214,7 @@ RunEvent DriveCancelledEvent(const std::string& device, std::uint32_t result, co
 RunEvent AwaySetEvent(bool captured, const TConfig& c) {
   return {EventKind::AwaySet, Severity::Information,
           InternetSet(captured ? "captured" : "applied", c.AwayProxyEnabled, c.AwayProxyServer, c.AwayProxyExceptions,
-                      c.AwayHomePage)};
+                      c.AwayHomePage, c.AwayAutoConfigUrl, c.AwayAutoDetect, c.AllConnections && !captured)};
 }
 
 RunEvent ProbeEvent(const std::string& server, const ProbeOutcome& o, const std::string& errorText) {
@@ -274,7 +284,23 @@ RunEvent CredentialsSavedEvent(PasswordSave password, const std::string& userNam
 
 RunEvent LocalSetEvent(const TConfig& c) {
   return {EventKind::LocalSet, Severity::Information,
-          InternetSet("applied", c.LocalProxyEnabled, c.LocalProxyServer, c.LocalProxyExceptions, c.LocalHomePage)};
+          InternetSet("applied", c.LocalProxyEnabled, c.LocalProxyServer, c.LocalProxyExceptions, c.LocalHomePage,
+                      c.LocalAutoConfigUrl, c.LocalAutoDetect, c.AllConnections)};
+}
+
+RunEvent ConnectionEvent(std::string_view set, const ConnectionOutcome& o, const std::string& systemText) {
+  std::string connection = "LAN connection";
+  if (o.of == ConnectionOutcome::Of::Entry) connection = Join({"entry ", Quoted(o.entry)});
+  if (o.of == ConnectionOutcome::Of::Phonebook) connection = "phonebook";
+  if (!o.call.Failed()) return {EventKind::Connection, Severity::Information, Join({set, ", ", connection, ": set"})};
+  return {EventKind::Connection, Severity::Warning,
+          Join({set, ", ", connection, ": ", o.call.call, " failed, ", Result("error", o.call.error, systemText)})};
+}
+
+RunEvent ScriptRefusedEvent(std::string_view set, const std::string& url) {
+  return {EventKind::Script, Severity::Warning,
+          Join({set, ": script ", Quoted(url),
+                " is not an http:// or https:// address: not applied, the script setting is left as it was"})};
 }
 
 RunEvent ProgramEvent(const std::string& commandLine, const ProgramOutcome& o, const std::string& errorText) {

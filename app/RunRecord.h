@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "app/Config.h"
+#include "app/ConnectionOptions.h"
 #include "app/FollowDecision.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
@@ -28,6 +30,8 @@ enum class EventKind : std::uint16_t {
   Program = 11,
   End = 12,
   UncaughtError = 13,
+  Connection = 14,
+  Script = 15,
   Follow = 16,
   Switch = 17,
 };
@@ -36,9 +40,11 @@ inline constexpr EventKind kEventKinds[] = {
     EventKind::AwaySet,       EventKind::Probe,        EventKind::Decision,
     EventKind::Credentials,   EventKind::Mapping,      EventKind::CredentialsSaved,
     EventKind::LocalSet,      EventKind::Program,      EventKind::End,
-    EventKind::UncaughtError, EventKind::Follow,       EventKind::Switch};
+    EventKind::UncaughtError, EventKind::Connection,   EventKind::Script,
+    EventKind::Follow,        EventKind::Switch};
 
-// A failed drive or program is a warning, an uncaught error an error; everything else information.
+// A failed drive, program or connection and a refused script are warnings, an uncaught error an
+// error; everything else information.
 enum class Severity { Information, Warning, Error };
 
 struct RunEvent {
@@ -121,6 +127,11 @@ RunEvent MappingEvent(const std::string& device, const std::string& target, std:
 enum class PasswordSave { AsTyped, Protected, NotProtected, ProtectedInPlace };
 RunEvent CredentialsSavedEvent(PasswordSave password, const std::string& userName);
 RunEvent LocalSetEvent(const TConfig& config);
+// What became of one connection as a set was put into force (or, for a capture, read); set names
+// it, e.g. "away set". systemText explains a failure's code.
+RunEvent ConnectionEvent(std::string_view set, const ConnectionOutcome& outcome, const std::string& systemText);
+// A script URL of the set that is not http(s), and so not applied.
+RunEvent ScriptRefusedEvent(std::string_view set, const std::string& url);
 RunEvent ProgramEvent(const std::string& commandLine, const ProgramOutcome& outcome, const std::string& errorText);
 RunEvent EndEvent(RunEnd end, int exitCode, std::uint64_t totalMs);
 RunEvent UncaughtErrorEvent(const std::string& kind, const std::string& message);

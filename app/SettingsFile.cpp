@@ -133,6 +133,22 @@ bool SettingsFile::ReadSettingFlag(const SettingKey& key) {
   return ReadSettingFlag(std::string(key.section), std::string(key.name), key.defaultValue != "0");
 }
 
+std::optional<std::string> SettingsFile::ReadSettingIfPresent(const SettingKey& key) {
+  // A default no value can equal: a value ends at its line's end.
+  static const std::string absent = "\n";
+  std::string value = ReadSettingText(std::string(key.section), std::string(key.name), absent);
+  if (value == absent) return std::nullopt;
+  return value;
+}
+
+std::optional<bool> SettingsFile::ReadSettingFlagIfPresent(const SettingKey& key) {
+  const std::optional<std::string> text = ReadSettingIfPresent(key);
+  if (!text) return std::nullopt;
+  const std::optional<std::int32_t> number = ParseSettingNumber(*text);
+  if (!number) return std::nullopt;
+  return *number != 0;
+}
+
 void SettingsFile::WriteSettingText(const SettingKey& key, const std::string& value) {
   WriteSettingText(std::string(key.section), std::string(key.name), value);
 }

@@ -57,6 +57,10 @@ class SettingsFile {
   // With the key's marker as the default: a value equal to it means the key is not configured.
   std::string ReadSettingMarked(const SettingKey& key);
   bool ReadSettingFlag(const SettingKey& key);
+  // nullopt when the file has no such key.
+  std::optional<std::string> ReadSettingIfPresent(const SettingKey& key);
+  // nullopt when the file has no such key or its value is no number.
+  std::optional<bool> ReadSettingFlagIfPresent(const SettingKey& key);
   void WriteSettingText(const SettingKey& key, const std::string& value);
   bool TryWriteSettingText(const SettingKey& key, const std::string& value);
   void ReadSectionKeys(const SettingKey& list, TStringList& names);

@@ -24,7 +24,11 @@ enum class SettingKind {
 enum class ListOf { None, Drives, Programs, AwayPrograms };
 
 // What a text holds, beyond its length, for the checker to look at.
-enum class TextForm { Plain, Placeholders };
+enum class TextForm {
+  Plain,
+  Placeholders,
+  WebAddress,  // http:// or https:// only; empty is allowed where it means "none"
+};
 
 struct SettingKey {
   std::string_view section{};
@@ -39,6 +43,9 @@ struct SettingKey {
   std::string_view defaultMeaning{};
   ListOf list = ListOf::None;
   TextForm form = TextForm::Plain;
+  // A missing key (and, for a flag, one that is no number) leaves the platform's own setting as it
+  // is: the key has no default, and defaultMeaning says what is left alone.
+  bool leavesWhenMissing = false;
 };
 
 namespace keys {
@@ -65,6 +72,11 @@ inline constexpr SettingKey kEventLog{.section = kScripts,
                                       .kind = SettingKind::Flag,
                                       .defaultValue = "0",
                                       .defaultMeaning = "no event log"};
+inline constexpr SettingKey kAllConnections{.section = kScripts,
+                                            .name = "allconnections",
+                                            .kind = SettingKind::Flag,
+                                            .defaultValue = "0",
+                                            .defaultMeaning = "the proxy sets reach the LAN connection only"};
 // After the logon run Kestel stays resident and switches again when the network changes.
 inline constexpr SettingKey kFollow{.section = kScripts,
                                     .name = "follow",
@@ -101,6 +113,19 @@ inline constexpr SettingKey kAwayProxyEnabled{.section = kAway,
                                               .defaultMeaning = "no proxy"};
 inline constexpr SettingKey kAwayProxyExceptions{.section = kAway, .name = "awayproxyexceptions"};
 inline constexpr SettingKey kAwayProxyServer{.section = kAway, .name = "awayproxyserver"};
+// The script and "Automatically detect settings" of each set: missing leaves them as the connection has
+// them; an empty script URL clears it.
+inline constexpr SettingKey kAwayAutoConfigUrl{.section = kAway,
+                                               .name = "awayautoconfigurl",
+                                               .defaultMeaning = "the automatic configuration script is left as it was",
+                                               .form = TextForm::WebAddress,
+                                               .leavesWhenMissing = true};
+inline constexpr SettingKey kAwayAutoDetect{.section = kAway,
+                                            .name = "awayautodetect",
+                                            .kind = SettingKind::Flag,
+                                            .defaultMeaning = "\"Automatically detect settings\" is left as it was",
+                                            .leavesWhenMissing = true};
+// Written last by a capture: its presence is what makes later runs apply.
 inline constexpr SettingKey kAwayHomePage{.section = kAway, .name = "awayhomepage", .marker = "NOAWAYHOMEPAGE"};
 
 inline constexpr SettingKey kLocalProxyEnabled{.section = kLocal,
@@ -111,6 +136,16 @@ inline constexpr SettingKey kLocalProxyEnabled{.section = kLocal,
 inline constexpr SettingKey kLocalProxyServer{.section = kLocal, .name = "localproxyserver"};
 inline constexpr SettingKey kLocalProxyExceptions{.section = kLocal, .name = "localproxyexceptions"};
 inline constexpr SettingKey kLocalHomePage{.section = kLocal, .name = "localhomepage"};
+inline constexpr SettingKey kLocalAutoConfigUrl{.section = kLocal,
+                                                .name = "localautoconfigurl",
+                                                .defaultMeaning = kAwayAutoConfigUrl.defaultMeaning,
+                                                .form = TextForm::WebAddress,
+                                                .leavesWhenMissing = true};
+inline constexpr SettingKey kLocalAutoDetect{.section = kLocal,
+                                             .name = "localautodetect",
+                                             .kind = SettingKind::Flag,
+                                             .defaultMeaning = kAwayAutoDetect.defaultMeaning,
+                                             .leavesWhenMissing = true};
 
 inline constexpr SettingKey kLocalPrograms{
     .section = "localpostscripts", .kind = SettingKind::List, .list = ListOf::Programs};
@@ -125,6 +160,7 @@ inline constexpr const SettingKey* kSettingKeys[] = {
     &keys::kHideScripts,
     &keys::kLogFile,
     &keys::kEventLog,
+    &keys::kAllConnections,
     &keys::kFollow,
     &keys::kFollowPrograms,
     &keys::kServer,
@@ -135,11 +171,15 @@ inline constexpr const SettingKey* kSettingKeys[] = {
     &keys::kAwayProxyEnabled,
     &keys::kAwayProxyExceptions,
     &keys::kAwayProxyServer,
+    &keys::kAwayAutoConfigUrl,
+    &keys::kAwayAutoDetect,
     &keys::kAwayHomePage,
     &keys::kLocalProxyEnabled,
     &keys::kLocalProxyServer,
     &keys::kLocalProxyExceptions,
     &keys::kLocalHomePage,
+    &keys::kLocalAutoConfigUrl,
+    &keys::kLocalAutoDetect,
     &keys::kLocalPrograms,
     &keys::kAwayPrograms,
 };

@@ -41,7 +41,8 @@ class Win32Host final : public RoamingHost {
   ProfileApi& Profile() override { return profile_; }
   RegistryAccess& CreateRegistry() override;
   UserDataProtection& Protection() override { return protection_; }
-  void NotifyInternetSettingsChanged() override { internetSettings_.SettingsChanged(); }
+  ConnectionOptions& Connections() override { return internet_; }
+  void NotifyInternetSettingsChanged() override { internet_.SettingsChanged(); }
   std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) override;
   std::uint32_t MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors, bool noPrompting,
                          const std::string& userName, const std::string& password) override;
@@ -65,7 +66,7 @@ class Win32Host final : public RoamingHost {
   std::unique_ptr<Win32Registry> registry_;
   Win32Profile profile_;
   Win32UserDataProtection protection_;
-  InternetSettingsNotifier internetSettings_;
+  Win32InternetOptions internet_;
   Win32RunRecord record_;
   SYSTEMTIME decidedAt_{};
 };

@@ -6,6 +6,7 @@
 #include <set>
 #include <span>
 
+#include "app/InternetSettings.h"
 #include "app/SettingsKeys.h"
 #include "app/StoredPassword.h"
 #include "check/LineScan.h"
@@ -16,8 +17,6 @@ namespace kestel::check {
 namespace {
 
 constexpr std::size_t kValueLimit = SettingsFile::kValueBufferSize - 1;
-// A default no value can equal: a value ends at its line's end, so reading it back means "no key".
-const std::string kAbsent = "\n";
 const std::string kNoServerStop = std::string("every run stops with the notice \"") + kNoServerNotice + "\"";
 const std::string kNotFoundStop = std::string("Kestel stops with \"") + kNoSettingsFileNotice + "\"";
 
@@ -253,18 +252,27 @@ class Checker {
 
   void CheckValues(const KnownSection& known, const ScannedSection* section) {
     for (const SettingKey* wanted : known.keys) {
-      const std::string read = settings_.ReadSettingText(std::string(known.name), std::string(wanted->name), kAbsent);
-      if (read == kAbsent) continue;
+      const std::optional<std::string> present = settings_.ReadSettingIfPresent(*wanted);
+      if (!present) continue;
+      const std::string& read = *present;
       const ScannedKey* key = FirstKey(section, wanted->name);
       const std::size_t line = LineOf(key, section);
+      const std::string shown = read.empty() ? std::string("empty") : Quote(read);
       if (wanted->kind == SettingKind::Flag && !ParseSettingNumber(read)) {
+        const std::string reading = wanted->leavesWhenMissing ? "as missing: " + std::string(wanted->defaultMeaning)
+                                                              : "as its default, " + std::string(wanted->defaultValue) +
+                                                                    " (" + std::string(wanted->defaultMeaning) + ")";
         Add(line, Severity::Warning,
-            std::string(wanted->name) + " is " + (read.empty() ? std::string("empty") : Quote(read)) +
-                ", not a number: Kestel reads it as its default, " + std::string(wanted->defaultValue) + " (" +
-                std::string(wanted->defaultMeaning) + "); write 1 or 0");
+            std::string(wanted->name) + " is " + shown + ", not a number: Kestel reads it " + reading +
+                "; write 1 or 0");
       }
       CheckLength(key, read);
       if (wanted->form == TextForm::Placeholders) CheckPlaceholders(line, read, false);
+      if (wanted->form == TextForm::WebAddress && !read.empty() && !IsScriptAddress(read))
+        Add(line, Severity::Warning,
+            std::string(wanted->name) + " is " + shown +
+                ", not an http:// or https:// address: Kestel does not apply it (" +
+                std::string(wanted->defaultMeaning) + ") and says so in the run record");
     }
   }
 

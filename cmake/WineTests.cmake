@@ -25,6 +25,11 @@ add_executable(recordargs WIN32 tests/tools/recordargs.cpp)
 target_link_options(recordargs PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(recordargs)
 
+add_executable(fetchurl tests/tools/fetchurl.cpp)
+target_link_libraries(fetchurl PRIVATE wininet)
+target_link_options(fetchurl PRIVATE ${KESTEL_STATIC_LINK})
+kestel_warnings(fetchurl)
+
 add_executable(winekeeper WIN32 tests/tools/winekeeper.cpp)
 target_link_options(winekeeper PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(winekeeper)
@@ -83,13 +88,13 @@ gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TE
 # End-to-end tests: the real kestel.exe in a folder of each test's own.
 file(GLOB KESTEL_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
 add_executable(kestel_e2e_tests ${KESTEL_E2E_SOURCES})
-target_link_libraries(kestel_e2e_tests PRIVATE kestel_driver GTest::gtest_main)
+target_link_libraries(kestel_e2e_tests PRIVATE kestel_driver GTest::gtest_main ws2_32)
 target_link_options(kestel_e2e_tests PRIVATE ${KESTEL_STATIC_LINK})
 kestel_warnings(kestel_e2e_tests)
-add_dependencies(kestel_e2e_tests kestel kestel-check recordargs mpr_standin wininet_standin driver)
+add_dependencies(kestel_e2e_tests kestel kestel-check recordargs fetchurl mpr_standin wininet_standin driver)
 target_compile_definitions(kestel_e2e_tests PRIVATE KESTEL_SAMPLE_INI="${CMAKE_SOURCE_DIR}/docs/kestel.ini.sample")
 gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  TEST_FILTER "-RunRecordEventLog.*" TEST_LIST kestel_e2e_tests_own
+  TEST_FILTER "-RunRecordEventLog.*:InternetSettingsProxy/*" TEST_LIST kestel_e2e_tests_own
   PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 180 RESOURCE_LOCK kestel_user_session)
 # Wine prints what a program reports to the event log on the standard error of the process that
 # started it: this suite's goes to a file the test reads (the build's tools are beside the test).
@@ -97,3 +102,9 @@ gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST
   TEST_FILTER "RunRecordEventLog.*" TEST_LIST kestel_e2e_tests_stderr
   PROPERTIES ENVIRONMENT "KESTEL_WINE_STDERR=${CMAKE_BINARY_DIR}/e2e-stderr.txt" TIMEOUT 180
              RESOURCE_LOCK kestel_user_session)
+# Wine's own wininet for kestel.exe and the fetch started after it, so that the fetch shows which proxy
+# is in force (cmake/wine-run.sh.in): Wine takes a program's DLL load order from the environment it
+# inherits, not from the block given to CreateProcess.
+gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  TEST_FILTER "InternetSettingsProxy/*" TEST_LIST kestel_e2e_tests_builtin_wininet
+  PROPERTIES ENVIRONMENT "KESTEL_WININET=b" TIMEOUT 180 RESOURCE_LOCK kestel_user_session)

@@ -57,7 +57,7 @@ std::vector<Row> Rows() {
   std::string bytes;  // every byte but zero
   for (int i = 1; i < 256; ++i) bytes += static_cast<char>(i);
   return {
-      {"SampleBesideTheChecker", Sample(), "", {{22, "note", "password is stored in plain text"}}, 0},
+      {"SampleBesideTheChecker", Sample(), "", {{26, "note", "password is stored in plain text"}}, 0},
       {"NoFile", std::nullopt, "", {{0, "error", "no such file: Kestel stops with"}}, 2},
       {"Directory", kBase, ".", {{0, "error", "a directory, not a file"}}, 2},
       {"UsualMistakes",
@@ -135,6 +135,16 @@ std::vector<Row> Rows() {
        {{0, "note", "no awayhomepage in [awayinternetsettings]: the next run captures"},
         {4, "note", "the password is stored protected"}},
        0},
+      {"ScriptsAndAutoDetect",
+       kBase + "awayautoconfigurl=file://c:/"
+               "p.pac\r\nawayautodetect=yes\r\n[localinternetsettings]\r\nlocalautoconfigurl=\r\n"
+               "localautodetect=1\r\nlocalautoconfigurl=https://pac/\r\n[SCRIPTS]\r\nallconnections=on\r\n",
+       "kestel.ini",
+       {{5, "warning", "awayautoconfigurl is \"file://c:/p.pac\", not an http:// or https:// address: Kestel does not"},
+        {6, "warning", "awayautodetect is \"yes\", not a number: Kestel reads it as missing: \"Automatically detect"},
+        {10, "warning", "\"localautoconfigurl\" again (first on line 8): only the first counts"},
+        {12, "warning", "allconnections is \"on\", not a number: Kestel reads it as its default, 0"}},
+       1},
       {"Layout",
        "stray=1\r\n" + kBase +
            "; comment=1\r\n[mappings\r\nH:=\\\\s\\h\r\n[awaypostscripts]\r\n[AwayPostScripts]\r\n[]\r\n",

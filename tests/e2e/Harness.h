@@ -14,10 +14,10 @@
 // StartOptions::env: Wine 8 reads a program's DLL load order from the Unix environment it inherits
 // from the process that starts it, and ignores a WINEDLLOVERRIDES in the environment block passed to
 // CreateProcess (tried: the program still got the stand-in). Register such a test in
-// cmake/WineTests.cmake with an ENVIRONMENT of its own, as the RunRecordEventLog tests are, holding
-// the whole of the suite's WINEDLLOVERRIDES with wininet=b in place of wininet=n,b: the test program
-// and every program it starts then get Wine's own (tried: a helper started that way fetched a page
-// through a loopback proxy).
+// cmake/WineTests.cmake with KESTEL_WININET=b as its ENVIRONMENT, as the InternetSettingsProxy tests
+// are: cmake/wine-run.sh.in then adds wininet=b to the suite's WINEDLLOVERRIDES (the last entry of a
+// name counts; the whole value cannot be given there, its semicolons would split the property), and
+// the test program and every program it starts get Wine's own.
 #pragma once
 
 #include <windows.h>

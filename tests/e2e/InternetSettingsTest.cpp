@@ -3,9 +3,12 @@
 // and the notice to running programs through the stand-in wininet.dll in the system folder, never
 // through one beside kestel.exe. Each test puts the user's values back as it found them.
 #include <gtest/gtest.h>
+#include <winsock2.h>
 
+#include <chrono>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -132,7 +135,8 @@ struct NoticeRow {
   const char* name;
   std::optional<std::string> ini;  // nullopt: no kestel.ini
   // "attach" when the system folder's wininet was loaded, "attach PATH" for another copy; each call
-  // as "OPTION PROXY-IN-FORCE RESULT".
+  // as "OPTION PROXY-IN-FORCE RESULT": the connection's options (75) go before the registry values,
+  // programs are told (39, 37) after them.
   std::vector<std::string> told;
   bool copyBesideTheProgram = false;
   friend void PrintTo(const NoticeRow& row, std::ostream* os) { *os << row.name; }
@@ -167,7 +171,10 @@ TEST_P(RunningProgramsTold, AfterEachSetWrittenAndOnlyThen) {
                      (lstrcmpiA(module.c_str(), SystemFolderCopy().c_str()) == 0 ? "" : " " + module));
       continue;
     }
-    EXPECT_TRUE(call.IsNull("handle") && call.IsNull("buffer") && call.Number("length") == 0u);
+    // Each connection's options go in a buffer; the notices come without one.
+    const bool perConnection = call.Number("option") == 75u;
+    EXPECT_TRUE(call.IsNull("handle") && call.IsNull("buffer") != perConnection &&
+                (call.Number("length") == 0u) != perConnection);
     told.push_back(call.Text("option").value_or("?") + " " + call.Text("proxy_server").value_or("null") + " " +
                    call.Text("result").value_or("?"));
   }
@@ -177,19 +184,119 @@ TEST_P(RunningProgramsTold, AfterEachSetWrittenAndOnlyThen) {
 const std::string kAwayIni = "[connection]\r\nserver=kestel-home.invalid\r\n" + kStoredSets;
 INSTANTIATE_TEST_SUITE_P(
     InternetSettingsRun, RunningProgramsTold,
-    ::testing::Values(NoticeRow{"NotBeforeTheAwayStep", std::nullopt, {}},
-                      NoticeRow{"NotAfterACapture", "[connection]\r\nserver=kestel-home.invalid\r\n", {}},
-                      NoticeRow{"AfterTheAwaySet", kAwayIni, {"attach", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0"}},
-                      NoticeRow{"AfterTheAwayAndTheLocalSet",
-                                "[connection]\r\nserver=127.0.0.1\r\n[user]\r\nusername=alice\r\npassword=pw\r\n" +
-                                    kStoredSets,
-                                {"attach", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0", "39 127.0.0.9:3128 1",
-                                 "37 127.0.0.9:3128 0"}},
-                      NoticeRow{"ThroughTheSystemFoldersLibraryNotOneBesideTheProgram",
-                                kAwayIni,
-                                {"attach", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0"},
-                                true}),
+    ::testing::Values(
+        NoticeRow{"NotBeforeTheAwayStep", std::nullopt, {}},
+        NoticeRow{"NotAfterACapture", "[connection]\r\nserver=kestel-home.invalid\r\n", {"attach"}},
+        NoticeRow{
+            "AfterTheAwaySet", kAwayIni, {"attach", "75 127.0.0.5:80 1", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0"}},
+        NoticeRow{"AfterTheAwayAndTheLocalSet",
+                  "[connection]\r\nserver=127.0.0.1\r\n[user]\r\nusername=alice\r\npassword=pw\r\n" + kStoredSets,
+                  {"attach", "75 127.0.0.5:80 1", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0", "75 127.0.0.7:8080 1",
+                   "39 127.0.0.9:3128 1", "37 127.0.0.9:3128 0"}},
+        NoticeRow{"ThroughTheSystemFoldersLibraryNotOneBesideTheProgram",
+                  kAwayIni,
+                  {"attach", "75 127.0.0.5:80 1", "39 127.0.0.7:8080 1", "37 127.0.0.7:8080 0"},
+                  true}),
     CaseName);
+
+// A loopback listener that answers each request with an empty page and keeps its request line.
+class Listener {
+ public:
+  Listener() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(socket_, 8) != 0 ||
+        getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      throw std::runtime_error("cannot listen on loopback");
+    port = std::to_string(ntohs(address.sin_port));
+  }
+  ~Listener() { closesocket(socket_); }
+
+  // Serves every connection waiting, after waiting up to wait for the first.
+  void Serve(long waitMs) {
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(socket_, &ready);
+    timeval timeout{0, waitMs * 1000};
+    if (select(0, &ready, nullptr, nullptr, &timeout) != 1) return;
+    const SOCKET client = accept(socket_, nullptr, nullptr);
+    std::string request;
+    char chunk[1024];
+    for (int got; request.find("\r\n\r\n") == std::string::npos && (got = recv(client, chunk, sizeof chunk, 0)) > 0;)
+      request.append(chunk, static_cast<std::size_t>(got));
+    lines.push_back(request.substr(0, request.find("\r\n")));
+    const char answer[] = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    send(client, answer, sizeof answer - 1, 0);
+    closesocket(client);
+  }
+
+  std::string port;
+  std::vector<std::string> lines;
+
+ private:
+  SOCKET socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+};
+
+struct ProxyRow {
+  const char* name;
+  const char* server;  // 127.0.0.1 is home
+  const char* host;    // what the program fetches from, on the direct listener's port
+  bool proxied;
+  friend void PrintTo(const ProxyRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class ProxyInForce : public ::testing::TestWithParam<ProxyRow> {};
+
+// Wine's wininet reads the values afresh at each InternetOpen; it bypasses loopback only as the list
+// says ("<local>" covers names without a dot, not 127.0.0.1), so every target here stays on loopback.
+TEST_P(ProxyInForce, ForAProgramStartedAfterTheRun) {
+  const ProxyRow& row = GetParam();
+  WSADATA data;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+  SavedUserProfile profile;
+  Sandbox sandbox;
+  {
+    Listener proxy, direct;
+    const std::string server = "127.0.0.1:" + proxy.port;
+    sandbox.WriteIni(std::string("[SCRIPTS]\r\nlogfile=run.log\r\nallconnections=1\r\n[connection]\r\nserver=") +
+                     row.server +
+                     "\r\n[user]\r\nusername=alice\r\npassword=pw\r\n[awayinternetsettings]\r\nawayproxyenabled=0\r\n"
+                     "awayproxyserver=" +
+                     server +
+                     "\r\nawayhomepage=about:blank\r\n[localinternetsettings]\r\n"
+                     "localproxyenabled=1\r\nlocalproxyserver=" +
+                     server + "\r\nlocalproxyexceptions=<local>;127.0.0.1\r\n");
+    Process run = sandbox.Start();
+    ASSERT_EQ(run.WaitExit(), std::optional<DWORD>(0));
+    StartOptions options;
+    options.arguments = std::string("http://") + row.host + ":" + direct.port + "/";
+    Process fetch = StartProgram(ToolsDir() + "fetchurl.exe", options);
+    std::optional<DWORD> fetched;
+    const auto deadline = std::chrono::steady_clock::now() + kExitTimeout;
+    while (!(fetched = fetch.WaitExit(Milliseconds{0})) && std::chrono::steady_clock::now() < deadline) {
+      proxy.Serve(10);
+      direct.Serve(10);
+    }
+    EXPECT_EQ(fetched, std::optional<DWORD>(0));
+    const std::vector<std::string> none, proxied = {"GET " + options.arguments + " HTTP/1.1"},
+                                         direct_ = {"GET / HTTP/1.1"};
+    EXPECT_EQ(proxy.lines, row.proxied ? proxied : none);
+    EXPECT_EQ(direct.lines, row.proxied ? none : direct_);
+  }
+  // Wine's per-connection call took the set, and its phonebook lists no entry: the run recorded no refusal.
+  for (const std::string& line : sandbox.ReadLines("run.log"))
+    EXPECT_EQ(line.find("WARNING"), std::string::npos) << line;
+  WSACleanup();
+}
+
+INSTANTIATE_TEST_SUITE_P(InternetSettingsProxy, ProxyInForce,
+                         ::testing::Values(ProxyRow{"LocalSetSendsToTheProxy", "127.0.0.1", "127.0.0.2", true},
+                                           ProxyRow{"LocalSetBypassGoesDirect", "127.0.0.1", "127.0.0.1", false},
+                                           ProxyRow{"AwaySetWithTheProxyOffGoesDirect", "kestel-home.invalid",
+                                                    "127.0.0.1", false}),
+                         CaseName);
 
 }  // namespace
 }  // namespace kestel::e2e

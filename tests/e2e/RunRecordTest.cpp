@@ -150,10 +150,10 @@ TEST(RunRecordEventLog, ReportsEveryEventUnderItsKindsId) {
   const std::vector<Line> lines = ReadLog(sandbox, process.Pid());
   EXPECT_EQ(Kinds(lines),
             (std::vector<std::string>{"start", "settings", "away-set", "probe", "decision", "program", "end"}));
-  const std::map<std::string, unsigned> ids = {{"start", 1}, {"settings", 2},   {"cancel", 3},      {"away-set", 4},
-                                               {"probe", 5}, {"decision", 6},   {"credentials", 7}, {"map", 8},
-                                               {"saved", 9}, {"local-set", 10}, {"program", 11},    {"end", 12},
-                                               {"error", 13}};
+  const std::map<std::string, unsigned> ids = {{"start", 1},  {"settings", 2},    {"cancel", 3},      {"away-set", 4},
+                                               {"probe", 5},  {"decision", 6},    {"credentials", 7}, {"map", 8},
+                                               {"saved", 9},  {"local-set", 10},  {"program", 11},    {"end", 12},
+                                               {"error", 13}, {"connection", 14}, {"script", 15}};
   const std::map<std::string, unsigned> types = {
       {"INFO", EVENTLOG_INFORMATION_TYPE}, {"WARNING", EVENTLOG_WARNING_TYPE}, {"ERROR", EVENTLOG_ERROR_TYPE}};
   std::size_t i = 0;

@@ -8,7 +8,10 @@
 //   InternetSetOptionA handle=null|set option=N buffer=null|set length=N proxy_server=S|null result=0|1
 // proxy_server is the current user's ProxyServer value at the moment of the call, so that a test can
 // tell which set was in force when programs were told. It answers as Wine's own library does:
-// INTERNET_OPTION_SETTINGS_CHANGED is accepted, every other option refused.
+// INTERNET_OPTION_SETTINGS_CHANGED and INTERNET_OPTION_PER_CONNECTION_OPTION are accepted (the
+// second changing nothing), every other option refused; InternetQueryOptionA answers a connection's
+// plain flags with "direct", refuses the settings pages' flags (INTERNET_PER_CONN_FLAGS_UI, which
+// Wine does not know) and records nothing.
 #include <windows.h>
 
 #include <string>
@@ -20,7 +23,22 @@ namespace {
 
 // wininet.h declares the function as imported, so its two numbers are spelled out here.
 constexpr DWORD kSettingsChanged = 39;   // INTERNET_OPTION_SETTINGS_CHANGED
+constexpr DWORD kPerConnection = 75;     // INTERNET_OPTION_PER_CONNECTION_OPTION
 constexpr DWORD kInvalidOption = 12009;  // ERROR_INTERNET_INVALID_OPTION
+
+// INTERNET_PER_CONN_OPTION_LISTA and its options, as far as a query of the flags reads them.
+struct PerConnectionOption {
+  DWORD option;
+  DWORD value;
+  DWORD padding[2];
+};
+struct PerConnectionList {
+  DWORD size;
+  char* connection;
+  DWORD count;
+  DWORD failed;
+  PerConnectionOption* options;
+};
 
 std::string ProxyServer() {
   char value[1024];
@@ -46,10 +64,26 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
 }
 
 extern "C" BOOL WINAPI InternetSetOptionA(void* handle, DWORD option, LPVOID buffer, DWORD length) {
-  const BOOL result = option == kSettingsChanged;
+  const BOOL result = option == kSettingsChanged || option == kPerConnection;
   Record(std::string("InternetSetOptionA handle=") + (handle ? "set" : "null") + " option=" + std::to_string(option) +
          " buffer=" + (buffer ? "set" : "null") + " length=" + std::to_string(length) +
          " proxy_server=" + ProxyServer() + " result=" + (result ? "1" : "0"));
   if (!result) SetLastError(kInvalidOption);
   return result;
+}
+
+extern "C" BOOL WINAPI InternetQueryOptionA(void*, DWORD option, LPVOID buffer, LPDWORD) {
+  if (option != kPerConnection || buffer == nullptr) {
+    SetLastError(kInvalidOption);
+    return FALSE;
+  }
+  const auto* list = static_cast<PerConnectionList*>(buffer);
+  for (DWORD i = 0; i < list->count; ++i) {
+    if (list->options[i].option == 10) {  // INTERNET_PER_CONN_FLAGS_UI
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    list->options[i].value = 1;  // PROXY_TYPE_DIRECT
+  }
+  return TRUE;
 }

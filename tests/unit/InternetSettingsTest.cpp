@@ -2,6 +2,7 @@
 // registry and an in-memory kestel.ini that share one log.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "app/Errors.h"
 #include "app/InternetSettings.h"
+#include "tests/unit/FakeConnections.h"
 #include "tests/unit/FakeProfile.h"
 
 namespace kestel {
@@ -70,6 +72,11 @@ class FakeRegistry final : public RegistryAccess {
     log.push_back("write " + name + "=" + text);
     Store(name, text);
   }
+  void DeleteValue(const std::string& name) override {
+    log.push_back("delete " + name);
+    if (!current || Refused(name)) Raise(kRegistryError, "Failed to set data for '" + name + "'");
+    keys[*current].erase(name);
+  }
 
  private:
   bool Refused(const std::string& name) const {
@@ -113,6 +120,7 @@ class InternetSwitch : public ::testing::Test {
   FakeRegistry registry{log};
   LoggedProfile profile{log};
   SettingsFile settings{"C:\\kestel\\kestel.ini", profile};
+  testing::FakeConnections connections{log};
   TConfig config;
 
   InternetSwitch() {
@@ -133,7 +141,7 @@ class InternetSwitch : public ::testing::Test {
   template <class Step>
   std::string RaisedBy(Step step) {
     try {
-      step(settings, registry, config);
+      step(settings, registry, connections, config);
     } catch (const Error& e) {
       EXPECT_EQ(e.Kind(), kRegistryError);
       return e.what();
@@ -143,13 +151,15 @@ class InternetSwitch : public ::testing::Test {
 };
 
 TEST_F(InternetSwitch, CaptureReadsTheRegistryBeforeItWritesTheFourKeysAndChangesNoValue) {
-  SwitchToAwaySettings(settings, registry, config);
-  EXPECT_EQ(log, (Log{"ini read awayinternetsettings/awayhomepage", std::string("open ") + kProxyKey,
-                      "read ProxyEnable", "read ProxyOverRide", "read ProxyServer", std::string("open ") + kBrowserKey,
-                      "read Start Page", "ini write awayinternetsettings/awayproxyenabled=1",
-                      "ini write awayinternetsettings/awayproxyexceptions=<local>",
-                      "ini write awayinternetsettings/awayproxyserver=proxy:8080",
-                      "ini write awayinternetsettings/awayhomepage=http://start.example/"}));
+  SwitchToAwaySettings(settings, registry, connections, config);
+  EXPECT_EQ(log,
+            (Log{"ini read awayinternetsettings/awayhomepage", std::string("open ") + kProxyKey, "read ProxyEnable",
+                 "read ProxyOverRide", "read ProxyServer", "read AutoConfigURL", std::string("open ") + kBrowserKey,
+                 "read Start Page", "query LAN", "ini read localinternetsettings/localautoconfigurl",
+                 "ini read localinternetsettings/localautodetect", "ini write awayinternetsettings/awayproxyenabled=1",
+                 "ini write awayinternetsettings/awayproxyexceptions=<local>",
+                 "ini write awayinternetsettings/awayproxyserver=proxy:8080",
+                 "ini write awayinternetsettings/awayhomepage=http://start.example/"}));
   EXPECT_TRUE(config.AwayProxyEnabled);
   EXPECT_EQ(config.AwayHomePage, "http://start.example/");
 }
@@ -166,7 +176,7 @@ TEST_F(InternetSwitch, CaptureStoresOnlyAProxyEnableOfExactlyOneAsOnAndAMissingO
       registry.keys[kProxyKey]["ProxyEnable"] = *c.stored;
     else
       registry.keys[kProxyKey].erase("ProxyEnable");
-    SwitchToAwaySettings(settings, registry, config);
+    SwitchToAwaySettings(settings, registry, connections, config);
     EXPECT_EQ(IniWrites().at(0), std::string("ini write awayinternetsettings/awayproxyenabled=") + c.captured)
         << (c.stored ? std::to_string(*c.stored) : "missing");
   }
@@ -198,7 +208,7 @@ TEST_F(InternetSwitch, CaptureThatFailsOnARegistryReadLeavesTheSettingsFileUntou
 
 TEST_F(InternetSwitch, WithoutTheStartPageKeyACaptureStoresAnEmptyStartPageAndReadsNothingFromTheProxyKey) {
   registry.keys.erase(kBrowserKey);
-  SwitchToAwaySettings(settings, registry, config);
+  SwitchToAwaySettings(settings, registry, connections, config);
   EXPECT_TRUE(Matching("read Start Page").empty());
   EXPECT_EQ(IniWrites().back(), "ini write awayinternetsettings/awayhomepage=");
   EXPECT_EQ(config.AwayHomePage, "");
@@ -229,34 +239,37 @@ TEST_F(InternetSwitch, OnlyAMissingOrExactMarkerStartPageMeansCapture) {
     Ini().entries.clear();
     Ini().Set("awayinternetsettings", "awayproxyenabled", "0");
     if (c.stored) Ini().Set("awayinternetsettings", "awayhomepage", *c.stored);
-    SwitchToAwaySettings(settings, registry, config);
+    SwitchToAwaySettings(settings, registry, connections, config);
     const std::string label = c.stored ? std::string("'") + *c.stored + "'" : "missing";
     EXPECT_EQ(IniWrites().size(), c.captures ? 4u : 0u) << label;
     EXPECT_EQ(RegistryWrites().size(), c.captures ? 0u : 4u) << label;
   }
 }
 
-TEST_F(InternetSwitch, ApplyReadsTheAwaySectionThenWritesProxyValuesBeforeTheStartPage) {
+TEST_F(InternetSwitch, ApplyReadsTheAwaySectionThenSetsTheLanBeforeTheProxyValuesAndTheStartPage) {
   Ini()
       .Set("awayinternetsettings", "awayproxyenabled", "1")
       .Set("awayinternetsettings", "awayproxyserver", "away:3128")
       .Set("awayinternetsettings", "awayproxyexceptions", "*.away")
       .Set("awayinternetsettings", "awayhomepage", "");
-  SwitchToAwaySettings(settings, registry, config);
+  SwitchToAwaySettings(settings, registry, connections, config);
   EXPECT_EQ(log, (Log{"ini read awayinternetsettings/awayhomepage", "ini read awayinternetsettings/awayproxyenabled",
                       "ini read awayinternetsettings/awayproxyserver",
                       "ini read awayinternetsettings/awayproxyexceptions", "ini read awayinternetsettings/awayhomepage",
+                      "ini read awayinternetsettings/awayautoconfigurl", "ini read awayinternetsettings/awayautodetect",
+                      "ini read SCRIPTS/allconnections", "query LAN", "set LAN flags=3 server=away:3128 bypass=*.away",
                       std::string("open ") + kProxyKey, "write ProxyEnable=1", "write ProxyOverRide=*.away",
                       "write ProxyServer=away:3128", std::string("open ") + kBrowserKey, "write Start Page="}));
   EXPECT_EQ(Value(kBrowserKey, "Start Page"), FakeRegistry::Value(std::string()));
 }
 
 TEST_F(InternetSwitch, LocalStepWithoutItsSectionTurnsTheProxyOffAndEmptiesTheTexts) {
-  SwitchToLocalSettings(settings, registry, config);
-  EXPECT_EQ(
-      Matching("ini read"),
-      (Log{"ini read localinternetsettings/localproxyenabled", "ini read localinternetsettings/localproxyserver",
-           "ini read localinternetsettings/localproxyexceptions", "ini read localinternetsettings/localhomepage"}));
+  SwitchToLocalSettings(settings, registry, connections, config);
+  EXPECT_EQ(Matching("ini read"),
+            (Log{"ini read localinternetsettings/localproxyenabled", "ini read localinternetsettings/localproxyserver",
+                 "ini read localinternetsettings/localproxyexceptions", "ini read localinternetsettings/localhomepage",
+                 "ini read localinternetsettings/localautoconfigurl", "ini read localinternetsettings/localautodetect",
+                 "ini read SCRIPTS/allconnections"}));
   EXPECT_EQ(Matching("root").size(), 1u);
   EXPECT_EQ(RegistryWrites(),
             (Log{"write ProxyEnable=0", "write ProxyOverRide=", "write ProxyServer=", "write Start Page="}));
@@ -270,8 +283,8 @@ TEST_F(InternetSwitch, LocalStepWritesItsSetAsStoredAfterAnAwayApply) {
       .Set("localinternetsettings", "localproxyserver", "home:80")
       .Set("localinternetsettings", "localproxyexceptions", "%USERNAME%;<local>")
       .Set("localinternetsettings", "localhomepage", "http://intranet/");
-  SwitchToAwaySettings(settings, registry, config);
-  SwitchToLocalSettings(settings, registry, config);
+  SwitchToAwaySettings(settings, registry, connections, config);
+  SwitchToLocalSettings(settings, registry, connections, config);
   EXPECT_EQ(RegistryWrites(),
             (Log{"write ProxyEnable=0", "write ProxyOverRide=", "write ProxyServer=", "write Start Page=http://away/",
                  "write ProxyEnable=1", "write ProxyOverRide=%USERNAME%;<local>", "write ProxyServer=home:80",
@@ -283,8 +296,8 @@ TEST_F(InternetSwitch, LocalStepWritesItsSetAsStoredAfterAnAwayApply) {
 TEST_F(InternetSwitch, WithoutTheStartPageKeyOnlyTheProxyValuesAreWritten) {
   registry.keys.erase(kBrowserKey);
   Ini().Set("awayinternetsettings", "awayhomepage", "http://away/");
-  SwitchToAwaySettings(settings, registry, config);
-  SwitchToLocalSettings(settings, registry, config);
+  SwitchToAwaySettings(settings, registry, connections, config);
+  SwitchToLocalSettings(settings, registry, connections, config);
   EXPECT_EQ(RegistryWrites(), (Log{"write ProxyEnable=0", "write ProxyOverRide=", "write ProxyServer=",
                                    "write ProxyEnable=0", "write ProxyOverRide=", "write ProxyServer="}));
   EXPECT_EQ(registry.keys.at(kProxyKey).count("Start Page"), 0u);
@@ -301,7 +314,7 @@ TEST_F(InternetSwitch, ARefusedStartPageLeavesTheNewProxyValuesInForce) {
 TEST_F(InternetSwitch, ARefusedSettingsFileWriteStopsTheCaptureAtItsFirstKey) {
   Ini().refuseWrites = true;
   try {
-    SwitchToAwaySettings(settings, registry, config);
+    SwitchToAwaySettings(settings, registry, connections, config);
     FAIL() << "nothing raised";
   } catch (const Error& e) {
     EXPECT_EQ(e.Kind(), kSettingsWriteError);
@@ -309,6 +322,115 @@ TEST_F(InternetSwitch, ARefusedSettingsFileWriteStopsTheCaptureAtItsFirstKey) {
   }
   EXPECT_EQ(IniWrites().size(), 1u);
   EXPECT_TRUE(RegistryWrites().empty());
+}
+
+// The script and auto-detect keys of each set, in the registry and on the LAN connection, which had
+// both on and the script below.
+TEST_F(InternetSwitch, EachSetLeavesClearsOrNamesTheScriptAndAutoDetectAsItsKeysSay) {
+  const struct {
+    bool local;
+    std::optional<const char*> script, autoDetect;
+    std::optional<std::string> autoConfigUrl, given, refused;  // the registry value after; the URL the LAN got
+    std::uint32_t flags;
+  } rows[] = {
+      {false, {}, {}, "http://old/pac", {}, {}, 15},
+      {true, "", "0", {}, {}, {}, 3},
+      {false, "https://pac/p", "1", "https://pac/p", "https://pac/p", {}, 15},
+      {true, "HTTP://PAC/x", {}, "HTTP://PAC/x", "HTTP://PAC/x", {}, 15},
+      {false, "file://c:/p.pac", "yes", "http://old/pac", {}, "file://c:/p.pac", 15},
+      {true, "http://", "0", "http://old/pac", {}, "http://", 7},
+  };
+  for (const auto& row : rows) {
+    Ini().entries.clear();
+    registry.keys[kProxyKey]["AutoConfigURL"] = std::string("http://old/pac");
+    connections.flags[""] = kProxyTypeDirect | kProxyTypeScript | kProxyTypeAutoDetect;
+    const std::string set = row.local ? "local" : "away", label = set + " " + row.script.value_or("-");
+    Ini().Set("awayinternetsettings", "awayhomepage", "").Set(set + "internetsettings", set + "proxyenabled", "1");
+    if (row.script) Ini().Set(set + "internetsettings", set + "autoconfigurl", *row.script);
+    if (row.autoDetect) Ini().Set(set + "internetsettings", set + "autodetect", *row.autoDetect);
+    const InternetSetOutcome outcome = row.local ? SwitchToLocalSettings(settings, registry, connections, config)
+                                                 : SwitchToAwaySettings(settings, registry, connections, config);
+    const auto& values = registry.keys.at(kProxyKey);
+    EXPECT_EQ(
+        values.count("AutoConfigURL") ? std::optional(std::get<std::string>(values.at("AutoConfigURL"))) : std::nullopt,
+        row.autoConfigUrl)
+        << label;
+    EXPECT_EQ(values.at("ProxyEnable"), FakeRegistry::Value(1)) << label;
+    EXPECT_EQ(connections.given.at("").flags, row.flags) << label;
+    EXPECT_EQ(connections.given.at("").scriptUrl, row.given) << label;
+    EXPECT_EQ(outcome.refusedScript, row.refused) << label;
+  }
+}
+
+// With allconnections=1 each phonebook entry gets what the LAN connection gets; whatever refuses, the
+// others and the registry values still follow.
+TEST_F(InternetSwitch, EveryPhonebookEntryGetsTheLansOptionsAndNoRefusalStopsTheOthers) {
+  const struct {
+    const char* allConnections;
+    std::function<void(testing::FakeConnections&)> refuse;
+    Log outcomes;
+  } rows[] = {
+      {"1", [](auto& c) { c.refuseSet = {"DSL"}; }, {"", "VPN", "DSL InternetSetOptionA", "Dial-up"}},
+      {"1", [](auto& c) { c.refuseQuery = {""}; }, {" InternetQueryOptionA", "VPN", "DSL", "Dial-up"}},
+      {"1", [](auto& c) { c.refuseList = true; }, {"", "phonebook RasEnumEntriesA"}},
+      {"yes", [](auto&) {}, {""}},
+  };
+  for (const auto& row : rows) {
+    log.clear();
+    testing::FakeConnections fake(log);
+    fake.entries = {"VPN", "DSL", "Dial-up"};
+    for (const char* c : {"", "VPN", "DSL", "Dial-up"}) fake.flags[c] = kProxyTypeDirect | kProxyTypeAutoDetect;
+    row.refuse(fake);
+    Ini().entries.clear();
+    Ini()
+        .Set("SCRIPTS", "allconnections", row.allConnections)
+        .Set("localinternetsettings", "localproxyenabled", "1")
+        .Set("localinternetsettings", "localproxyserver", "home:80")
+        .Set("localinternetsettings", "localautoconfigurl", "http://pac/");
+    Log outcomes;
+    for (const ConnectionOutcome& o : SwitchToLocalSettings(settings, registry, fake, config).connections)
+      outcomes.push_back((o.of == ConnectionOutcome::Of::Phonebook ? "phonebook" : o.entry) +
+                         (o.call.Failed() ? " " + o.call.call : ""));
+    EXPECT_EQ(outcomes, row.outcomes);
+    const ConnectionProxy lan{15, "home:80", "", "http://pac/"};
+    for (const auto& [connection, given] : fake.given) EXPECT_EQ(given, lan) << connection;
+    EXPECT_EQ(RegistryWrites(), (Log{"write ProxyEnable=1", "write ProxyOverRide=", "write ProxyServer=home:80",
+                                     "write AutoConfigURL=http://pac/", "write Start Page="}));
+  }
+}
+
+// A capture stores the script and auto-detect only when the user has them on, or when the local set
+// would change them: then the away set has to put back "none" too.
+TEST_F(InternetSwitch, CaptureStoresTheScriptAndAutoDetectBeforeTheStartPageWhenTheyMatter) {
+  const struct {
+    const char* script;
+    std::uint32_t flags;
+    bool localKeys, queryRefused;
+    Log extra;  // the writes between awayproxyserver and awayhomepage
+  } rows[] = {
+      {"http://corp/pac", 13, false, false, {"awayautoconfigurl=http://corp/pac", "awayautodetect=1"}},
+      {"", 1, true, false, {"awayautoconfigurl=", "awayautodetect=0"}},
+      {"", 1, true, true, {"awayautoconfigurl="}},
+  };
+  for (const auto& row : rows) {
+    log.clear();
+    Ini().entries.clear();
+    registry.keys[kProxyKey]["AutoConfigURL"] = std::string(row.script);
+    connections.flags[""] = row.flags;
+    if (row.queryRefused) connections.refuseQuery = {""};
+    if (row.localKeys)
+      Ini()
+          .Set("localinternetsettings", "localautoconfigurl", "http://x/")
+          .Set("localinternetsettings", "localautodetect", "1");
+    const InternetSetOutcome outcome = SwitchToAwaySettings(settings, registry, connections, config);
+    Log extra;
+    for (const std::string& write : IniWrites()) extra.push_back(write.substr(write.find('/') + 1));
+    ASSERT_EQ(extra.size(), 4 + row.extra.size()) << row.script;
+    EXPECT_EQ(Log(extra.begin() + 3, extra.end() - 1), row.extra) << row.script;
+    EXPECT_EQ(extra.back(), "awayhomepage=http://start.example/");
+    EXPECT_EQ(outcome.connections.size(), row.queryRefused ? 1u : 0u);
+    EXPECT_TRUE(connections.given.empty());
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // A host for the run (and the follower after it) that records every request, with the settings file
-// in memory, for tests of their order, branches and ends.
+// and the connections in memory, for tests of their order, branches and ends.
 #pragma once
 
 #include <initializer_list>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/Run.h"
+#include "tests/unit/FakeConnections.h"
 #include "tests/unit/FakeProfile.h"
 
 namespace kestel::testing {
@@ -26,6 +27,7 @@ class NullRegistry final : public RegistryAccess {
   std::string ReadString(const std::string&) override { return {}; }
   void WriteInteger(const std::string&, std::int32_t) override { ++writes; }
   void WriteString(const std::string&, const std::string&) override { ++writes; }
+  void DeleteValue(const std::string&) override {}
 };
 
 // A blob is "P" and the data; protection refused on request, unprotection of anything else refused.
@@ -61,6 +63,8 @@ class RecordingHost final : public RoamingHost {
   FakeProfile profile;
   NullRegistry registry;
   FakeProtection protection;
+  Log connectionsLog;
+  FakeConnections connections{connectionsLog};
   bool iniExists = true;
   bool serverAnswers = false;
   std::map<std::string, std::uint32_t> mapResults;  // remote name -> result
@@ -96,6 +100,7 @@ class RecordingHost final : public RoamingHost {
   }
   std::string AppDirectory() const override { return "C:\\Kestel\\"; }
   UserDataProtection& Protection() override { return protection; }
+  ConnectionOptions& Connections() override { return connections; }
   void NotifyInternetSettingsChanged() override { log.push_back("internet-changed"); }
   bool FileExists(const std::string& path) const override {
     const_cast<RecordingHost*>(this)->log.push_back("exists:" + path);

@@ -417,6 +417,19 @@ TEST(RunRecordEvents, EachRoadAndEachEndRaisesItsEvents) {
       {"no server line",
        [](RecordingHost& h) { h.profile.entries[1].value = "NOSERVER"; },
        {cancelled, applied, "INFO end: no server line, exit code 0, total 42 ms"}},
+      {"a refused script and connection are recorded, and the run goes on",
+       [](RecordingHost& h) {
+         h.profile.entries[1].value = "NOSERVER";
+         h.profile.Set("SCRIPTS", "allconnections", "1").Set("awayinternetsettings", "awayautoconfigurl", "file://x");
+         h.connections.entries = {"VPN"};
+         h.connections.refuseSet = {""};
+       },
+       {cancelled,
+        "WARNING script: away set: script \"file://x\" is not an http:// or https:// address: not applied, the script "
+        "setting is left as it was",
+        "WARNING connection: away set, LAN connection: InternetSetOptionA failed, error 12009 (text of 12009)",
+        "INFO connection: away set, entry \"VPN\": set", applied + ", script \"file://x\", every phonebook entry too",
+        "INFO end: no server line, exit code 0, total 42 ms"}},
       {"no settings file",
        [](RecordingHost& h) { h.iniExists = false; },
        {"INFO start: \"\" version , user \"\", computer \"\"",

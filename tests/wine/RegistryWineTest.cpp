@@ -176,6 +176,12 @@ class UserProfileSwitch : public ::testing::Test {
   SavedUserProfile profile;
   Win32Registry registry;
   Win32Profile profileApi;
+  // The connections' own options are the end-to-end tests' (tests/e2e/InternetSettingsTest.cpp).
+  struct : ConnectionOptions {
+    ConnectionCall ListEntries(std::vector<std::string>&) override { return {}; }
+    ConnectionCall QueryFlags(const std::string&, std::uint32_t&) override { return {}; }
+    ConnectionCall Set(const std::string&, const ConnectionProxy&) override { return {}; }
+  } internet;
   std::string iniPath;
   TConfig config;
 
@@ -203,11 +209,11 @@ class UserProfileSwitch : public ::testing::Test {
 
   void Away() {
     SettingsFile settings(iniPath, profileApi);
-    SwitchToAwaySettings(settings, registry, config);
+    SwitchToAwaySettings(settings, registry, internet, config);
   }
   void Local() {
     SettingsFile settings(iniPath, profileApi);
-    SwitchToLocalSettings(settings, registry, config);
+    SwitchToLocalSettings(settings, registry, internet, config);
   }
 };
 
