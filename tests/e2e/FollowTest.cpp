@@ -3,7 +3,6 @@
 // that it shows nothing, and how /check, /stop and a second run reach it.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -68,19 +67,13 @@ std::optional<std::string> ProxyInForce(const testing::SavedUserProfile& profile
   return value ? std::optional<std::string>(value->data.c_str()) : std::nullopt;
 }
 
-FILETIME LastWritten(HKEY key) {
-  FILETIME written{};
-  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                   &written);
-  return written;
-}
-
 // Everything a decision could write: the registry's two keys, kestel.ini and the logs of the
 // stand-in network provider and internet library.
 std::vector<std::string> Writable(const testing::SavedUserProfile& profile, const Sandbox& sandbox) {
   std::vector<std::string> state;
   for (HKEY key : {profile.proxy.get(), profile.browser.get()}) {
-    const FILETIME t = LastWritten(key);
+    FILETIME t{};
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &t);
     state.push_back(std::to_string(t.dwHighDateTime) + ":" + std::to_string(t.dwLowDateTime));
   }
   for (const char* name : {"kestel.ini", "mpr.log", "wininet.log"})
@@ -93,10 +86,6 @@ HWND ResidentWindowOf(const Process& process) {
   for (HWND window : driver::TopLevelWindows(process.Pid(), false))
     if (driver::ClassNameOf(window) == kResidentWindowClass) return window;
   return nullptr;
-}
-
-bool Following(const Process& process) {
-  return ResidentWindowOf(process) != nullptr;
 }
 
 std::size_t LinesWith(const Sandbox& sandbox, const std::string& part) {
@@ -134,7 +123,8 @@ TEST_P(Follow, SwitchesAsTheNetworkMoves) {
     Command(sandbox, " /STOP ");
     EXPECT_EQ(sandbox.ReadLines("kestel.log").size(), lines);
   } else {
-    ASSERT_TRUE(driver::WaitUntil([&] { return Following(follower); }, kStartTimeout)) << "not following";
+    ASSERT_TRUE(driver::WaitUntil([&] { return ResidentWindowOf(follower) != nullptr; }, kStartTimeout))
+        << "not following";
     const std::string ini = *sandbox.ReadIni();
     bool windowShown = false;
     const auto lookForWindows = [&] { windowShown = windowShown || !driver::TopLevelWindows(follower.Pid()).empty(); };
@@ -174,7 +164,7 @@ TEST_P(Follow, SwitchesAsTheNetworkMoves) {
       Process later = second.Start(Logged(second));
       EXPECT_EQ(RunToEnd(later).exitCode, std::optional<DWORD>(0)) << "the second run ends after its logon run";
       EXPECT_EQ(LinesWith(second, "another Kestel follows the network in this session"), 1u);
-      EXPECT_TRUE(follower.Running() && Following(follower)) << "the first follows on";
+      EXPECT_TRUE(follower.Running() && ResidentWindowOf(follower) != nullptr) << "the first follows on";
     }
     // A check asked for before the stop is done before it: whatever the moves left undecided is
     // decided before the follower ends.
@@ -232,36 +222,9 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"HomeToAway", "1", true, true, Move::TakeAway, kAwayProxy, 30000ms, " away-set: ", 2, {kLogon, kLogon}},
         Row{"BriefLossAtHome", "1", true, true, Move::BriefLoss, kLocalProxy, {}, "", 0, {kLogon, kLogon}},
         Row{"FlappingAtHome", "1", true, true, Move::Flap, kLocalProxy, {}, "", 0, {kLogon, kLogon}},
-        Row{"CredentialsMissingOpenNoWindow",
-            "1",
-            false,
-            false,
-            Move::GiveBack,
-            kLocalProxy,
-            10000ms,
-            "none stored",
-            1,
-            {}},
-        Row{"CheckWithNothingChangedWritesNothing",
-            "1",
-            true,
-            true,
-            Move::None,
-            kLocalProxy,
-            {},
-            "",
-            0,
-            {kLogon, kLogon}},
-        Row{"ASecondRunLeavesTheFirstFollowing",
-            "1",
-            true,
-            true,
-            Move::SecondRun,
-            kLocalProxy,
-            {},
-            "",
-            0,
-            {kLogon, kLogon}}),
+        Row{"NoCredentialsNoWindow", "1", false, false, Move::GiveBack, kLocalProxy, 10000ms, "none stored", 1, {}},
+        Row{"CheckWritesNothing", "1", true, true, Move::None, kLocalProxy, {}, "", 0, {kLogon, kLogon}},
+        Row{"SecondRunLeavesTheFirst", "1", true, true, Move::SecondRun, kLocalProxy, {}, "", 0, {kLogon, kLogon}}),
     CaseName);
 
 }  // namespace

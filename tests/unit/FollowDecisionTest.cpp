@@ -20,18 +20,10 @@ struct Step {
   std::string network = {};
   bool answers = false;
 };
-Step Net(int at, std::string fingerprint) {
-  return {at, Step::Network, std::move(fingerprint)};
-}
-Step Server(int at, bool answers) {
-  return {at, Step::Server, {}, answers};
-}
-Step Notice(int at) {
-  return {at, Step::Notice};
-}
-Step Check(int at) {
-  return {at, Step::Check};
-}
+const auto Net = [](int at, std::string fingerprint) { return Step{at, Step::Network, std::move(fingerprint)}; };
+const auto Server = [](int at, bool answers) { return Step{at, Step::Server, {}, answers}; };
+const auto Notice = [](int at) { return Step{at, Step::Notice}; };
+const auto Check = [](int at) { return Step{at, Step::Check}; };
 
 struct Row {
   const char* name;
@@ -115,15 +107,10 @@ INSTANTIATE_TEST_SUITE_P(
             Place::Home,
             {Server(11000, false), Net(12000, "cafe"), Server(21000, true)},
             {"probe@18000:no", "probe@23000:yes"}},
-        Row{"AnswerAtTheLastConfirmationKeepsHome",
-            Place::Home,
-            {Server(11000, false), Net(12000, "cafe"), Server(30000, true)},
-            {"probe@18000:no", "probe@23000:no", "probe@33000:yes"}},
         Row{"AwayInForceAndNoAnswerNeedsNoConfirmation",
             Place::Away,
             {Server(11000, false), Net(12000, "cafe")},
             {"probe@18000:no"}},
-        Row{"ALossBetweenTwoPollsIsNotSeen", Place::Home, {Net(11000, "none"), Net(13000, "home")}, {}},
         Row{"AnUnreadableFingerprintIsNoChange", Place::Home, {Net(12000, ""), Net(17000, "home")}, {}},
         Row{"ABurstOfNoticesEndsInOneProbe",
             Place::Away,
@@ -134,7 +121,6 @@ INSTANTIATE_TEST_SUITE_P(
             {Net(12000, "dock"), Notice(17000), Net(19000, "home")},
             {"probe@23000:yes"}},
         Row{"CheckSkipsTheQuietPeriod", Place::Away, {Check(7000)}, {"probe@7000:yes", "home@7000 +0"}},
-        Row{"CheckWithNothingChangedSwitchesNothing", Place::Home, {Check(7000)}, {"probe@7000:yes"}},
         Row{"CheckCutsAQuietPeriodShort",
             Place::Away,
             {Net(12000, "office"), Check(16000)},
