@@ -6,7 +6,8 @@
 # away set in force is read from the run record; then it is given back, and the time to the local set
 # in force is read the same way. Then the follower is left alone for MINUTES minutes (85: over 1,000
 # polls of 5 s) and sampled from outside once a minute: its CPU time (every thread's, from
-# /proc/PID/task/*/schedstat), its resident set, and its kernel handles (bench/follow_sample.cpp; Wine
+# /proc/PID/task/*/schedstat; and Wine's server and device services, which answer its adapter queries
+# but serve the prefix's other processes too), its resident set, and its kernel handles (bench/follow_sample.cpp; Wine
 # answers GetProcessHandleCount for another process with 0). Last, kestel.exe /stop, and the time
 # until the follower has recorded its end, and until its process has ended.
 # Runs inside a network namespace of its own (needs root), with an Xvfb and a Wine prefix of its own
@@ -84,19 +85,21 @@ for i in $(seq "$moves"); do
   echo "move $i: to away $away ms, to home $home ms"
 done
 
-# Nanoseconds on a CPU, every thread of the process.
-ns_of() { cat /proc/"$1"/task/*/schedstat | awk '{s += $1} END {printf "%d", s}'; }
-# This prefix's server: other suites' may run beside it.
-server_pid=
-for pid in $(pgrep -x 'wineserver(64)?'); do
-  tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$out/wineprefix" && server_pid=$pid
-done
+# Nanoseconds on a CPU, every thread of the processes.
+ns_of() { for pid in "$@"; do cat /proc/"$pid"/task/*/schedstat 2>/dev/null || true; done | awk '{s += $1} END {printf "%d", s}'; }
+# This prefix's processes of a name: other suites' may run beside them.
+of_prefix() {
+  local pid
+  for pid in $(pgrep -f "$1"); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$out/wineprefix" && echo "$pid"
+  done
+}
 cpu_ns() { ns_of "$linux_pid"; }
-server_ns() { ns_of "$server_pid"; }
+server_ns() { ns_of $(of_prefix 'wineserver') $(of_prefix 'winedevice\.exe'); }
 rss_kb() { awk '/^VmRSS/ {print $2}' /proc/"$linux_pid"/status; }
 handles() { "$wine64" "$out/follow_sample.exe" "$windows_pid" | tr -d '\r' | awk '{print $2}'; }
 
-echo "idle: minute, polls since the start of the idle time, CPU ms (follower), CPU ms (wineserver), RSS kB, handles"
+echo "idle: minute, polls since the start of the idle time, CPU ms (follower), CPU ms (Wine's server and device services), RSS kB, handles"
 : >"$out/samples.txt"
 start=$(now_ms); cpu0=$(cpu_ns); server0=$(server_ns)
 for minute in $(seq 0 "$minutes"); do
