@@ -126,12 +126,16 @@ std::uint32_t ConnectionFlags(const ProxySet& set, std::uint32_t current) {
 
 InternetSetOutcome SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry,
                                         ConnectionOptions& connections, TConfig& config) {
+  InternetSetOutcome outcome = ApplyStoredAwaySettings(settings, registry, connections, config);
+  if (!outcome.applied) CaptureAwaySettings(settings, registry, connections, config, outcome);
+  return outcome;
+}
+
+InternetSetOutcome ApplyStoredAwaySettings(SettingsFile& settings, RegistryAccess& registry,
+                                           ConnectionOptions& connections, TConfig& config) {
   InternetSetOutcome outcome;
   config.AwayHomePage = settings.ReadSettingMarked(keys::kAwayHomePage);
-  if (config.AwayHomePage == keys::kAwayHomePage.marker) {
-    CaptureAwaySettings(settings, registry, connections, config, outcome);
-    return outcome;
-  }
+  if (config.AwayHomePage == keys::kAwayHomePage.marker) return outcome;
   ApplyAwaySettings(settings, registry, connections, config, outcome);
   outcome.applied = true;
   return outcome;

@@ -42,6 +42,10 @@ std::uint32_t ConnectionFlags(const ProxySet& set, std::uint32_t current);
 // ("awayhomepage" missing or its marker); a capture leaves the registry and the connections unchanged.
 InternetSetOutcome SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry,
                                         ConnectionOptions& connections, TConfig& config);
+// Applies the stored away set, and never captures one: nothing written, and applied false, when none
+// is stored.
+InternetSetOutcome ApplyStoredAwaySettings(SettingsFile& settings, RegistryAccess& registry,
+                                           ConnectionOptions& connections, TConfig& config);
 // Applies the local set of kestel.ini.
 InternetSetOutcome SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry,
                                          ConnectionOptions& connections, TConfig& config);

@@ -13,14 +13,6 @@ namespace {
 
 constexpr int kLogonDialogHeight = 210;
 
-// Everything after "key=" in a line of ReadSectionLines. The two section reads agree unless the
-// file changed between them; a line that is then shorter than its key gives the empty text.
-std::string ValueOfLine(const TStringList& lines, const TStringList& names, std::size_t i) {
-  const std::string& line = lines[i];
-  const std::size_t skip = i < names.size() ? names[i].size() + 1 : 0;
-  return skip <= line.size() ? line.substr(skip) : std::string();
-}
-
 class Run {
  public:
   Run(RoamingHost& host, RoamingState& state) : host_(host), s_(state), record_(host.Record()) {}
@@ -74,7 +66,7 @@ class Run {
     }
     const InternetSetOutcome away = SwitchToAwaySettings(settings, *registry_, host_.Connections(), c);
     if (away.applied) host_.NotifyInternetSettingsChanged();
-    RecordSetDetails(away.applied ? "away set" : "away set capture", away);
+    RecordSetDetails(record_, away.applied ? "away set" : "away set capture", away);
     Record([&] { return AwaySetEvent(!away.applied, c); });
   }
 
@@ -170,20 +162,8 @@ class Run {
     Status("Configuring Internet Settings");
     const InternetSetOutcome local = SwitchToLocalSettings(settings, *registry_, host_.Connections(), s_.Config);
     host_.NotifyInternetSettingsChanged();
-    RecordSetDetails("local set", local);
+    RecordSetDetails(record_, "local set", local);
     Record([&] { return LocalSetEvent(s_.Config); });
-  }
-
-  // A refused script and each connection that failed; a phonebook entry also when it was set. The
-  // LAN connection set as asked needs no line: the set's own says what it was given.
-  void RecordSetDetails(std::string_view set, const InternetSetOutcome& outcome) {
-    if (outcome.refusedScript) Record([&] { return ScriptRefusedEvent(set, *outcome.refusedScript); });
-    for (const ConnectionOutcome& connection : outcome.connections)
-      if (connection.call.Failed() || connection.of == ConnectionOutcome::Of::Entry)
-        Record([&] {
-          const bool failed = connection.call.Failed();
-          return ConnectionEvent(set, connection, failed ? record_.SystemText(connection.call.error) : std::string());
-        });
   }
 
   void Status(const std::string& text) {
@@ -191,34 +171,23 @@ class Run {
     host_.ProcessMessages();
   }
 
-  std::string Expand(const std::string& text) {
-    return ExpandPlaceholders(text, [this](const std::string& name) {
-      return LookupPlaceholder(name, s_.Config.UserName,
-                               [this](const std::string& n) { return host_.EnvironmentValueOf(n); });
-    });
-  }
+  std::string Expand(const std::string& text) { return ExpandForRun(host_, s_.Config.UserName, text); }
 
-  // Events are composed only while the record is on: a run without one pays for none of them.
   template <class Compose>
   void Record(Compose compose) {
-    if (record_.On()) record_.Report(compose());
+    RecordIfOn(record_, compose);
   }
 
   int End(RunEnd end) {
+    s_.End = end;
     Record([&] { return EndEvent(end, 0, record_.ElapsedMs()); });
     return 0;
   }
 
+  // Away, UserName is never read: %INTERNALUSERNAME% expands to nothing there.
   int RunPrograms(SettingsFile& settings, const std::string& status, const SettingKey& section, RunEnd end) {
     Status(status);
-    settings.ReadSectionKeys(section, s_.KeyNames);
-    settings.ReadSectionLines(section, s_.KeyLines);
-    s_.Config.HideScripts = settings.ReadSettingFlag(keys::kHideScripts);
-    for (std::size_t i = 0; i < s_.KeyLines.size(); ++i) {
-      s_.KeyLines[i] = Expand(ValueOfLine(s_.KeyLines, s_.KeyNames, i));
-      const ProgramOutcome program = host_.RunProgram(s_.KeyLines[i], true, !s_.Config.HideScripts);
-      Record([&] { return ProgramEvent(s_.KeyLines[i], program, record_.SystemText(program.error)); });
-    }
+    RunSectionPrograms(host_, settings, section, s_.Config.UserName, s_.Config, s_.KeyNames, s_.KeyLines);
     return End(end);
   }
 
@@ -238,6 +207,46 @@ void RecordUncaughtError(RunRecord& record, const UncaughtError& error) {
 }
 
 }  // namespace
+
+// The two section reads agree unless the file changed between them; a line that is then shorter than
+// its key gives the empty text.
+std::string ValueOfLine(const TStringList& lines, const TStringList& names, std::size_t i) {
+  const std::string& line = lines[i];
+  const std::size_t skip = i < names.size() ? names[i].size() + 1 : 0;
+  return skip <= line.size() ? line.substr(skip) : std::string();
+}
+
+// The LAN connection set as asked needs no line: the set's own says what it was given.
+void RecordSetDetails(RunRecord& record, std::string_view set, const InternetSetOutcome& outcome) {
+  if (outcome.refusedScript) RecordIfOn(record, [&] { return ScriptRefusedEvent(set, *outcome.refusedScript); });
+  for (const ConnectionOutcome& connection : outcome.connections)
+    if (connection.call.Failed() || connection.of == ConnectionOutcome::Of::Entry)
+      RecordIfOn(record, [&] {
+        const bool failed = connection.call.Failed();
+        return ConnectionEvent(set, connection, failed ? record.SystemText(connection.call.error) : std::string());
+      });
+}
+
+std::string ExpandForRun(RoamingHost& host, const std::string& userName, const std::string& text) {
+  return ExpandPlaceholders(text, [&](const std::string& name) {
+    return LookupPlaceholder(name, userName, [&](const std::string& n) { return host.EnvironmentValueOf(n); });
+  });
+}
+
+void RunSectionPrograms(RoamingHost& host, SettingsFile& settings, const SettingKey& section,
+                        const std::string& userName, TConfig& config, TStringList& names, TStringList& lines,
+                        const std::function<bool()>& goOn) {
+  settings.ReadSectionKeys(section, names);
+  settings.ReadSectionLines(section, lines);
+  config.HideScripts = settings.ReadSettingFlag(keys::kHideScripts);
+  RunRecord& record = host.Record();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (goOn && !goOn()) return;
+    lines[i] = ExpandForRun(host, userName, ValueOfLine(lines, names, i));
+    const ProgramOutcome program = host.RunProgram(lines[i], true, !config.HideScripts);
+    RecordIfOn(record, [&] { return ProgramEvent(lines[i], program, record.SystemText(program.error)); });
+  }
+}
 
 int RunRoaming(RoamingHost& host, RoamingState& state) {
   try {

@@ -2,10 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/Config.h"
 #include "app/ConnectionOptions.h"
+#include "app/InternetSettings.h"
 #include "app/Registry.h"
 #include "app/RunRecord.h"
 #include "app/SettingsFile.h"
@@ -68,10 +72,26 @@ struct RoamingState {
   TStringList KeyNames;
   TStringList KeyLines;
   bool MapFailed = false;
+  // How the run ended, once it has.
+  std::optional<RunEnd> End;
 };
 
 // Runs to a halt and returns the exit code (0). Errors raised on the way are recorded, not caught.
 int RunRoaming(RoamingHost& host, RoamingState& state);
+
+// Steps of the run that a follower repeats after it.
+// Everything after "key=" in line i of a section, as ReadSectionLines gives it.
+std::string ValueOfLine(const TStringList& lines, const TStringList& names, std::size_t i);
+// A refused script and each connection that failed in putting a set into force; a phonebook entry
+// also when it was set.
+void RecordSetDetails(RunRecord& record, std::string_view set, const InternetSetOutcome& outcome);
+// text with its placeholders filled; %INTERNALUSERNAME% is userName.
+std::string ExpandForRun(RoamingHost& host, const std::string& userName, const std::string& text);
+// Runs each program of a program section in file order, each to its end, hidden unless "HideScripts"
+// is 0, and records each; names and lines are refilled with the section. goOn is asked before each.
+void RunSectionPrograms(RoamingHost& host, SettingsFile& settings, const SettingKey& section,
+                        const std::string& userName, TConfig& config, TStringList& names, TStringList& lines,
+                        const std::function<bool()>& goOn = {});
 // An error that ends the run, as its box and the record name it. The texts live in the exception.
 struct UncaughtError {
   const char* kind;

@@ -48,6 +48,60 @@ std::string InternetSet(std::string_view what, bool enabled, const std::string& 
   return text;
 }
 
+const char* PlaceName(Place place) {
+  return place == Place::Home ? "home" : "away";
+}
+
+const char* TriggerText(FollowTrigger trigger) {
+  switch (trigger) {
+    case FollowTrigger::Started:
+      return "following began";
+    case FollowTrigger::NetworkChanged:
+      return "the network changed";
+    case FollowTrigger::SystemNotice:
+      return "the system reported a network change";
+    case FollowTrigger::Resumed:
+      return "woke from sleep";
+    case FollowTrigger::Unlocked:
+      return "the session was unlocked";
+    case FollowTrigger::CheckNowChosen:
+      return "\"Check now\" chosen";
+    case FollowTrigger::CheckCommand:
+      return "/check asked";
+  }
+  return "";
+}
+
+const char* FollowEndText(FollowEnd end) {
+  switch (end) {
+    case FollowEnd::StopCommand:
+      return "stopped by /stop";
+    case FollowEnd::StopChosen:
+      return "stopped by \"Stop following\"";
+    case FollowEnd::SessionEnded:
+      return "stopped: the session ends";
+    case FollowEnd::NotAsked:
+      return "stopped: kestel.ini no longer says follow=1";
+    case FollowEnd::NoSettingsFile:
+      return "stopped: kestel.ini is gone";
+    case FollowEnd::NoServer:
+      return "stopped: kestel.ini names no server";
+    case FollowEnd::Error:
+      return "stopped on an error";
+  }
+  return "";
+}
+
+// One probe of a decision in a few words; the full form is the logon run's probe line.
+std::string ProbeSummary(const ProbeOutcome& o) {
+  const char* status = IpStatusName(o.replies == 0 ? o.error : o.status);
+  const std::string named = status != nullptr ? Join({" (", status, ")"}) : std::string();
+  if (o.home) return Join({"answered from ", Address(o.from), " in ", Number(o.roundTripMs), " ms"});
+  if (!o.icmpOpened) return Join({"no ICMP handle, error ", Number(o.error)});
+  if (o.replies == 0) return Join({"no reply, error ", Number(o.error), named});
+  return Join({"status ", Number(o.status), named, " from ", Address(o.from)});
+}
+
 const char* EndName(RunEnd end) {
   switch (end) {
     case RunEnd::NoSettingsFile:
@@ -102,6 +156,10 @@ const char* EventName(EventKind kind) {
       return "connection";
     case EventKind::Script:
       return "script";
+    case EventKind::Follow:
+      return "follow";
+    case EventKind::Switch:
+      return "switch";
   }
   return "";
 }
@@ -194,6 +252,8 @@ RunEvent CredentialsEvent(CredentialSource source, const std::string& userName) 
       break;
     case CredentialSource::DialogCancelled:
       return {EventKind::Credentials, Severity::Information, from};
+    case CredentialSource::NoneStored:
+      return {EventKind::Credentials, Severity::Warning, "none stored: no drive is mapped while following"};
   }
   return {EventKind::Credentials, Severity::Information, Join({from, ", user ", Quoted(userName)})};
 }
@@ -259,6 +319,45 @@ RunEvent EndEvent(RunEnd end, int exitCode, std::uint64_t totalMs) {
 
 RunEvent UncaughtErrorEvent(const std::string& kind, const std::string& message) {
   return {EventKind::UncaughtError, Severity::Error, Join({kind, ": ", message})};
+}
+
+RunEvent FollowStartEvent(Place inForce, const std::optional<std::string>& fingerprint) {
+  return {EventKind::Follow, Severity::Information,
+          Join({"following, ", PlaceName(inForce), " in force, network ",
+                fingerprint ? Quoted(*fingerprint) : std::string("unknown")})};
+}
+
+RunEvent FollowElsewhereEvent() {
+  return {EventKind::Follow, Severity::Information,
+          "another Kestel follows the network in this session: this one ends"};
+}
+
+RunEvent FollowRunSetEvent(Place inForce) {
+  return {EventKind::Follow, Severity::Information,
+          Join({"another Kestel's logon run put the ", inForce == Place::Home ? "local" : "away", " set in force"})};
+}
+
+RunEvent FollowEndEvent(FollowEnd end, int exitCode, std::uint64_t followedMs) {
+  return {EventKind::Follow, Severity::Information,
+          Join({FollowEndText(end), ", exit code ", std::to_string(exitCode), ", followed ", Number(followedMs / 1000),
+                " s"})};
+}
+
+RunEvent SwitchEvent(const FollowSwitch& change, const std::string& server) {
+  const FollowReason& r = change.reason;
+  std::string text = Join({"to ", PlaceName(change.to), ": ", TriggerText(r.trigger)});
+  if (r.before && r.after) text += Join({" (", Quoted(*r.before), " before, ", Quoted(*r.after), " now)"});
+  text += Join({"; server ", Quoted(server), ": "});
+  for (std::size_t i = 0; i < r.probes.size(); ++i) {
+    if (i > 0) text += Join({", +", Number(static_cast<std::uint64_t>(r.probes[i].after.count()) / 1000), " s "});
+    text += ProbeSummary(r.probes[i].outcome);
+  }
+  return {EventKind::Switch, Severity::Information, text};
+}
+
+RunEvent AwaySetNotStoredEvent() {
+  return {EventKind::AwaySet, Severity::Warning,
+          "none stored: nothing is captured while following, the proxy and start page stay as they are"};
 }
 
 const char* IpStatusName(std::uint32_t status) {

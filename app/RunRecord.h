@@ -9,6 +9,7 @@
 
 #include "app/Config.h"
 #include "app/ConnectionOptions.h"
+#include "app/FollowDecision.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
 
@@ -31,13 +32,16 @@ enum class EventKind : std::uint16_t {
   UncaughtError = 13,
   Connection = 14,
   Script = 15,
+  Follow = 16,
+  Switch = 17,
 };
 inline constexpr EventKind kEventKinds[] = {
     EventKind::Start,         EventKind::SettingsFile, EventKind::DriveCancelled,
     EventKind::AwaySet,       EventKind::Probe,        EventKind::Decision,
     EventKind::Credentials,   EventKind::Mapping,      EventKind::CredentialsSaved,
     EventKind::LocalSet,      EventKind::Program,      EventKind::End,
-    EventKind::UncaughtError, EventKind::Connection,   EventKind::Script};
+    EventKind::UncaughtError, EventKind::Connection,   EventKind::Script,
+    EventKind::Follow,        EventKind::Switch};
 
 // A failed drive, program or connection and a refused script are warnings, an uncaught error an
 // error; everything else information.
@@ -84,6 +88,12 @@ class RunRecord {
   virtual std::uint64_t ElapsedMs() const = 0;
 };
 
+// Composes an event only while the record is on: a run without one pays for none of them.
+template <class Compose>
+void RecordIfOn(RunRecord& record, Compose compose) {
+  if (record.On()) record.Report(compose());
+}
+
 // The ends of a run, as the end event names them.
 enum class RunEnd {
   NoSettingsFile,
@@ -96,7 +106,8 @@ enum class RunEnd {
 };
 
 // Where the credentials came from.
-enum class CredentialSource { SettingsFile, DialogLogon, DialogClosed, DialogCancelled };
+// Where the credentials came from; while following only the settings file counts.
+enum class CredentialSource { SettingsFile, DialogLogon, DialogClosed, DialogCancelled, NoneStored };
 
 // The start names who and where; its details are looked up only once a record is open.
 struct StartDetails {
@@ -124,6 +135,27 @@ RunEvent ScriptRefusedEvent(std::string_view set, const std::string& url);
 RunEvent ProgramEvent(const std::string& commandLine, const ProgramOutcome& outcome, const std::string& errorText);
 RunEvent EndEvent(RunEnd end, int exitCode, std::uint64_t totalMs);
 RunEvent UncaughtErrorEvent(const std::string& kind, const std::string& message);
+
+// Why a follower ends.
+enum class FollowEnd {
+  StopCommand,  // kestel.exe /stop
+  StopChosen,   // "Stop following" in the icon's menu
+  SessionEnded,
+  NotAsked,  // kestel.ini no longer says follow=1
+  NoSettingsFile,
+  NoServer,
+  Error,  // recorded as an error just before
+};
+// The follower after a logon run: the decision in force and the network it starts from.
+RunEvent FollowStartEvent(Place inForce, const std::optional<std::string>& fingerprint);
+// A follow=1 run that leaves the following to the follower already there.
+RunEvent FollowElsewhereEvent();
+// The follower, told that another kestel.exe's logon run put this set in force.
+RunEvent FollowRunSetEvent(Place inForce);
+RunEvent FollowEndEvent(FollowEnd end, int exitCode, std::uint64_t followedMs);
+RunEvent SwitchEvent(const FollowSwitch& change, const std::string& server);
+// Away while following, with no away set in kestel.ini: nothing is captured, nothing written.
+RunEvent AwaySetNotStoredEvent();
 
 // The echo service's statuses share their numbers with unrelated system codes, so they are named
 // here; null for a code that is no such status.

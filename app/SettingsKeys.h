@@ -77,6 +77,17 @@ inline constexpr SettingKey kAllConnections{.section = kScripts,
                                             .kind = SettingKind::Flag,
                                             .defaultValue = "0",
                                             .defaultMeaning = "the proxy sets reach the LAN connection only"};
+// After the logon run Kestel stays resident and switches again when the network changes.
+inline constexpr SettingKey kFollow{.section = kScripts,
+                                    .name = "follow",
+                                    .kind = SettingKind::Flag,
+                                    .defaultValue = "0",
+                                    .defaultMeaning = "Kestel ends after the logon run"};
+inline constexpr SettingKey kFollowPrograms{.section = kScripts,
+                                            .name = "followprograms",
+                                            .kind = SettingKind::Flag,
+                                            .defaultValue = "0",
+                                            .defaultMeaning = "a switch while following runs no programs"};
 
 inline constexpr SettingKey kServer{
     .section = kConnection, .name = "server", .defaultValue = "NOSERVER", .marker = "NOSERVER"};
@@ -150,6 +161,8 @@ inline constexpr const SettingKey* kSettingKeys[] = {
     &keys::kLogFile,
     &keys::kEventLog,
     &keys::kAllConnections,
+    &keys::kFollow,
+    &keys::kFollowPrograms,
     &keys::kServer,
     &keys::kUserName,
     &keys::kPassword,

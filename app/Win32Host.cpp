@@ -78,11 +78,14 @@ std::uint32_t Win32Host::UnmapDrive(const std::string& device, bool showErrors, 
 
 std::uint32_t Win32Host::MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors,
                                   bool noPrompting, const std::string& userName, const std::string& password) {
-  return kestel::MapDrive(localName, remoteName, showErrors, noPrompting, logonWindow_->Handle(), userName, password);
+  return kestel::MapDrive(localName, remoteName, showErrors, noPrompting,
+                          logonWindow_ ? logonWindow_->Handle() : nullptr, userName, password);
 }
 
 ProbeOutcome Win32Host::PingHost(const std::string& server) {
-  return ProbeHost(server);
+  const ProbeOutcome outcome = ProbeHost(server);
+  GetLocalTime(&decidedAt_);
+  return outcome;
 }
 
 ProgramOutcome Win32Host::RunProgram(const std::string& commandLine, bool wait, bool show) {

@@ -50,6 +50,12 @@ class Win32Host final : public RoamingHost {
   ProgramOutcome RunProgram(const std::string& commandLine, bool wait, bool show) override;
   RunRecord& Record() override { return record_; }
 
+  // What a follower takes on after the run: the application, the logon window's end, and the local
+  // time of the run's decision (when its probe answered or did not).
+  Application& App() noexcept { return application_; }
+  void CloseLogonWindow() { logonWindow_.reset(); }
+  const SYSTEMTIME& DecidedAt() const noexcept { return decidedAt_; }
+
  private:
   HINSTANCE instance_;
   Application application_;
@@ -62,6 +68,7 @@ class Win32Host final : public RoamingHost {
   Win32UserDataProtection protection_;
   Win32InternetOptions internet_;
   Win32RunRecord record_;
+  SYSTEMTIME decidedAt_{};
 };
 
 }  // namespace kestel

@@ -1,10 +1,12 @@
-// kestel.exe: runs once at logon, from start-up to a halt.
+// kestel.exe: runs once at logon, from start-up to a halt, and with follow=1 follows the network after
+// it; kestel.exe /check and /stop reach a follower that runs.
 #include <windows.h>
 
 #include <cstdlib>
 #include <exception>
 
 #include "app/ErrorBox.h"
+#include "app/FollowWin32.h"
 #include "app/Win32Host.h"
 #include "launch/Launch.h"
 
@@ -17,12 +19,15 @@ void __verbose_terminate_handler() {
 }
 }  // namespace __gnu_cxx
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+  if (const auto command = kestel::ParseFollowerCommand(commandLine != nullptr ? commandLine : "");
+      command != kestel::FollowerCommand::None)
+    return kestel::SendFollowerCommand(command);
   kestel::InitAppDirectory();
   kestel::Win32Host host(instance);
   static kestel::RoamingState state;  // lives until the process ends, as the run expects
   try {
-    return kestel::RunRoaming(host, state);
+    return kestel::FollowAfterLogon(host, state, kestel::RunRoaming(host, state), instance);
   } catch (const std::exception&) {
     const kestel::UncaughtError error = kestel::CurrentUncaughtError();
     return kestel::RecordUncaughtErrorEnd(host.Record(),

@@ -13,17 +13,21 @@ add_library(kestel_win32 STATIC
   app/Win32Host.cpp
   app/DataProtectionWin32.cpp
   app/InternetSettingsWin32.cpp
+  app/FollowWin32.cpp
   env/EnvironWin32.cpp
   launch/Launch.cpp
   net/NetworkFingerprintWin32.cpp
   net/PingUtil.cpp
   net/uncmap.cpp
+  net/NetworkChangeNotices.cpp
   ui/Application.cpp
   ui/LogonWindow.cpp
   ui/NoticeBox.cpp
+  ui/NotificationIcon.cpp
+  ui/ResidentWindow.cpp
 )
 target_compile_definitions(kestel_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
-target_link_libraries(kestel_win32 PUBLIC kestel_core wsock32 icmp ntdll mpr advapi32 user32 gdi32 msimg32)
+target_link_libraries(kestel_win32 PUBLIC kestel_core wsock32 icmp mpr advapi32 user32 gdi32 msimg32)
 kestel_warnings(kestel_win32)
 target_compile_definitions(kestel_win32 PRIVATE KESTEL_VERSION="${PROJECT_VERSION}")
 target_compile_options(kestel_win32 PRIVATE -ffunction-sections -fdata-sections)

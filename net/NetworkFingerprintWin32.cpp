@@ -31,14 +31,24 @@ std::string Narrow(const wchar_t* text) {
   return narrow;
 }
 
+// ntdll is in every process from its start: taken by name, its two functions stay out of kestel.exe's
+// imports, which list only what a run that does not follow needs.
+template <class Function>
+Function* NtdllProcedure(const char* name) {
+  return ProcedureOf<Function>(GetModuleHandleA("ntdll.dll"), name);
+}
+
 // Empty for a family other than IPv4 and IPv6.
 std::string AddressText(const SOCKET_ADDRESS& address) {
   char text[64] = {};  // both functions need at most 46 bytes
   if (address.lpSockaddr == nullptr) return {};
-  if (address.lpSockaddr->sa_family == AF_INET)
-    RtlIpv4AddressToStringA(&reinterpret_cast<const sockaddr_in*>(address.lpSockaddr)->sin_addr, text);
-  else if (address.lpSockaddr->sa_family == AF_INET6)
-    RtlIpv6AddressToStringA(&reinterpret_cast<const sockaddr_in6*>(address.lpSockaddr)->sin6_addr, text);
+  if (address.lpSockaddr->sa_family == AF_INET) {
+    if (const auto format = NtdllProcedure<decltype(RtlIpv4AddressToStringA)>("RtlIpv4AddressToStringA"))
+      format(&reinterpret_cast<const sockaddr_in*>(address.lpSockaddr)->sin_addr, text);
+  } else if (address.lpSockaddr->sa_family == AF_INET6) {
+    if (const auto format = NtdllProcedure<decltype(RtlIpv6AddressToStringA)>("RtlIpv6AddressToStringA"))
+      format(&reinterpret_cast<const sockaddr_in6*>(address.lpSockaddr)->sin6_addr, text);
+  }
   return text;
 }
 

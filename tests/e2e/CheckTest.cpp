@@ -57,7 +57,7 @@ std::vector<Row> Rows() {
   std::string bytes;  // every byte but zero
   for (int i = 1; i < 256; ++i) bytes += static_cast<char>(i);
   return {
-      {"SampleBesideTheChecker", Sample(), "", {{21, "note", "password is stored in plain text"}}, 0},
+      {"SampleBesideTheChecker", Sample(), "", {{26, "note", "password is stored in plain text"}}, 0},
       {"NoFile", std::nullopt, "", {{0, "error", "no such file: Kestel stops with"}}, 2},
       {"Directory", kBase, ".", {{0, "error", "a directory, not a file"}}, 2},
       {"UsualMistakes",
@@ -99,6 +99,11 @@ std::vector<Row> Rows() {
        "[connection]\r\nserver=\r\n[awayinternetsettings]\r\nawayhomepage=x\r\n",
        "kestel.ini",
        {{2, "warning", "server is empty: the probe has no host to ask, so every run is away"}},
+       1},
+      {"FollowFlags",
+       kBase + "[SCRIPTS]\r\nfollow=yes\r\nfollowprograms=1\r\n",
+       "kestel.ini",
+       {{6, "warning", "follow is \"yes\", not a number: Kestel reads it as its default, 0"}},
        1},
       {"Mappings",
        kBase + "[mappings]\r\nH=\\\\srv\\h\r\nI:=srv\\i\r\nJ:=\\\\srv\\j\r\nJ:=\\\\srv\\j2\r\n=\\\\srv\\x\r\nK:="

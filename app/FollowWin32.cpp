@@ -1,0 +1,122 @@
+#include "app/FollowWin32.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+namespace kestel {
+
+namespace {
+
+// Local\: one follower per session, reached only from within it.
+constexpr const char* kFollowerMutex = "Local\\Kestel.Follower";
+
+// Sets the follower's event for wake, when a follower runs.
+void Signal(FollowWake wake) {
+  for (const FollowerEvent& e : kFollowerEvents)
+    if (e.wake == wake) {
+      const UniqueHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, e.name));
+      if (event) SetEvent(event.get());
+    }
+}
+
+}  // namespace
+
+std::string TimeOfDayText(const SYSTEMTIME& time) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02u:%02u", time.wHour % 100u, time.wMinute % 100u);
+  return text;
+}
+
+int SendFollowerCommand(FollowerCommand command) {
+  Signal(command == FollowerCommand::Stop ? FollowWake::StopCommand : FollowWake::CheckCommand);
+  return 0;
+}
+
+int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, HINSTANCE instance) {
+  // Whatever this run put in force is in force now, also for a follower that runs already.
+  if (const std::optional<Place> inForce = state.End ? PlaceInForceAfter(*state.End) : std::nullopt)
+    Signal(*inForce == Place::Home ? FollowWake::HomeSetByARun : FollowWake::AwaySetByARun);
+  const std::optional<Place> place = FollowAfter(host, state);
+  if (!place) return exitCode;
+  const UniqueHandle one(CreateMutexA(nullptr, FALSE, kFollowerMutex));
+  if (!one) return exitCode;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    RecordIfOn(host.Record(), [] { return FollowElsewhereEvent(); });
+    return exitCode;
+  }
+  // The logon window is gone before the following starts.
+  host.CloseLogonWindow();
+  Win32FollowHost follow(instance, host.App());
+  Follower follower(host, follow, *place, TimeOfDayText(host.DecidedAt()));
+  follow.EndWithTheSession(follower);
+  return follower.Run();
+}
+
+Win32FollowHost::Win32FollowHost(HINSTANCE instance, Application& application)
+    : application_(application),
+      window_(instance, *this),
+      notices_(window_.Handle(), ResidentWindow::kNetworkChangedMessage) {
+  for (std::size_t i = 0; i < kFollowerEventCount; ++i)
+    events_[i].reset(CreateEventA(nullptr, FALSE, FALSE, kFollowerEvents[i].name));
+}
+
+FollowWake Win32FollowHost::WaitUntil(FollowTime deadline) {
+  for (;;) {
+    if (woken_ != 0) {
+      // The stops, last in the list, go first.
+      unsigned kind = 31;
+      while ((woken_ & (1u << kind)) == 0) --kind;
+      woken_ &= ~(1u << kind);
+      return static_cast<FollowWake>(kind);
+    }
+    const FollowTime now = Now();
+    if (now >= deadline) return FollowWake::Deadline;
+    // Those that could not be made are left out of the wait.
+    HANDLE events[kFollowerEventCount];
+    FollowWake wakes[kFollowerEventCount];
+    DWORD count = 0;
+    for (std::size_t i = 0; i < kFollowerEventCount; ++i)
+      if (events_[i]) {
+        events[count] = events_[i].get();
+        wakes[count++] = kFollowerEvents[i].wake;
+      }
+    const DWORD result = MsgWaitForMultipleObjectsEx(count, events, static_cast<DWORD>((deadline - now).count()),
+                                                     QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (result < WAIT_OBJECT_0 + count) return wakes[result - WAIT_OBJECT_0];
+    if (result == WAIT_OBJECT_0 + count) application_.ProcessMessages();
+    // Waiting again at once after a failed wait would turn the loop into a busy one.
+    if (result == WAIT_FAILED) throw std::runtime_error("the wait for the network's changes failed");
+  }
+}
+
+std::string Win32FollowHost::TimeOfDay() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return TimeOfDayText(now);
+}
+
+bool Win32FollowHost::StopPending() {
+  const UniqueHandle& stop = events_[kFollowerEventCount - 1];
+  if (stop && WaitForSingleObject(stop.get(), 0) == WAIT_OBJECT_0) Woken(FollowWake::StopCommand);
+  return woken_ >= 1u << static_cast<unsigned>(FollowWake::StopChosen);
+}
+
+void Win32FollowHost::Notice(ResidentNotice notice) {
+  switch (notice) {
+    case ResidentNotice::NetworkChanged:
+      return Woken(FollowWake::SystemNotice);
+    case ResidentNotice::Resumed:
+      return Woken(FollowWake::Resumed);
+    case ResidentNotice::Unlocked:
+      return Woken(FollowWake::Unlocked);
+    case ResidentNotice::CheckNowChosen:
+      return Woken(FollowWake::CheckNowChosen);
+    case ResidentNotice::StopChosen:
+      return Woken(FollowWake::StopChosen);
+    case ResidentNotice::SessionEnding:
+      if (follower_ != nullptr) follower_->End(FollowEnd::SessionEnded);
+      return Woken(FollowWake::SessionEnded);
+  }
+}
+
+}  // namespace kestel

@@ -1,0 +1,75 @@
+// The follower on Windows: one per session, reached by kestel.exe /check and /stop through named
+// events under Local\, waiting with MsgWaitForMultipleObjectsEx until the next deadline, a message to
+// its hidden window or one of those events: no busy loop, and one thread of its own.
+#pragma once
+
+#include <windows.h>
+
+#include <iterator>
+
+#include "app/Follower.h"
+#include "app/Win32Host.h"
+#include "base/UniqueHandle.h"
+#include "net/NetworkChangeNotices.h"
+#include "net/NetworkFingerprintWin32.h"
+#include "ui/Application.h"
+#include "ui/ResidentWindow.h"
+
+namespace kestel {
+
+// kestel.exe /check or /stop: tells the follower of this session, if one runs, and returns the exit
+// code, 0 either way.
+int SendFollowerCommand(FollowerCommand command);
+// After the logon run: tells a follower that runs already which set the run left in force; then
+// follows when the run's end and kestel.ini ask for it and no other follower runs in the session, and
+// returns its exit code; otherwise returns exitCode at once.
+int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, HINSTANCE instance);
+
+// The events other kestel.exe processes set for the follower, and what each wakes it for; when
+// several are set, the first in this order goes first: a check before a stop, whoever asked for both.
+struct FollowerEvent {
+  const char* name;  // under Local\: reached only from within the session
+  FollowWake wake;
+};
+inline constexpr FollowerEvent kFollowerEvents[] = {
+    {"Local\\Kestel.Follower.Check", FollowWake::CheckCommand},
+    {"Local\\Kestel.Follower.Home", FollowWake::HomeSetByARun},
+    {"Local\\Kestel.Follower.Away", FollowWake::AwaySetByARun},
+    {"Local\\Kestel.Follower.Stop", FollowWake::StopCommand},
+};
+inline constexpr std::size_t kFollowerEventCount = std::size(kFollowerEvents);
+static_assert(kFollowerEvents[kFollowerEventCount - 1].wake == FollowWake::StopCommand, "the stop is last");
+
+class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
+ public:
+  Win32FollowHost(HINSTANCE instance, Application& application);
+  // Ended inside the session's last message to the window: the process may be ended when it returns.
+  void EndWithTheSession(Follower& follower) noexcept { follower_ = &follower; }
+
+  FollowTime Now() override { return FollowTime{GetTickCount64()}; }
+  FollowWake WaitUntil(FollowTime deadline) override;
+  std::optional<std::string> TakeFingerprint() override { return fingerprinter_.Take(); }
+  std::string TimeOfDay() override;
+  void ShowTip(const std::string& tip) override { window_.ShowTip(tip); }
+  bool StopPending() override;
+
+ private:
+  void Notice(ResidentNotice notice) override;
+  void Woken(FollowWake wake) noexcept { woken_ |= 1u << static_cast<unsigned>(wake); }
+
+  Application& application_;
+  UniqueHandle events_[kFollowerEventCount];
+  // What the window was told since the last wait returned, one bit per kind: a burst of one kind
+  // is one wake.
+  unsigned woken_ = 0;
+  Follower* follower_ = nullptr;
+  NetworkFingerprinter fingerprinter_;
+  // The window goes after the notices that post to it.
+  ResidentWindow window_;
+  NetworkChangeNotices notices_;
+};
+
+// "08:14"
+std::string TimeOfDayText(const SYSTEMTIME& time);
+
+}  // namespace kestel

@@ -1,0 +1,247 @@
+#include "app/Follower.h"
+
+#include <exception>
+
+#include "app/Errors.h"
+#include "app/InternetSettings.h"
+
+namespace kestel {
+
+namespace {
+
+// A drive that is connected already, to whatever: left as it is.
+constexpr std::uint32_t kAlreadyAssigned = 85;      // ERROR_ALREADY_ASSIGNED
+constexpr std::uint32_t kAlreadyRemembered = 1202;  // ERROR_DEVICE_ALREADY_REMEMBERED
+
+bool Blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+bool SameWord(std::string_view text, std::string_view word) {
+  if (text.size() != word.size()) return false;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (text[i] != word[i] && !(text[i] >= 'A' && text[i] <= 'Z' && text[i] - 'A' + 'a' == word[i])) return false;
+  return true;
+}
+
+}  // namespace
+
+FollowerCommand ParseFollowerCommand(std::string_view commandLine) {
+  while (!commandLine.empty() && Blank(commandLine.front())) commandLine.remove_prefix(1);
+  while (!commandLine.empty() && Blank(commandLine.back())) commandLine.remove_suffix(1);
+  if (SameWord(commandLine, "/check")) return FollowerCommand::Check;
+  if (SameWord(commandLine, "/stop")) return FollowerCommand::Stop;
+  return FollowerCommand::None;
+}
+
+std::optional<Place> PlaceInForceAfter(RunEnd end) {
+  switch (end) {
+    case RunEnd::HomeComplete:
+      return Place::Home;
+    case RunEnd::AwayComplete:
+    case RunEnd::MappingFailed:
+    case RunEnd::NoServer:
+    case RunEnd::LogonCancelled:
+      return Place::Away;
+    case RunEnd::NoSettingsFile:
+    case RunEnd::UncaughtError:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::optional<Place> FollowAfter(RoamingHost& host, const RoamingState& state) {
+  const bool follows =
+      state.End == RunEnd::HomeComplete || state.End == RunEnd::AwayComplete || state.End == RunEnd::MappingFailed;
+  if (!follows) return std::nullopt;
+  const std::optional<Place> place = PlaceInForceAfter(*state.End);
+  SettingsFile settings(host.AppDirectory() + std::string(kSettingsFileName), host.Profile());
+  if (!settings.ReadSettingFlag(keys::kFollow)) return std::nullopt;
+  return place;
+}
+
+std::string FollowTip(Place place, const std::string& since) {
+  return std::string("Kestel: ") + (place == Place::Home ? "home" : "away") + " since " + since;
+}
+
+Follower::Follower(RoamingHost& roaming, FollowHost& host, Place inForce, std::string since)
+    : roaming_(roaming),
+      host_(host),
+      record_(roaming.Record()),
+      settings_(roaming.AppDirectory() + std::string(kSettingsFileName), roaming.Profile()),
+      decider_(inForce, host.Now()),
+      since_(std::move(since)),
+      started_(host.Now()) {}
+
+int Follower::Run() {
+  try {
+    registry_ = &roaming_.CreateRegistry();
+    const std::optional<std::string> fingerprint = host_.TakeFingerprint();
+    decider_.Polled(host_.Now(), fingerprint);
+    // The network the follower starts from is not the one the logon run decided on: drives, programs
+    // and the window's end came between. A move meanwhile would go unseen, so it decides once at once.
+    decider_.CheckNow(host_.Now(), FollowTrigger::Started);
+    Record([&] { return FollowStartEvent(decider_.InForce(), fingerprint); });
+    host_.ShowTip(FollowTip(decider_.InForce(), since_));
+    while (!end_) {
+      Woken(host_.WaitUntil(decider_.NextDeadline()));
+      if (!end_) DoWhatIsDue();
+    }
+    return 0;
+  } catch (const std::exception&) {
+    // Nothing while following shows a box: the error is recorded, and the follower ends.
+    const UncaughtError error = CurrentUncaughtError();
+    try {
+      Record([&] { return UncaughtErrorEvent(error.kind, error.message); });
+      End(FollowEnd::Error);
+    } catch (...) {
+      // Out of memory again: nothing more to be done.
+    }
+    return 1;
+  }
+}
+
+void Follower::End(FollowEnd end) {
+  if (end_) return;
+  end_ = end;
+  const int exitCode = end == FollowEnd::Error ? 1 : 0;
+  Record([&] { return FollowEndEvent(end, exitCode, static_cast<std::uint64_t>((host_.Now() - started_).count())); });
+}
+
+void Follower::Woken(FollowWake wake) {
+  const FollowTime now = host_.Now();
+  switch (wake) {
+    case FollowWake::Deadline:
+      break;
+    case FollowWake::SystemNotice:
+      decider_.Noticed(now, FollowTrigger::SystemNotice);
+      break;
+    case FollowWake::Resumed:
+      decider_.Noticed(now, FollowTrigger::Resumed);
+      break;
+    case FollowWake::Unlocked:
+      decider_.Noticed(now, FollowTrigger::Unlocked);
+      break;
+    case FollowWake::CheckNowChosen:
+      decider_.CheckNow(now, FollowTrigger::CheckNowChosen);
+      break;
+    case FollowWake::CheckCommand:
+      decider_.CheckNow(now, FollowTrigger::CheckCommand);
+      break;
+    case FollowWake::HomeSetByARun:
+    case FollowWake::AwaySetByARun: {
+      const Place place = wake == FollowWake::HomeSetByARun ? Place::Home : Place::Away;
+      decider_.InForceNow(place);
+      Record([&] { return FollowRunSetEvent(place); });
+      host_.ShowTip(FollowTip(place, host_.TimeOfDay()));
+      break;
+    }
+    case FollowWake::StopChosen:
+      End(FollowEnd::StopChosen);
+      break;
+    case FollowWake::StopCommand:
+      End(FollowEnd::StopCommand);
+      break;
+    case FollowWake::SessionEnded:
+      End(FollowEnd::SessionEnded);
+      break;
+  }
+}
+
+void Follower::DoWhatIsDue() {
+  for (FollowDue due; !end_ && (due = decider_.Due(host_.Now())) != FollowDue::Nothing;) {
+    if (due == FollowDue::Poll) {
+      decider_.Polled(host_.Now(), host_.TakeFingerprint());
+      continue;
+    }
+    // kestel.ini is read again before each decision: a changed file counts without a new logon.
+    if (const std::optional<FollowEnd> end = ReadSettings()) return End(*end);
+    const ProbeOutcome probe = roaming_.PingHost(config_.Server);
+    if (const std::optional<FollowSwitch> change = decider_.Probed(host_.Now(), probe)) Switch(*change);
+  }
+}
+
+std::optional<FollowEnd> Follower::ReadSettings() {
+  if (!roaming_.FileExists(settings_.Path())) return FollowEnd::NoSettingsFile;
+  if (!settings_.ReadSettingFlag(keys::kFollow)) return FollowEnd::NotAsked;
+  config_.Server = settings_.ReadSettingText(keys::kServer);
+  if (config_.Server == keys::kServer.marker) return FollowEnd::NoServer;
+  return std::nullopt;
+}
+
+// A switch that fails on the way (the registry refused a value) is recorded, and the decision before
+// it stays in force, so that the next decision tries again; the follower goes on.
+void Follower::Switch(const FollowSwitch& change) {
+  Record([&] { return SwitchEvent(change, config_.Server); });
+  try {
+    if (change.to == Place::Home)
+      ToHome();
+    else
+      ToAway();
+  } catch (const Error&) {
+    const UncaughtError error = CurrentUncaughtError();
+    Record([&] { return UncaughtErrorEvent(error.kind, error.message); });
+    decider_.InForceNow(change.to == Place::Home ? Place::Away : Place::Home);
+    return;
+  }
+  host_.ShowTip(FollowTip(change.to, host_.TimeOfDay()));
+}
+
+// The local set first: it is what a move home is waited for, and a drive may take its time.
+void Follower::ToHome() {
+  const InternetSetOutcome local = SwitchToLocalSettings(settings_, *registry_, roaming_.Connections(), config_);
+  roaming_.NotifyInternetSettingsChanged();
+  RecordSetDetails(record_, "local set", local);
+  Record([&] { return LocalSetEvent(config_); });
+  // No stored user name: %INTERNALUSERNAME% stands for nothing, as away.
+  std::optional<std::string> userName = settings_.ReadSettingText(keys::kUserName);
+  if (*userName == keys::kUserName.marker) userName.reset();
+  // As after a logon run, the programs run only once every listed drive is connected.
+  if (ConnectDrives(userName) && settings_.ReadSettingFlag(keys::kFollowPrograms))
+    RunPrograms(keys::kLocalPrograms, userName.value_or(std::string()));
+}
+
+// Drives are left alone away: a connection that cannot be reached does no harm, and cancelling one
+// with open files would lose data.
+void Follower::ToAway() {
+  if (const InternetSetOutcome away = ApplyStoredAwaySettings(settings_, *registry_, roaming_.Connections(), config_);
+      away.applied) {
+    roaming_.NotifyInternetSettingsChanged();
+    RecordSetDetails(record_, "away set", away);
+    Record([&] { return AwaySetEvent(false, config_); });
+  } else {
+    Record([] { return AwaySetNotStoredEvent(); });
+  }
+  if (settings_.ReadSettingFlag(keys::kFollowPrograms)) RunPrograms(keys::kAwayPrograms, std::string());
+}
+
+// Every listed drive not connected yet, with the stored credentials only: never a dialog, never a
+// box. True when every one is connected afterwards.
+bool Follower::ConnectDrives(const std::optional<std::string>& userName) {
+  settings_.ReadSectionKeys(keys::kMappings, names_);
+  settings_.ReadSectionLines(keys::kMappings, lines_);
+  if (names_.empty()) return true;
+  const StoredPassword password(settings_.ReadSettingText(keys::kPassword), keys::kPassword.marker,
+                                roaming_.Protection());
+  if (!userName || password.Missing()) {
+    Record([] { return CredentialsEvent(CredentialSource::NoneStored, {}); });
+    return false;
+  }
+  bool connected = true;
+  for (std::size_t i = 0; i < names_.size() && i < lines_.size(); ++i) {
+    if (host_.StopPending()) return false;
+    const std::string target = ExpandForRun(roaming_, *userName, ValueOfLine(lines_, names_, i));
+    const std::uint32_t result = roaming_.MapDrive(names_[i], target, false, true, *userName, *password.Usable());
+    if (result == kAlreadyAssigned || result == kAlreadyRemembered) continue;
+    if (result != 0) connected = false;
+    Record([&] { return MappingEvent(names_[i], target, result, record_.SystemText(result)); });
+  }
+  return connected;
+}
+
+void Follower::RunPrograms(const SettingKey& section, const std::string& userName) {
+  RunSectionPrograms(roaming_, settings_, section, userName, config_, names_, lines_,
+                     [this] { return !host_.StopPending(); });
+}
+
+}  // namespace kestel

@@ -1,0 +1,102 @@
+// The follower: with follow=1, after the logon run, Kestel stays resident without a window and
+// switches between home and away again whenever the network changes, until the user stops it or the
+// session ends.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/FollowDecision.h"
+#include "app/Run.h"
+
+namespace kestel {
+
+// What kestel.exe was asked on its command line: to reach a running follower, or nothing of the kind.
+enum class FollowerCommand { None, Check, Stop };
+// "/check" or "/stop" in any capitals, blanks around them allowed; any other command line is none.
+FollowerCommand ParseFollowerCommand(std::string_view commandLine);
+
+// The set a logon run that ended this way left in force, or nullopt when it changed none (no
+// settings file) or cannot tell (an error). Only a complete run at home leaves the local set: every
+// other end comes after the away step. After a drive failed to map, the next decision at home is
+// therefore a switch to home, which tries the drive again.
+std::optional<Place> PlaceInForceAfter(RunEnd end);
+// Whether the run that has just ended is followed: it ended at home, away or with a failed drive (not
+// without settings, without a server, with Cancel or an error), and kestel.ini says follow=1. The
+// place in force when it is.
+std::optional<Place> FollowAfter(RoamingHost& host, const RoamingState& state);
+
+// The icon's tip: "Kestel: home since 08:14".
+std::string FollowTip(Place place, const std::string& since);
+
+// What ended a follower's wait; the stops last.
+enum class FollowWake {
+  Deadline,
+  SystemNotice,  // the platform reported a change of routes or addresses
+  Resumed,
+  Unlocked,
+  CheckNowChosen,
+  CheckCommand,
+  HomeSetByARun,  // another kestel.exe's logon run put the local set in force
+  AwaySetByARun,  // or the away set
+  StopChosen,
+  StopCommand,
+  SessionEnded,
+};
+
+// What a follower asks of the platform beyond the run's host: a clock, a wait, the network's
+// fingerprint and the notification-area icon.
+class FollowHost {
+ public:
+  virtual ~FollowHost() = default;
+  virtual FollowTime Now() = 0;
+  // Returns when something happens, or at deadline (at once when it has passed).
+  virtual FollowWake WaitUntil(FollowTime deadline) = 0;
+  // nullopt when it cannot be taken.
+  virtual std::optional<std::string> TakeFingerprint() = 0;
+  // The local time of day, "08:14".
+  virtual std::string TimeOfDay() = 0;
+  virtual void ShowTip(const std::string& tip) = 0;
+  // True once a stop has been asked for: a switch looks between its drives and programs.
+  virtual bool StopPending() = 0;
+};
+
+class Follower {
+ public:
+  // since: the time of day of the logon run's decision.
+  Follower(RoamingHost& roaming, FollowHost& host, Place inForce, std::string since);
+  // Follows until stopped; returns the exit code (1 after an error that ended it, otherwise 0).
+  int Run();
+  // Ends the following and records why, once; for the session's end, which may not wait for the loop.
+  void End(FollowEnd end);
+
+ private:
+  void Woken(FollowWake wake);
+  void DoWhatIsDue();
+  std::optional<FollowEnd> ReadSettings();
+  void Switch(const FollowSwitch& change);
+  void ToHome();
+  void ToAway();
+  bool ConnectDrives(const std::optional<std::string>& userName);
+  void RunPrograms(const SettingKey& section, const std::string& userName);
+  template <class Compose>
+  void Record(Compose compose) {
+    RecordIfOn(record_, compose);
+  }
+
+  RoamingHost& roaming_;
+  FollowHost& host_;
+  RunRecord& record_;
+  SettingsFile settings_;
+  RegistryAccess* registry_ = nullptr;
+  FollowDecider decider_;
+  std::string since_;
+  FollowTime started_;
+  TConfig config_;
+  TStringList names_;
+  TStringList lines_;
+  std::optional<FollowEnd> end_;
+};
+
+}  // namespace kestel

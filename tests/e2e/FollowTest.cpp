@@ -1,0 +1,231 @@
+// Following the network after logon (follow=1), through the real kestel.exe on a network a test
+// moves (NetworkMoves.h): what the follower switches to, how soon, what it maps and leaves alone,
+// that it shows nothing, and how /check, /stop and a second run reach it.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "../../ui/ResidentIds.h"
+#include "../tools/MprLog.h"
+#include "../wine/UserProfileValues.h"
+#include "Harness.h"
+#include "NetworkMoves.h"
+
+namespace kestel::e2e {
+namespace {
+
+namespace mpr = kestel::testing::mpr;
+using namespace std::chrono_literals;
+
+constexpr const char* kAwayProxy = "127.0.0.8:3128";
+constexpr const char* kLocalProxy = "127.0.0.9:3128";
+const std::vector<std::string> kDrives = {"H:", "S:"};
+// The logon run maps interactively; the follower never does.
+constexpr DWORD kLogon = CONNECT_INTERACTIVE;
+
+enum class Move { None, GiveBack, TakeAway, BriefLoss, Flap, SecondRun };
+
+struct Row {
+  const char* name;
+  const char* follow;  // the value of follow=
+  bool startHome;      // the laptop holds its address when kestel.exe starts
+  bool credentials;
+  Move move;
+  const char* proxyAfter;                    // in force once the move is followed
+  std::optional<Milliseconds> switchWithin;  // how soon after the move; nullopt: no switch
+  const char* switchEnds;                    // the record line the switch ends with, counting from the start
+  std::size_t switchEndsCount;
+  std::vector<DWORD> addFlags;  // the flags of every drive mapping, the logon run's included
+  friend void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+};
+
+std::string Ini(const Sandbox& sandbox, const Row& row) {
+  std::string ini = std::string("[SCRIPTS]\r\nfollow=") + row.follow +
+                    "\r\nlogfile=kestel.log\r\n[connection]\r\nserver=" + MovingNetwork::kHomeServer +
+                    "\r\n[mappings]\r\n";
+  for (const std::string& drive : kDrives) ini += drive + "=\\\\" + MovingNetwork::kHomeServer + "\\share\r\n";
+  if (row.credentials) ini += "[user]\r\nusername=alice\r\npassword=s3cret\r\n";
+  return ini + "[awayinternetsettings]\r\nawayproxyenabled=1\r\nawayproxyserver=" + kAwayProxy +
+         "\r\nawayproxyexceptions=\r\nawayhomepage=about:blank\r\n[localinternetsettings]\r\nlocalproxyenabled=1\r\n"
+         "localproxyserver=" +
+         kLocalProxy + "\r\nlocalproxyexceptions=\r\nlocalhomepage=about:blank\r\n" +
+         "[localpostscripts]\r\n1=" + sandbox.RecordArgsCommand("programs.log") + "\r\n";
+}
+
+StartOptions Logged(const Sandbox& sandbox, std::string arguments = {}) {
+  StartOptions options;
+  options.env = {{"KESTEL_MPR_LOG", sandbox.PathOf("mpr.log")}, {"KESTEL_WININET_LOG", sandbox.PathOf("wininet.log")}};
+  options.arguments = std::move(arguments);
+  return options;
+}
+
+std::optional<std::string> ProxyInForce(const testing::SavedUserProfile& profile) {
+  const auto value = testing::GetRaw(profile.proxy.get(), "ProxyServer");
+  return value ? std::optional<std::string>(value->data.c_str()) : std::nullopt;
+}
+
+// Everything a decision could write: the registry's two keys, kestel.ini and the logs of the
+// stand-in network provider and internet library.
+std::vector<std::string> Writable(const testing::SavedUserProfile& profile, const Sandbox& sandbox) {
+  std::vector<std::string> state;
+  for (HKEY key : {profile.proxy.get(), profile.browser.get()}) {
+    FILETIME t{};
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &t);
+    state.push_back(std::to_string(t.dwHighDateTime) + ":" + std::to_string(t.dwLowDateTime));
+  }
+  for (const char* name : {"kestel.ini", "mpr.log", "wininet.log"})
+    state.push_back(sandbox.ReadFile(name).value_or(""));
+  return state;
+}
+
+// The follower's hidden window; null before it follows.
+HWND ResidentWindowOf(const Process& process) {
+  for (HWND window : driver::TopLevelWindows(process.Pid(), false))
+    if (driver::ClassNameOf(window) == kResidentWindowClass) return window;
+  return nullptr;
+}
+
+std::size_t LinesWith(const Sandbox& sandbox, const std::string& part) {
+  std::size_t count = 0;
+  for (const std::string& line : sandbox.ReadLines("kestel.log")) count += line.find(part) != std::string::npos;
+  return count;
+}
+
+// kestel.exe with a command, which ends at once with exit code 0.
+void Command(const Sandbox& sandbox, const char* word) {
+  Process command = sandbox.Start(Logged(sandbox, word));
+  const RunOutcome outcome = RunToEnd(command, 10000ms);
+  EXPECT_FALSE(outcome.box);
+  EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0)) << word;
+}
+
+class Follow : public ::testing::TestWithParam<Row> {};
+
+TEST_P(Follow, SwitchesAsTheNetworkMoves) {
+  if (!MovingNetwork::Available()) GTEST_SKIP() << "no test hosts: scripts/test.sh sets them up";
+  const Row& row = GetParam();
+  testing::SavedUserProfile profile;
+  MovingNetwork network;
+  Sandbox sandbox;
+  sandbox.WriteIni(Ini(sandbox, row));
+  if (!row.startHome) network.TakeAddressAway();
+  Process follower = sandbox.Start(Logged(sandbox));
+
+  if (std::string(row.follow) == "0") {
+    const RunOutcome outcome = RunToEnd(follower);
+    EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0)) << "ends after the run, as without the key";
+    // Nobody to reach: the commands do nothing.
+    const std::size_t lines = sandbox.ReadLines("kestel.log").size();
+    Command(sandbox, "/check");
+    Command(sandbox, " /STOP ");
+    EXPECT_EQ(sandbox.ReadLines("kestel.log").size(), lines);
+  } else {
+    ASSERT_TRUE(driver::WaitUntil([&] { return ResidentWindowOf(follower) != nullptr; }, kStartTimeout))
+        << "not following";
+    const std::string ini = *sandbox.ReadIni();
+    bool windowShown = false;
+    const auto lookForWindows = [&] { windowShown = windowShown || !driver::TopLevelWindows(follower.Pid()).empty(); };
+    const std::vector<std::string> before = Writable(profile, sandbox);
+    switch (row.move) {
+      case Move::None:
+      case Move::SecondRun:
+        break;
+      case Move::GiveBack:
+        network.GiveAddressBack();
+        break;
+      case Move::TakeAway:
+        network.TakeAddressAway();
+        break;
+      case Move::BriefLoss:
+        network.TakeAddressAwayFor(2000ms);
+        break;
+      case Move::Flap:
+        network.FlapAddress(5, 2000ms);
+        break;
+    }
+    if (row.switchWithin) {
+      const auto switched = [&] {
+        lookForWindows();
+        return ProxyInForce(profile) == row.proxyAfter;
+      };
+      EXPECT_TRUE(driver::WaitUntil(switched, *row.switchWithin))
+          << "the proxy is " << ProxyInForce(profile).value_or("missing") << "; the record:\n"
+          << ::testing::PrintToString(sandbox.ReadLines("kestel.log"));
+      // What the switch does after the proxy (the drives) is done before the stop is asked for.
+      EXPECT_TRUE(driver::WaitUntil([&] { return LinesWith(sandbox, row.switchEnds) == row.switchEndsCount; }, 10000ms))
+          << row.switchEnds;
+    }
+    if (row.move == Move::SecondRun) {
+      Sandbox second;
+      second.WriteIni(Ini(second, row));
+      Process later = second.Start(Logged(second));
+      EXPECT_EQ(RunToEnd(later).exitCode, std::optional<DWORD>(0)) << "the second run ends after its logon run";
+      EXPECT_EQ(LinesWith(second, "another Kestel follows the network in this session"), 1u);
+      EXPECT_TRUE(follower.Running() && ResidentWindowOf(follower) != nullptr) << "the first follows on";
+    }
+    // A check asked for before the stop is done before it: whatever the moves left undecided is
+    // decided before the follower ends.
+    if (!row.switchWithin) Command(sandbox, "/check");
+    lookForWindows();
+    // One row stops from the icon's menu, whose choice comes to the follower's window.
+    const bool fromMenu = row.move == Move::SecondRun;
+    if (fromMenu)
+      ASSERT_TRUE(PostMessageA(ResidentWindowOf(follower), WM_COMMAND, kStopFollowingCommand, 0));
+    else
+      Command(sandbox, "/stop");
+    // Following ends within a second; the process may take longer to go under Wine, whose system tray
+    // waits up to 2 s for a window manager as the icon is removed.
+    const std::string stopped = fromMenu ? " follow: stopped by \"Stop following\"" : " follow: stopped by /stop";
+    EXPECT_TRUE(driver::WaitUntil([&] { return LinesWith(sandbox, stopped) == 1; }, 1000ms)) << stopped;
+    EXPECT_EQ(follower.WaitExit(), std::optional<DWORD>(0));
+    EXPECT_FALSE(windowShown) << "a window showed while following";
+    EXPECT_EQ(sandbox.ReadIni(), ini) << "kestel.ini is never written while following";
+    EXPECT_EQ(LinesWith(sandbox, " switch: "), row.switchWithin ? 1u : 0u);
+    if (row.move == Move::SecondRun) {
+      EXPECT_EQ(LinesWith(sandbox, "another Kestel's logon run put the local set in force"), 1u);
+    }
+    if (row.move == Move::None) {
+      EXPECT_EQ(Writable(profile, sandbox), before) << "a check that changes nothing writes nothing";
+    }
+  }
+  EXPECT_EQ(ProxyInForce(profile), row.proxyAfter);
+  const auto calls = mpr::ParseLog(sandbox.ReadFile("mpr.log").value_or(""));
+  ASSERT_TRUE(calls);
+  std::vector<DWORD> addFlags;
+  std::size_t cancels = 0;
+  for (const mpr::Call& call : *calls) {
+    if (call.function == mpr::kAddConnection) {
+      addFlags.push_back(static_cast<DWORD>(call.Number("flags").value_or(99)));
+      EXPECT_EQ(call.Text("user"), "alice");
+      EXPECT_EQ(call.Text("password"), "s3cret");
+    }
+    cancels += call.function == mpr::kCancelConnection;
+  }
+  EXPECT_EQ(addFlags, row.addFlags);
+  EXPECT_EQ(cancels, kDrives.size()) << "only the logon run cancels drives";
+  EXPECT_EQ(sandbox.ReadRecords("programs.log").value_or(std::vector<testing::RecordedStart>{}).size(),
+            row.startHome ? 1u : 0u)
+      << "only the logon run at home runs the programs: followprograms is not set";
+  if (!row.credentials) {
+    EXPECT_EQ(LinesWith(sandbox, "none stored: no drive is mapped while following"), 1u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Follow, Follow,
+    ::testing::Values(
+        Row{"FollowZeroEndsAfterTheRun", "0", true, true, Move::None, kLocalProxy, {}, "", 0, {kLogon, kLogon}},
+        Row{"AwayToHome", "1", false, true, Move::GiveBack, kLocalProxy, 10000ms, " map: ", 2, {0, 0}},
+        Row{"HomeToAway", "1", true, true, Move::TakeAway, kAwayProxy, 30000ms, " away-set: ", 2, {kLogon, kLogon}},
+        Row{"BriefLossAtHome", "1", true, true, Move::BriefLoss, kLocalProxy, {}, "", 0, {kLogon, kLogon}},
+        Row{"FlappingAtHome", "1", true, true, Move::Flap, kLocalProxy, {}, "", 0, {kLogon, kLogon}},
+        Row{"NoCredentialsNoWindow", "1", false, false, Move::GiveBack, kLocalProxy, 10000ms, "none stored", 1, {}},
+        Row{"CheckWritesNothing", "1", true, true, Move::None, kLocalProxy, {}, "", 0, {kLogon, kLogon}},
+        Row{"SecondRunLeavesTheFirst", "1", true, true, Move::SecondRun, kLocalProxy, {}, "", 0, {kLogon, kLogon}}),
+    CaseName);
+
+}  // namespace
+}  // namespace kestel::e2e

@@ -1,0 +1,84 @@
+#include "ui/ResidentWindow.h"
+
+#include <wtsapi32.h>
+
+#include "ui/Application.h"
+#include "ui/ResidentIds.h"
+
+namespace kestel {
+
+ResidentWindow::ResidentWindow(HINSTANCE instance, ResidentNoticeSink& sink)
+    : sink_(sink),
+      taskbarCreated_(RegisterWindowMessageA("TaskbarCreated")),
+      window_([&] {
+        RegisterWindowClass(instance, kResidentWindowClass, &ResidentWindow::WindowProc, nullptr);
+        return CreateWindowExA(WS_EX_TOOLWINDOW, kResidentWindowClass, "Kestel", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                               nullptr, instance, this);
+      }()),
+      icon_(instance, window_.get(), kIconMessage) {
+  RegisterSessionNotices();
+}
+
+ResidentWindow::~ResidentWindow() {
+  if (sessionNotices_) {
+    if (const auto unregister = ProcedureOf<decltype(WTSUnRegisterSessionNotification)>(
+            wtsapi32_.get(), "WTSUnRegisterSessionNotification"))
+      unregister(window_.get());
+  }
+}
+
+// The session's lock and unlock come from the terminal services library, loaded for it alone.
+void ResidentWindow::RegisterSessionNotices() {
+  if (!window_) return;
+  wtsapi32_ = LoadSystemLibrary("wtsapi32.dll");
+  if (!wtsapi32_) return;
+  if (const auto reg =
+          ProcedureOf<decltype(WTSRegisterSessionNotification)>(wtsapi32_.get(), "WTSRegisterSessionNotification"))
+    sessionNotices_ = reg(window_.get(), NOTIFY_FOR_THIS_SESSION) != FALSE;
+}
+
+LRESULT CALLBACK ResidentWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = OwnerOf<ResidentWindow>(window, message, lParam);
+  if (self == nullptr || self->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+  // Nothing may unwind through the system's frames; the follower records its own failures.
+  try {
+    return self->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+LRESULT ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  HWND window = window_.get();
+  switch (message) {
+    case kNetworkChangedMessage:
+      sink_.Notice(ResidentNotice::NetworkChanged);
+      return 0;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_APMRESUMEAUTOMATIC) sink_.Notice(ResidentNotice::Resumed);
+      return TRUE;
+    case WM_WTSSESSION_CHANGE:
+      if (wParam == WTS_SESSION_UNLOCK) sink_.Notice(ResidentNotice::Unlocked);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam != FALSE) sink_.Notice(ResidentNotice::SessionEnding);
+      return 0;
+    case kIconMessage:
+      if (lParam == WM_RBUTTONUP || lParam == WM_LBUTTONUP || lParam == WM_CONTEXTMENU) icon_.ShowMenu();
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kCheckNowCommand) sink_.Notice(ResidentNotice::CheckNowChosen);
+      if (LOWORD(wParam) == kStopFollowingCommand) sink_.Notice(ResidentNotice::StopChosen);
+      return 0;
+    default:
+      if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+        icon_.Restore();
+        return 0;
+      }
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace kestel

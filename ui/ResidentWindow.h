@@ -1,0 +1,55 @@
+// The follower's window: hidden for good, never on the taskbar, it is there to receive what the
+// system tells top-level windows (waking from sleep, the session's unlock and end) and the messages of
+// the notification icon. A message-only window would not be told of waking.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/SystemLibrary.h"
+#include "ui/NotificationIcon.h"
+#include "ui/WinHandles.h"
+
+namespace kestel {
+
+enum class ResidentNotice { NetworkChanged, Resumed, Unlocked, CheckNowChosen, StopChosen, SessionEnding };
+
+// Told of each notice as the window handles it. SessionEnding comes inside the system's last message
+// to the window: whatever must be done before the process may be ended is done there.
+class ResidentNoticeSink {
+ public:
+  virtual void Notice(ResidentNotice notice) = 0;
+
+ protected:
+  ~ResidentNoticeSink() = default;
+};
+
+class ResidentWindow {
+ public:
+  // Another thread posts this to the window for a change of the network.
+  static constexpr UINT kNetworkChangedMessage = WM_APP + 1;
+
+  ResidentWindow(HINSTANCE instance, ResidentNoticeSink& sink);
+  ~ResidentWindow();
+  ResidentWindow(const ResidentWindow&) = delete;
+  ResidentWindow& operator=(const ResidentWindow&) = delete;
+
+  HWND Handle() const noexcept { return window_.get(); }
+  void ShowTip(const std::string& tip) { icon_.Show(tip); }
+
+ private:
+  static constexpr UINT kIconMessage = WM_APP + 2;
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void RegisterSessionNotices();
+
+  ResidentNoticeSink& sink_;
+  UINT taskbarCreated_;
+  UniqueWindow window_;
+  NotificationIcon icon_;
+  UniqueModule wtsapi32_;
+  bool sessionNotices_ = false;
+};
+
+}  // namespace kestel
