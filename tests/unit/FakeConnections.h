@@ -12,8 +12,7 @@
 
 namespace kestel::testing {
 
-class FakeConnections final : public ConnectionOptions {
- public:
+struct FakeConnections final : ConnectionOptions {
   std::vector<std::string>& log;
   std::map<std::string, std::uint32_t> flags;  // what each connection has; missing: direct only
   std::vector<std::string> entries;
@@ -25,28 +24,22 @@ class FakeConnections final : public ConnectionOptions {
 
   ConnectionCall ListEntries(std::vector<std::string>& names) override {
     log.push_back("list entries");
-    if (refuseList) return {"RasEnumEntriesA", 5};
-    names = entries;
-    return {};
+    if (!refuseList) names = entries;
+    return refuseList ? ConnectionCall{"RasEnumEntriesA", 5} : ConnectionCall{};
   }
   ConnectionCall QueryFlags(const std::string& connection, std::uint32_t& value) override {
-    log.push_back("query " + Name(connection));
+    log.push_back("query " + (connection.empty() ? "LAN" : connection));
     if (refuseQuery.count(connection)) return {"InternetQueryOptionA", 87};
-    const auto it = flags.find(connection);
-    value = it == flags.end() ? kProxyTypeDirect : it->second;
+    value = flags.count(connection) ? flags[connection] : kProxyTypeDirect;
     return {};
   }
   ConnectionCall Set(const std::string& connection, const ConnectionProxy& proxy) override {
-    log.push_back("set " + Name(connection) + " flags=" + std::to_string(proxy.flags) + " server=" + proxy.server +
-                  " bypass=" + proxy.bypass + (proxy.scriptUrl ? " script=" + *proxy.scriptUrl : ""));
+    log.push_back("set " + (connection.empty() ? "LAN" : connection) + " flags=" + std::to_string(proxy.flags) +
+                  " server=" + proxy.server + " bypass=" + proxy.bypass);
     if (refuseSet.count(connection)) return {"InternetSetOptionA", 12009};
-    given[connection] = proxy;
-    flags[connection] = proxy.flags;
+    flags[connection] = (given[connection] = proxy).flags;
     return {};
   }
-
- private:
-  static std::string Name(const std::string& connection) { return connection.empty() ? "LAN" : connection; }
 };
 
 }  // namespace kestel::testing
