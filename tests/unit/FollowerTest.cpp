@@ -17,16 +17,10 @@ class ScriptedFollowHost final : public FollowHost {
  public:
   FollowTime Now() override { return now_; }
   FollowWake WaitUntil(FollowTime deadline) override {
-    for (const auto& [at, wake] : {std::pair{10000, FollowWake::Deadline}, std::pair{60000, FollowWake::StopCommand}})
-      if (now_ < FollowTime{at} && deadline >= FollowTime{at}) {
-        now_ = FollowTime{at};
-        if (at == 10000) network_ = "moved";
-        return wake;
-      }
-    now_ = std::max(now_, deadline);
-    return FollowWake::Deadline;
+    now_ = std::min(std::max(now_, deadline), FollowTime{60000});
+    return now_ == FollowTime{60000} ? FollowWake::StopCommand : FollowWake::Deadline;
   }
-  std::optional<std::string> TakeFingerprint() override { return network_; }
+  std::optional<std::string> TakeFingerprint() override { return now_ < FollowTime{10000} ? "here" : "moved"; }
   std::string TimeOfDay() override { return "12:00"; }
   void ShowTip(const std::string& tip) override { tips.push_back(tip); }
   bool StopPending() override { return false; }
@@ -34,7 +28,6 @@ class ScriptedFollowHost final : public FollowHost {
 
  private:
   FollowTime now_{0};
-  std::string network_ = "here";
 };
 
 // What a row puts into kestel.ini beyond what every row does.
