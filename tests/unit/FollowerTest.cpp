@@ -31,7 +31,7 @@ class ScriptedFollowHost final : public FollowHost {
 };
 
 // What a row puts into kestel.ini beyond what every row does.
-enum Extra { kUser = 1, kPassword = 2, kAwaySet = 4, kPrograms = 8, kSecondDrive = 16 };
+enum Extra { kUser = 1, kPassword = 2, kAwaySet = 4, kPrograms = 8, kSecondDrive = 16, kFollowOff = 32 };
 
 struct Row {
   const char* name;
@@ -49,7 +49,8 @@ struct Row {
 const struct {
   int extra;  // 0: in every row
   const char *section, *key, *value;
-} kIni[] = {{0, "SCRIPTS", "follow", "1"},
+} kIni[] = {{kFollowOff, "SCRIPTS", "follow", "0"},  // the first of a key counts
+            {0, "SCRIPTS", "follow", "1"},
             {0, "connection", "server", "srv"},
             {0, "mappings", "H:", "\\\\srv\\%INTERNALUSERNAME%"},
             {0, "localpostscripts", "1", "home.exe %INTERNALUSERNAME%"},
@@ -87,6 +88,8 @@ TEST_P(FollowerSwitch, DoesWhatTheSettingsAskAndNoMore) {
   // The follower decides once as it starts: a move while the logon run ended is not missed.
   if (!events.empty()) EXPECT_NE(host.record.events.at(1).find(": following began"), std::string::npos);
   EXPECT_EQ(host.registry.writes, row.registryWrites);
+  const char* end = row.extras & kFollowOff ? "stopped: kestel.ini no longer says follow=1" : "stopped by /stop";
+  EXPECT_NE(host.record.events.back().find(end), std::string::npos) << host.record.events.back();
   EXPECT_TRUE(host.profile.writes.empty()) << "kestel.ini is never written while following";
   EXPECT_EQ(follow.tips.front(), row.inForce == Place::Home ? "Kestel: home since 08:14" : "Kestel: away since 08:14");
 }
@@ -105,21 +108,10 @@ const Row kRows[] = {
      "internet-changed, run:away.exe |1|0", "INFO switch, INFO away-set, INFO program", 4},
     {"AwayWithoutAStoredSetCapturesNothing", Place::Home, false, 0, "", "INFO switch, WARNING away-set", 0},
     {"TheDecisionInForceWritesNothing", Place::Home, true, kUser | kPassword, "", "", 0},
+    {"EndsOnceKestelIniNoLongerAsksAndDecidesNothing", Place::Away, true, kFollowOff, "", "", 0},
 };
 INSTANTIATE_TEST_SUITE_P(Follow, FollowerSwitch, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Follower, EndsOnceKestelIniNoLongerAsksAndDecidesNothing) {
-  RecordingHost host;
-  host.serverAnswers = true;
-  for (const auto& e : kIni)
-    if (e.extra == 0) host.profile.Set(e.section, e.key, e.value);
-  host.profile.entries.front().value = "0";
-  ScriptedFollowHost follow;
-  EXPECT_EQ(Follower(host, follow, Place::Away, "08:14").Run(), 0);
-  EXPECT_TRUE(host.Only("ping:").empty());
-  EXPECT_EQ(host.record.events.back().substr(0, 57), "INFO follow: stopped: kestel.ini no longer says follow=1,");
-}
 
 TEST(FollowerCommand, IsOneWordInAnyCapitalsWithBlanksAround) {
   const std::pair<const char*, FollowerCommand> cases[] = {
