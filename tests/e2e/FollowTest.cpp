@@ -22,8 +22,9 @@ using namespace std::chrono_literals;
 
 constexpr const char* kAwayProxy = "127.0.0.8:3128";
 constexpr const char* kLocalProxy = "127.0.0.9:3128";
-// The logon run maps interactively; the follower never does.
-constexpr DWORD kLogon = CONNECT_INTERACTIVE;
+// The stand-in network provider's calls, in order: the logon run cancels every drive, then at home maps
+// each interactively (CONNECT_INTERACTIVE, 8); the follower never prompts.
+const std::vector<std::string> kLogonAtHome = {"cancel", "cancel", "add 8", "add 8"};
 
 enum class Move { None, GiveBack, TakeAway, BriefLoss, Flap, SecondRun };
 
@@ -33,7 +34,7 @@ struct Row {
   bool credentials;
   Move move;                                 // GiveBack starts away, every other move at home
   std::optional<Milliseconds> switchWithin;  // how soon after the move the proxy switches; nullopt: never
-  std::vector<DWORD> addFlags;               // of every drive mapping, the logon run's included
+  std::vector<std::string> driveCalls;       // the logon run's included
   friend void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -76,20 +77,21 @@ std::vector<std::string> Writable(const testing::SavedUserProfile& profile, cons
   return state;
 }
 
-// The flags of every drive mapped so far; a mapping with other credentials than the stored ones, or
-// a log that cannot be read, shows as 99.
-std::vector<DWORD> AddFlags(const Sandbox& sandbox, std::size_t& cancels) {
+// "cancel", or "add" and the flags of a mapping with the stored credentials; "?" for anything else,
+// or a log that cannot be read.
+std::vector<std::string> DriveCalls(const Sandbox& sandbox) {
   const auto calls = mpr::ParseLog(sandbox.ReadFile("mpr.log").value_or(""));
-  if (!calls) return {99};
-  std::vector<DWORD> flags;
-  cancels = 0;
-  for (const mpr::Call& call : *calls) {
+  std::vector<std::string> done;
+  for (const mpr::Call& call : calls.value_or(std::vector<mpr::Call>(1))) {
     const bool stored = call.Text("user") == "alice" && call.Text("password") == "s3cret";
-    if (call.function == mpr::kAddConnection)
-      flags.push_back(stored ? static_cast<DWORD>(call.Number("flags").value_or(99)) : 99);
-    cancels += call.function == mpr::kCancelConnection;
+    if (call.function == mpr::kCancelConnection)
+      done.push_back("cancel");
+    else
+      done.push_back(call.function == mpr::kAddConnection && stored
+                         ? "add " + std::to_string(call.Number("flags").value_or(99))
+                         : "?");
   }
-  return flags;
+  return done;
 }
 
 // The follower's hidden window; null before it follows.
@@ -125,7 +127,6 @@ TEST_P(Follow, SwitchesAsTheNetworkMoves) {
   sandbox.WriteIni(Ini(sandbox, row));
   if (row.move == Move::GiveBack) network.TakeAddressAway();
   Process follower = sandbox.Start(Logged(sandbox));
-  std::size_t cancels = 0;
 
   if (!row.follow) {
     EXPECT_EQ(RunToEnd(follower).exitCode, std::optional<DWORD>(0)) << "ends after the run, as without the key";
@@ -154,7 +155,7 @@ TEST_P(Follow, SwitchesAsTheNetworkMoves) {
           << "the proxy is " << ProxyInForce(profile).value_or("missing") << "; the record:\n"
           << ::testing::PrintToString(sandbox.ReadLines("kestel.log"));
       // What the switch does after the proxy (the drives) is done before the stop is asked for.
-      EXPECT_TRUE(driver::WaitUntil([&] { return AddFlags(sandbox, cancels) == row.addFlags; }, 10000ms));
+      EXPECT_TRUE(driver::WaitUntil([&] { return DriveCalls(sandbox) == row.driveCalls; }, 10000ms));
     }
     if (row.move == Move::SecondRun) {
       Sandbox second;
@@ -189,8 +190,7 @@ TEST_P(Follow, SwitchesAsTheNetworkMoves) {
     }
   }
   EXPECT_EQ(ProxyInForce(profile), proxyAfter);
-  EXPECT_EQ(AddFlags(sandbox, cancels), row.addFlags);
-  EXPECT_EQ(cancels, 2u) << "only the logon run cancels drives";
+  EXPECT_EQ(DriveCalls(sandbox), row.driveCalls) << "only the logon run cancels drives";
   EXPECT_EQ(sandbox.ReadRecords("programs.log").value_or(std::vector<testing::RecordedStart>{}).size(),
             row.move == Move::GiveBack ? 0u : 1u)
       << "only the logon run at home runs the programs: followprograms is not set";
@@ -199,14 +199,14 @@ TEST_P(Follow, SwitchesAsTheNetworkMoves) {
 
 INSTANTIATE_TEST_SUITE_P(
     Follow, Follow,
-    ::testing::Values(Row{"FollowZeroEndsAfterTheRun", false, true, Move::None, {}, {kLogon, kLogon}},
-                      Row{"AwayToHome", true, true, Move::GiveBack, 10000ms, {0, 0}},
-                      Row{"HomeToAway", true, true, Move::TakeAway, 30000ms, {kLogon, kLogon}},
-                      Row{"BriefLossAtHome", true, true, Move::BriefLoss, {}, {kLogon, kLogon}},
-                      Row{"FlappingAtHome", true, true, Move::Flap, {}, {kLogon, kLogon}},
-                      Row{"NoCredentialsNoWindow", true, false, Move::GiveBack, 10000ms, {}},
-                      Row{"CheckWritesNothing", true, true, Move::None, {}, {kLogon, kLogon}},
-                      Row{"SecondRunLeavesTheFirst", true, true, Move::SecondRun, {}, {kLogon, kLogon}}),
+    ::testing::Values(Row{"FollowZeroEndsAfterTheRun", false, true, Move::None, {}, kLogonAtHome},
+                      Row{"AwayToHome", true, true, Move::GiveBack, 10000ms, {"cancel", "cancel", "add 0", "add 0"}},
+                      Row{"HomeToAway", true, true, Move::TakeAway, 30000ms, kLogonAtHome},
+                      Row{"BriefLossAtHome", true, true, Move::BriefLoss, {}, kLogonAtHome},
+                      Row{"FlappingAtHome", true, true, Move::Flap, {}, kLogonAtHome},
+                      Row{"NoCredentialsNoWindow", true, false, Move::GiveBack, 10000ms, {"cancel", "cancel"}},
+                      Row{"CheckWritesNothing", true, true, Move::None, {}, kLogonAtHome},
+                      Row{"SecondRunLeavesTheFirst", true, true, Move::SecondRun, {}, kLogonAtHome}),
     CaseName);
 
 }  // namespace
