@@ -21,11 +21,10 @@
 #                                      $KESTEL_TEST_HOSTS_DIR/DONE, which the test waits for
 #   open              the link and its home server, with the laptop's address; first removes what a
 #                     test killed at its timeout left open
-#   close             removes the link and the loopback address below: all the moves undone
+#   close             removes the link: all the moves undone
 #   add|del CIDR      an address on the laptop's end (an IPv6 one without duplicate detection)
 #   away-for MS       the laptop's address gone for MS milliseconds, then back
 #   flap TIMES MS     gone and back TIMES times within MS milliseconds, back at the end
-#   loopback-add|loopback-del   127.77.0.1/8 on the loopback link, which is no move
 test_hosts_ns=
 test_hosts_responder_pid=
 
@@ -66,7 +65,6 @@ test_hosts_stop() {
 
 # ---- The moving network ---------------------------------------------------------------------------
 moves_laptop_address=198.18.0.1/24
-moves_loopback_address=127.77.0.1/8
 
 moves_names() {
   moves_ns=$KESTEL_TEST_HOSTS_TAG-mv
@@ -75,7 +73,6 @@ moves_names() {
 
 moves_close() {
   moves_names
-  ip addr del "$moves_loopback_address" dev lo 2>/dev/null || true
   # Deleting one end deletes both at once; the namespace's own teardown would take its time.
   ip link del "$moves_link" 2>/dev/null || true
   ip netns del "$moves_ns" 2>/dev/null || true
@@ -130,8 +127,6 @@ moves_action() {
         [ "$i" = "$2" ] || sleep "$half"
       done
       ;;
-    loopback-add) ip addr add "$moves_loopback_address" dev lo ;;
-    loopback-del) ip addr del "$moves_loopback_address" dev lo ;;
     *)
       echo "no such action: $1" >&2
       return 2
