@@ -189,10 +189,7 @@ void Follower::Switch(const FollowSwitch& change) {
 
 // The local set first: it is what a move home is waited for, and a drive may take its time.
 void Follower::ToHome() {
-  const InternetSetOutcome local = SwitchToLocalSettings(settings_, *registry_, roaming_.Connections(), config_);
-  roaming_.NotifyInternetSettingsChanged();
-  RecordSetDetails(record_, "local set", local);
-  Record([&] { return LocalSetEvent(config_); });
+  PutLocalSetInForce(roaming_, settings_, *registry_, config_);
   // No stored user name: %INTERNALUSERNAME% stands for nothing, as away.
   std::optional<std::string> userName = settings_.ReadSettingText(keys::kUserName);
   if (*userName == keys::kUserName.marker) userName.reset();
@@ -205,13 +202,10 @@ void Follower::ToHome() {
 // with open files would lose data.
 void Follower::ToAway() {
   if (const InternetSetOutcome away = ApplyStoredAwaySettings(settings_, *registry_, roaming_.Connections(), config_);
-      away.applied) {
-    roaming_.NotifyInternetSettingsChanged();
-    RecordSetDetails(record_, "away set", away);
-    Record([&] { return AwaySetEvent(false, config_); });
-  } else {
+      away.applied)
+    FinishAwaySet(roaming_, away, config_);
+  else
     Record([] { return AwaySetNotStoredEvent(); });
-  }
   if (settings_.ReadSettingFlag(keys::kFollowPrograms)) RunPrograms(keys::kAwayPrograms, std::string());
 }
 

@@ -64,10 +64,7 @@ class Run {
       const std::uint32_t result = host_.UnmapDrive(device, false, true, true);
       Record([&] { return DriveCancelledEvent(device, result, record_.SystemText(result)); });
     }
-    const InternetSetOutcome away = SwitchToAwaySettings(settings, *registry_, host_.Connections(), c);
-    if (away.applied) host_.NotifyInternetSettingsChanged();
-    RecordSetDetails(record_, away.applied ? "away set" : "away set capture", away);
-    Record([&] { return AwaySetEvent(!away.applied, c); });
+    FinishAwaySet(host_, SwitchToAwaySettings(settings, *registry_, host_.Connections(), c), c);
   }
 
   // False when the file names no server: the marker counts as missing, an empty name does not.
@@ -160,10 +157,7 @@ class Run {
 
   void ApplyLocalSettings(SettingsFile& settings) {
     Status("Configuring Internet Settings");
-    const InternetSetOutcome local = SwitchToLocalSettings(settings, *registry_, host_.Connections(), s_.Config);
-    host_.NotifyInternetSettingsChanged();
-    RecordSetDetails(record_, "local set", local);
-    Record([&] { return LocalSetEvent(s_.Config); });
+    PutLocalSetInForce(host_, settings, *registry_, s_.Config);
   }
 
   void Status(const std::string& text) {
@@ -197,6 +191,17 @@ class Run {
   RegistryAccess* registry_ = nullptr;
 };
 
+// The LAN connection set as asked needs no line: the set's own says what it was given.
+void RecordSetDetails(RunRecord& record, std::string_view set, const InternetSetOutcome& outcome) {
+  if (outcome.refusedScript) RecordIfOn(record, [&] { return ScriptRefusedEvent(set, *outcome.refusedScript); });
+  for (const ConnectionOutcome& connection : outcome.connections)
+    if (connection.call.Failed() || connection.of == ConnectionOutcome::Of::Entry)
+      RecordIfOn(record, [&] {
+        const bool failed = connection.call.Failed();
+        return ConnectionEvent(set, connection, failed ? record.SystemText(connection.call.error) : std::string());
+      });
+}
+
 // Written before the error's box, so that a box nobody answers still leaves the error on record.
 void RecordUncaughtError(RunRecord& record, const UncaughtError& error) {
   try {
@@ -216,15 +221,17 @@ std::string ValueOfLine(const TStringList& lines, const TStringList& names, std:
   return skip <= line.size() ? line.substr(skip) : std::string();
 }
 
-// The LAN connection set as asked needs no line: the set's own says what it was given.
-void RecordSetDetails(RunRecord& record, std::string_view set, const InternetSetOutcome& outcome) {
-  if (outcome.refusedScript) RecordIfOn(record, [&] { return ScriptRefusedEvent(set, *outcome.refusedScript); });
-  for (const ConnectionOutcome& connection : outcome.connections)
-    if (connection.call.Failed() || connection.of == ConnectionOutcome::Of::Entry)
-      RecordIfOn(record, [&] {
-        const bool failed = connection.call.Failed();
-        return ConnectionEvent(set, connection, failed ? record.SystemText(connection.call.error) : std::string());
-      });
+void FinishAwaySet(RoamingHost& host, const InternetSetOutcome& away, const TConfig& config) {
+  if (away.applied) host.NotifyInternetSettingsChanged();
+  RecordSetDetails(host.Record(), away.applied ? "away set" : "away set capture", away);
+  RecordIfOn(host.Record(), [&] { return AwaySetEvent(!away.applied, config); });
+}
+
+void PutLocalSetInForce(RoamingHost& host, SettingsFile& settings, RegistryAccess& registry, TConfig& config) {
+  const InternetSetOutcome local = SwitchToLocalSettings(settings, registry, host.Connections(), config);
+  host.NotifyInternetSettingsChanged();
+  RecordSetDetails(host.Record(), "local set", local);
+  RecordIfOn(host.Record(), [&] { return LocalSetEvent(config); });
 }
 
 std::string ExpandForRun(RoamingHost& host, const std::string& userName, const std::string& text) {

@@ -82,9 +82,12 @@ int RunRoaming(RoamingHost& host, RoamingState& state);
 // Steps of the run that a follower repeats after it.
 // Everything after "key=" in line i of a section, as ReadSectionLines gives it.
 std::string ValueOfLine(const TStringList& lines, const TStringList& names, std::size_t i);
-// A refused script and each connection that failed in putting a set into force; a phonebook entry
-// also when it was set.
-void RecordSetDetails(RunRecord& record, std::string_view set, const InternetSetOutcome& outcome);
+// After the away step: running programs are told of a set that was applied (a capture changed
+// nothing), and the record gets the set's line, a refused script, and each connection that failed
+// (a phonebook entry also when it was set).
+void FinishAwaySet(RoamingHost& host, const InternetSetOutcome& away, const TConfig& config);
+// Puts the local set into force, tells running programs, and records it as the away step does.
+void PutLocalSetInForce(RoamingHost& host, SettingsFile& settings, RegistryAccess& registry, TConfig& config);
 // text with its placeholders filled; %INTERNALUSERNAME% is userName.
 std::string ExpandForRun(RoamingHost& host, const std::string& userName, const std::string& text);
 // Runs each program of a program section in file order, each to its end, hidden unless "HideScripts"
