@@ -4,6 +4,7 @@
 
 #include "app/Errors.h"
 #include "app/InternetSettings.h"
+#include "base/AsciiText.h"
 
 namespace kestel {
 
@@ -17,20 +18,13 @@ bool Blank(char c) {
   return c == ' ' || c == '\t';
 }
 
-bool SameWord(std::string_view text, std::string_view word) {
-  if (text.size() != word.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (text[i] != word[i] && !(text[i] >= 'A' && text[i] <= 'Z' && text[i] - 'A' + 'a' == word[i])) return false;
-  return true;
-}
-
 }  // namespace
 
 FollowerCommand ParseFollowerCommand(std::string_view commandLine) {
   while (!commandLine.empty() && Blank(commandLine.front())) commandLine.remove_prefix(1);
   while (!commandLine.empty() && Blank(commandLine.back())) commandLine.remove_suffix(1);
-  if (SameWord(commandLine, "/check")) return FollowerCommand::Check;
-  if (SameWord(commandLine, "/stop")) return FollowerCommand::Stop;
+  if (AsciiNameEquals(commandLine, "/check")) return FollowerCommand::Check;
+  if (AsciiNameEquals(commandLine, "/stop")) return FollowerCommand::Stop;
   return FollowerCommand::None;
 }
 

@@ -1,6 +1,7 @@
 #include "app/InternetSettings.h"
 
 #include "app/Errors.h"
+#include "base/AsciiText.h"
 
 namespace kestel {
 
@@ -18,15 +19,6 @@ constexpr const char* kStartPage = "Start Page";
 // opened, the step fails exactly as it does when no key is open at all.
 void OpenProxyKey(RegistryAccess& registry, const char* failure) {
   if (!registry.OpenKey(kProxyKey, false)) Raise(kRegistryError, std::string(failure) + kProxyEnable + "'");
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
-    if (c != prefix[i]) return false;
-  }
-  return true;
 }
 
 // The set as the file gives it; a script URL that is not http(s) is left out and reported.
@@ -112,7 +104,7 @@ void ApplyAwaySettings(SettingsFile& settings, RegistryAccess& registry, Connect
 
 bool IsScriptAddress(std::string_view url) {
   for (const std::string_view scheme : {std::string_view("http://"), std::string_view("https://")})
-    if (url.size() > scheme.size() && StartsWithNoCase(url, scheme)) return true;
+    if (url.size() > scheme.size() && AsciiNameEquals(url.substr(0, scheme.size()), scheme)) return true;
   return false;
 }
 

@@ -9,6 +9,7 @@
 #include "app/InternetSettings.h"
 #include "app/SettingsKeys.h"
 #include "app/StoredPassword.h"
+#include "base/AsciiText.h"
 #include "check/LineScan.h"
 #include "env/Placeholders.h"
 
@@ -64,7 +65,7 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
 
 const SettingKey* FindKnownKey(const KnownSection& section, std::string_view name) {
   for (const SettingKey* key : section.keys)
-    if (SameName(key->name, name)) return key;
+    if (AsciiNameEquals(key->name, name)) return key;
   return nullptr;
 }
 
@@ -76,7 +77,7 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
     row[0] = i;
     for (std::size_t j = 1; j <= b.size(); ++j) {
       const std::size_t above = row[j];
-      const bool same = SameName(a.substr(i - 1, 1), b.substr(j - 1, 1));
+      const bool same = AsciiNameEquals(a.substr(i - 1, 1), b.substr(j - 1, 1));
       row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
       diagonal = above;
     }
@@ -117,7 +118,8 @@ bool IsControlByte(char c) {
 bool IsDevice(std::string_view name) {
   const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
   if (name.size() == 2) return letter(name[0]) && name[1] == ':';
-  return name.size() == 5 && SameName(name.substr(0, 3), "LPT") && name[3] >= '1' && name[3] <= '9' && name[4] == ':';
+  return name.size() == 5 && AsciiNameEquals(name.substr(0, 3), "LPT") && name[3] >= '1' && name[3] <= '9' &&
+         name[4] == ':';
 }
 
 // \\server\share, with or without a path after it.
@@ -154,7 +156,7 @@ class Checker {
  private:
   const KnownSection* FindKnownSection(std::string_view name) const {
     for (const KnownSection& known : sections_)
-      if (SameName(known.name, name)) return &known;
+      if (AsciiNameEquals(known.name, name)) return &known;
     return nullptr;
   }
 
@@ -164,7 +166,7 @@ class Checker {
 
   const ScannedSection* FirstSection(std::string_view name) const {
     for (std::size_t i = 1; i < file_.sections.size(); ++i)
-      if (SameName(file_.sections[i].name, name)) return &file_.sections[i];
+      if (AsciiNameEquals(file_.sections[i].name, name)) return &file_.sections[i];
     return nullptr;
   }
 
@@ -172,7 +174,7 @@ class Checker {
   static const ScannedKey* FirstKey(const ScannedSection* section, std::string_view name) {
     if (section == nullptr) return nullptr;
     for (const ScannedKey& key : section->keys)
-      if (SameName(key.name, name)) return &key;
+      if (AsciiNameEquals(key.name, name)) return &key;
     return nullptr;
   }
 
@@ -339,12 +341,12 @@ class Checker {
     std::size_t i = 0;
     for (; i < names.size() && i < listed.size() && i < lines.size(); ++i) {
       const ScannedKey& key = *listed[i];
-      if (SameName(names[i], key.name)) {
+      if (AsciiNameEquals(names[i], key.name)) {
         // Both lists are built from the same reads: entry i of lines begins with name i and "=".
         CheckListEntry(known, *section, key, names[i], lines[i].substr(std::min(lines[i].size(), names[i].size() + 1)));
         continue;
       }
-      if (i + 1 == names.size() && SameName(names[i], std::string_view(key.name).substr(0, names[i].size()))) {
+      if (i + 1 == names.size() && AsciiNameEquals(names[i], std::string_view(key.name).substr(0, names[i].size()))) {
         Add(key.line, Severity::Warning,
             "the key names of " + name + " fill the platform's list of 16,384 bytes here: Kestel reads " +
                 Quote(key.name) + " cut short to " + Quote(names[i]));

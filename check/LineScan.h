@@ -45,7 +45,4 @@ ScannedFile ScanSettings(std::string_view content);
 // The value as the reader hands it out: one matching pair of quotes around it taken off.
 std::string_view Unquoted(std::string_view value);
 
-// Names compared as the settings file compares them, without regard to letter case.
-bool SameName(std::string_view a, std::string_view b);
-
 }  // namespace kestel::check

@@ -5,14 +5,6 @@
 
 namespace kestel {
 
-bool AsciiNameEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
-
 std::vector<std::string> ParseEnvironmentBlock(const char* block) {
   std::vector<std::string> lines;
   if (!block) return lines;

@@ -5,11 +5,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/AsciiText.h"
+
 namespace kestel {
 
 // Name comparison without regard to letter case; the product compares by the user's locale.
 using NameEquals = bool (*)(std::string_view a, std::string_view b);
-bool AsciiNameEquals(std::string_view a, std::string_view b);
 
 // The lines of an environment block: NUL-terminated entries ending with an empty one. Every entry is
 // kept as it stands, those beginning with "=" included. A null block gives no lines.
