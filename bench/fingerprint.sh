@@ -3,8 +3,8 @@
 # home server's echo show that the laptop moved.
 #   bench/fingerprint.sh [ROUNDS] [MOVES]   (default 1000 calls, 10 moves each way)
 # Cost: bench/fingerprint_bench.cpp takes it ROUNDS times in one process, with one NetworkFingerprinter
-# that holds IP Helper, as a resident Kestel does, and by TakeNetworkFingerprint, which loads it for
-# each call and lets it go, twice each; it prints the time of one call and the memory and handles
+# that holds IP Helper, as a resident Kestel does, and by a fresh one for each call, which loads it
+# and lets it go, twice each; it prints the time of one call and the memory and handles
 # before and after. The cost build links nothing that would bring IP Helper along.
 # Moves: on the moving network of scripts/test-hosts.sh (the laptop's 198.18.0.1/24 and a home server
 # at 198.18.0.2), the laptop's address is taken away and given back MOVES times, 2 s apart, while one
@@ -52,7 +52,7 @@ echo "### Cost ($rounds calls in one process)"
 for once in once "" once ""; do
   echo
   if [ -n "$once" ]; then
-    echo "TakeNetworkFingerprint: IP Helper loaded and let go by each call"
+    echo "a fresh NetworkFingerprinter per call: IP Helper loaded and let go by each call"
   else
     echo "NetworkFingerprinter: IP Helper held"
   fi

@@ -1,7 +1,7 @@
 // The network fingerprint that a resident Kestel takes every 5 s, timed inside one process:
 //   fingerprint_bench cost ROUNDS [once]   takes it ROUNDS times in a row, as a resident process
-//       does, with one NetworkFingerprinter; with "once", by TakeNetworkFingerprint, which loads IP
-//       Helper for each call and lets it go. Prints the milliseconds of one call (median, 90th
+//       does, with one NetworkFingerprinter; with "once", by a fresh NetworkFingerprinter for each
+//       call, which loads IP Helper and lets it go. Prints the milliseconds of one call (median, 90th
 //       percentile, slowest), the CPU time a call took, and the process's memory and handles before
 //       the first call, after it, and after the last.
 //   fingerprint_bench watch SECONDS        takes it every 5 ms; prints "TIME fingerprint TEXT" at
@@ -113,7 +113,7 @@ int Cost(long rounds, bool once) {
   for (long i = 0; i < rounds; ++i) {
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    const auto text = once ? kestel::TakeNetworkFingerprint() : fingerprinter.Take();
+    const auto text = once ? kestel::NetworkFingerprinter().Take() : fingerprinter.Take();
     QueryPerformanceCounter(&end);
     if (!text) {
       std::fprintf(stderr, "call %ld failed\n", i + 1);

@@ -74,7 +74,7 @@ add_dependencies(kestel_wine_tests recordargs kestel)
 # - the suites that move the laptop's network (tests/e2e/NetworkMoves.h) are seen by every program of
 #   the prefix: a Kestel that follows the network in another test would take their moves for its own.
 set(KESTEL_DESKTOP_SUITES "Driver*:UncaughtError/*:DriveOperations.*")
-set(KESTEL_MOVING_SUITES "TakeNetworkFingerprint.*")
+set(KESTEL_MOVING_SUITES "NetworkFingerprinter.*")
 gtest_discover_tests(kestel_wine_tests TEST_PREFIX "wine." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   TEST_FILTER "-UserProfile*:*Child.*:${KESTEL_DESKTOP_SUITES}:${KESTEL_MOVING_SUITES}" TEST_LIST kestel_wine_tests_own
   PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 120)

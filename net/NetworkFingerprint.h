@@ -2,7 +2,6 @@
 // from one moment to the next to notice a move, and quotes it in the run record as the reason.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,14 +22,5 @@ struct AdapterSnapshot {
 // suffix that is empty or holds a blank, ';' or '"' is quoted, so that no two sets read alike; a
 // control character reads as '?'. No adapter at all reads "(no adapter up)".
 std::string FingerprintText(std::vector<AdapterSnapshot> adapters);
-
-// GetAdaptersAddresses now: the adapters that are up, their IPv4 and non-temporary IPv6 unicast
-// addresses, their default gateways and DNS suffixes, loopback left out. Also left out: IPv6
-// link-local addresses, which every link has, and addresses still being checked for a duplicate on
-// the link or found to be one. nullopt when the call fails.
-// Names and suffixes in the ANSI code page, as the rest of the run record. IP Helper is loaded for the
-// one call and let go: a process that looks again and again holds a NetworkFingerprinter
-// (net/NetworkFingerprintWin32.h), which keeps it.
-std::optional<std::string> TakeNetworkFingerprint();
 
 }  // namespace kestel

@@ -108,8 +108,4 @@ std::optional<std::string> NetworkFingerprinter::Take() {
   return FingerprintText(std::move(adapters));
 }
 
-std::optional<std::string> TakeNetworkFingerprint() {
-  return NetworkFingerprinter().Take();
-}
-
 }  // namespace kestel

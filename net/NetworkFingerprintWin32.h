@@ -19,7 +19,11 @@ namespace kestel {
 // (docs/performance.md).
 class NetworkFingerprinter {
  public:
-  // As TakeNetworkFingerprint describes.
+  // GetAdaptersAddresses now: the adapters that are up, their IPv4 and non-temporary IPv6 unicast
+  // addresses, their default gateways and DNS suffixes, loopback left out. Also left out: IPv6
+  // link-local addresses, which every link has, and addresses still being checked for a duplicate on
+  // the link or found to be one. Names and suffixes in the ANSI code page, as the rest of the run
+  // record. nullopt when the call fails.
   std::optional<std::string> Take();
 
  private:

@@ -13,11 +13,11 @@ namespace {
 
 using e2e::MovingNetwork;
 
-TEST(TakeNetworkFingerprint, ChangesWithTheLaptopsAddressesAndComesBackWithThem) {
+TEST(NetworkFingerprinter, ChangesWithTheLaptopsAddressesAndComesBackWithThem) {
   if (!MovingNetwork::Available()) GTEST_SKIP() << "no test hosts: scripts/test.sh sets them up";
   MovingNetwork network;
-  // Held, as a resident process holds it, for the looks while moved; the one-shot function for the
-  // looks after: both must read the network alike.
+  // Held, as a resident process holds it, for the looks while moved; a fresh one for the looks
+  // after: both must read the network alike.
   NetworkFingerprinter fingerprinter;
   const auto home = fingerprinter.Take();
   ASSERT_TRUE(home);
@@ -35,7 +35,7 @@ TEST(TakeNetworkFingerprint, ChangesWithTheLaptopsAddressesAndComesBackWithThem)
     EXPECT_NE(*moved, *home);
     EXPECT_EQ(moved->find(cidr) != std::string::npos, added) << *moved;
     added ? network.RemoveAddress(cidr) : network.AddAddress(cidr);
-    EXPECT_EQ(TakeNetworkFingerprint(), home);
+    EXPECT_EQ(NetworkFingerprinter().Take(), home);
   }
 }
 
