@@ -105,7 +105,6 @@ enum class RunEnd {
   UncaughtError,
 };
 
-// Where the credentials came from.
 // Where the credentials came from; while following only the settings file counts.
 enum class CredentialSource { SettingsFile, DialogLogon, DialogClosed, DialogCancelled, NoneStored };
 
