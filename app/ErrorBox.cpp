@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 #include "launch/AppDirectory.h"
 
 namespace kestel {

@@ -6,8 +6,8 @@
 #include <exception>
 
 #include "app/ErrorBox.h"
-#include "app/FollowWin32.h"
-#include "app/Win32Host.h"
+#include "follow/FollowWin32.h"
+#include "run/Win32Host.h"
 #include "launch/Launch.h"
 
 // Every error the run raises is caught below. The runtime's default handler for one that escapes

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RunRecordWin32.h"
+#include "record/RunRecordWin32.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "app/SettingsWin32.h"
+#include "settings/SettingsWin32.h"
 #include "base/UniqueHandle.h"
 #include "check/Findings.h"
 #include "env/EnvironWin32.h"

@@ -6,9 +6,9 @@
 #include <set>
 #include <span>
 
-#include "app/InternetSettings.h"
-#include "app/SettingsKeys.h"
-#include "app/StoredPassword.h"
+#include "proxy/InternetSettings.h"
+#include "settings/SettingsKeys.h"
+#include "settings/StoredPassword.h"
 #include "base/AsciiText.h"
 #include "check/LineScan.h"
 #include "env/Placeholders.h"

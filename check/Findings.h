@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 namespace kestel::check {
 

@@ -6,14 +6,14 @@ set(KESTEL_REPRODUCIBLE_LINK -Wl,--no-insert-timestamp)
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
 
 add_library(kestel_win32 STATIC
-  app/SettingsWin32.cpp
-  app/RegistryWin32.cpp
+  settings/SettingsWin32.cpp
+  proxy/RegistryWin32.cpp
   app/ErrorBox.cpp
-  app/RunRecordWin32.cpp
-  app/Win32Host.cpp
-  app/DataProtectionWin32.cpp
-  app/InternetSettingsWin32.cpp
-  app/FollowWin32.cpp
+  record/RunRecordWin32.cpp
+  run/Win32Host.cpp
+  settings/DataProtectionWin32.cpp
+  proxy/InternetSettingsWin32.cpp
+  follow/FollowWin32.cpp
   env/EnvironWin32.cpp
   launch/Launch.cpp
   net/NetworkFingerprintWin32.cpp
@@ -40,8 +40,8 @@ find_program(KESTEL_WINDMC NAMES ${KESTEL_TRIPLE}-windmc windmc REQUIRED)
 set(KESTEL_MESSAGES ${CMAKE_BINARY_DIR}/messages)
 add_custom_command(OUTPUT ${KESTEL_MESSAGES}/RunRecord.rc ${KESTEL_MESSAGES}/MSG00409.bin
   COMMAND ${CMAKE_COMMAND} -E make_directory ${KESTEL_MESSAGES}
-  COMMAND ${KESTEL_WINDMC} -h ${KESTEL_MESSAGES} -r ${KESTEL_MESSAGES} ${CMAKE_SOURCE_DIR}/app/RunRecord.mc
-  DEPENDS ${CMAKE_SOURCE_DIR}/app/RunRecord.mc VERBATIM)
+  COMMAND ${KESTEL_WINDMC} -h ${KESTEL_MESSAGES} -r ${KESTEL_MESSAGES} ${CMAKE_SOURCE_DIR}/record/RunRecord.mc
+  DEPENDS ${CMAKE_SOURCE_DIR}/record/RunRecord.mc VERBATIM)
 set_source_files_properties(${KESTEL_MESSAGES}/RunRecord.rc PROPERTIES
   OBJECT_DEPENDS ${KESTEL_MESSAGES}/MSG00409.bin COMPILE_OPTIONS "-I${KESTEL_MESSAGES}")
 add_executable(kestel WIN32 app/WinMain.cpp ui/kestel.rc ${KESTEL_MESSAGES}/RunRecord.rc)

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/StoredPassword.h"
+#include "settings/StoredPassword.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);

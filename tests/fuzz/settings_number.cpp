@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "app/StoredPassword.h"
+#include "settings/StoredPassword.h"
 
 namespace kestel {
 namespace {

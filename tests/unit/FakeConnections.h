@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ConnectionOptions.h"
+#include "proxy/ConnectionOptions.h"
 
 namespace kestel::testing {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 namespace kestel::testing {
 

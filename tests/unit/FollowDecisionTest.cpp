@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FollowDecision.h"
+#include "follow/FollowDecision.h"
 
 namespace kestel {
 namespace {

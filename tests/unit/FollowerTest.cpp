@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-#include "app/Follower.h"
+#include "follow/Follower.h"
 #include "tests/unit/RecordingHost.h"
 
 namespace kestel {

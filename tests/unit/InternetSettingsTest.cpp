@@ -9,8 +9,8 @@
 #include <variant>
 #include <vector>
 
-#include "app/Errors.h"
-#include "app/InternetSettings.h"
+#include "base/Errors.h"
+#include "proxy/InternetSettings.h"
 #include "tests/unit/FakeConnections.h"
 #include "tests/unit/FakeProfile.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Run.h"
+#include "run/Run.h"
 #include "tests/unit/FakeConnections.h"
 #include "tests/unit/FakeProfile.h"
 

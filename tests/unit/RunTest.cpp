@@ -5,8 +5,8 @@
 #include <map>
 #include <optional>
 
-#include "app/Errors.h"
-#include "app/Run.h"
+#include "base/Errors.h"
+#include "run/Run.h"
 #include "tests/unit/RecordingHost.h"
 
 namespace kestel {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 namespace kestel {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Errors.h"
-#include "app/SettingsFile.h"
+#include "base/Errors.h"
+#include "settings/SettingsFile.h"
 #include "tests/unit/FakeProfile.h"
 
 namespace kestel {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "tests/unit/FakeProfile.h"
 
 namespace kestel {

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "app/DataProtectionWin32.h"
-#include "app/SettingsWin32.h"
-#include "app/StoredPassword.h"
+#include "settings/DataProtectionWin32.h"
+#include "settings/SettingsWin32.h"
+#include "settings/StoredPassword.h"
 #include "tests/wine/TempFolder.h"
 
 namespace kestel {

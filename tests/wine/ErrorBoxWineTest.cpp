@@ -12,7 +12,7 @@
 #include "Driver.h"
 #include "Process.h"
 #include "app/ErrorBox.h"
-#include "app/Errors.h"
+#include "base/Errors.h"
 
 namespace kestel {
 namespace {

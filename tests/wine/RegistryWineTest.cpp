@@ -12,10 +12,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/Errors.h"
-#include "app/InternetSettings.h"
-#include "app/RegistryWin32.h"
-#include "app/SettingsWin32.h"
+#include "base/Errors.h"
+#include "proxy/InternetSettings.h"
+#include "proxy/RegistryWin32.h"
+#include "settings/SettingsWin32.h"
 #include "tests/wine/UserProfileValues.h"
 
 namespace kestel {

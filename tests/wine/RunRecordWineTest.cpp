@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/RunRecordWin32.h"
+#include "record/RunRecordWin32.h"
 #include "tests/wine/TempFolder.h"
 
 namespace kestel {

@@ -6,9 +6,9 @@
 #include <string>
 #include <type_traits>
 
-#include "app/Errors.h"
-#include "app/SettingsFile.h"
-#include "app/SettingsWin32.h"
+#include "base/Errors.h"
+#include "settings/SettingsFile.h"
+#include "settings/SettingsWin32.h"
 #include "tests/wine/TempFolder.h"
 
 namespace kestel {

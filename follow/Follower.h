@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/FollowDecision.h"
-#include "app/Run.h"
+#include "follow/FollowDecision.h"
+#include "run/Run.h"
 
 namespace kestel {
 

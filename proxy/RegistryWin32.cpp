@@ -1,9 +1,9 @@
-#include "app/RegistryWin32.h"
+#include "proxy/RegistryWin32.h"
 
 #include <limits>
 #include <vector>
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 
 namespace kestel {
 

@@ -2,7 +2,7 @@
 // for, and the notice to programs already running.
 #pragma once
 
-#include "app/ConnectionOptions.h"
+#include "proxy/ConnectionOptions.h"
 #include "base/SystemLibrary.h"
 
 namespace kestel {

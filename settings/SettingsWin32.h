@@ -1,7 +1,7 @@
 // The platform's private-profile services, kernel32's GetPrivateProfileStringA and WritePrivateProfileStringA.
 #pragma once
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 namespace kestel {
 

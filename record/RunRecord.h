@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/Config.h"
-#include "app/ConnectionOptions.h"
-#include "app/FollowDecision.h"
+#include "settings/Config.h"
+#include "proxy/ConnectionOptions.h"
+#include "follow/FollowDecision.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
 

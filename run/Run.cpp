@@ -1,10 +1,10 @@
-#include "app/Run.h"
+#include "run/Run.h"
 
 #include <exception>
 #include <new>
 
-#include "app/Errors.h"
-#include "app/InternetSettings.h"
+#include "base/Errors.h"
+#include "proxy/InternetSettings.h"
 #include "env/Placeholders.h"
 
 namespace kestel {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 namespace kestel {
 

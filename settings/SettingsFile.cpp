@@ -1,10 +1,10 @@
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 
 #include <limits>
 #include <utility>
 #include <vector>
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 
 namespace kestel {
 

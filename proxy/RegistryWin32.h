@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/Registry.h"
+#include "proxy/Registry.h"
 #include "base/UniqueHandle.h"
 
 namespace kestel {

@@ -1,4 +1,4 @@
-#include "app/Win32Host.h"
+#include "run/Win32Host.h"
 
 #include "env/EnvironWin32.h"
 #include "launch/Launch.h"

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/StoredPassword.h"
+#include "settings/StoredPassword.h"
 #include "base/SystemLibrary.h"
 
 namespace kestel {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/RunRecord.h"
+#include "record/RunRecord.h"
 #include "base/UniqueHandle.h"
 
 namespace kestel {

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Config.h"
-#include "app/ConnectionOptions.h"
-#include "app/Registry.h"
-#include "app/SettingsFile.h"
+#include "settings/Config.h"
+#include "proxy/ConnectionOptions.h"
+#include "proxy/Registry.h"
+#include "settings/SettingsFile.h"
 
 namespace kestel {
 

@@ -7,8 +7,8 @@
 
 #include <iterator>
 
-#include "app/Follower.h"
-#include "app/Win32Host.h"
+#include "follow/Follower.h"
+#include "run/Win32Host.h"
 #include "base/UniqueHandle.h"
 #include "net/NetworkChangeNotices.h"
 #include "net/NetworkFingerprintWin32.h"

@@ -1,4 +1,4 @@
-#include "app/StoredPassword.h"
+#include "settings/StoredPassword.h"
 
 #include <cstdint>
 #include <utility>

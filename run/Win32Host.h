@@ -5,12 +5,12 @@
 
 #include <memory>
 
-#include "app/DataProtectionWin32.h"
-#include "app/InternetSettingsWin32.h"
-#include "app/RegistryWin32.h"
-#include "app/Run.h"
-#include "app/RunRecordWin32.h"
-#include "app/SettingsWin32.h"
+#include "settings/DataProtectionWin32.h"
+#include "proxy/InternetSettingsWin32.h"
+#include "proxy/RegistryWin32.h"
+#include "run/Run.h"
+#include "record/RunRecordWin32.h"
+#include "settings/SettingsWin32.h"
 #include "env/Environ.h"
 #include "ui/Application.h"
 #include "ui/LogonWindow.h"

@@ -1,4 +1,4 @@
-#include "app/RunRecordWin32.h"
+#include "record/RunRecordWin32.h"
 
 #include "net/uncmap.h"
 

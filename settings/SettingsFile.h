@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/Config.h"
-#include "app/SettingsKeys.h"
+#include "settings/Config.h"
+#include "settings/SettingsKeys.h"
 
 namespace kestel {
 

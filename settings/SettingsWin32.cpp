@@ -1,4 +1,4 @@
-#include "app/SettingsWin32.h"
+#include "settings/SettingsWin32.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "app/RunRecord.h"
+#include "record/RunRecord.h"
 
 #include <cstdio>
 #include <initializer_list>

@@ -1,4 +1,4 @@
-#include "app/FollowDecision.h"
+#include "follow/FollowDecision.h"
 
 #include <algorithm>
 #include <iterator>

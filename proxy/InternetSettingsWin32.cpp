@@ -1,4 +1,4 @@
-#include "app/InternetSettingsWin32.h"
+#include "proxy/InternetSettingsWin32.h"
 
 #include <ras.h>
 #include <raserror.h>

@@ -1,6 +1,6 @@
-#include "app/InternetSettings.h"
+#include "proxy/InternetSettings.h"
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 #include "base/AsciiText.h"
 
 namespace kestel {

@@ -7,13 +7,13 @@
 #include <string>
 #include <string_view>
 
-#include "app/Config.h"
-#include "app/ConnectionOptions.h"
-#include "app/InternetSettings.h"
-#include "app/Registry.h"
-#include "app/RunRecord.h"
-#include "app/SettingsFile.h"
-#include "app/StoredPassword.h"
+#include "settings/Config.h"
+#include "proxy/ConnectionOptions.h"
+#include "proxy/InternetSettings.h"
+#include "proxy/Registry.h"
+#include "record/RunRecord.h"
+#include "settings/SettingsFile.h"
+#include "settings/StoredPassword.h"
 #include "ui/ModalResult.h"
 
 namespace kestel {

@@ -1,4 +1,4 @@
-#include "app/FollowWin32.h"
+#include "follow/FollowWin32.h"
 
 #include <cstdio>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "app/DataProtectionWin32.h"
+#include "settings/DataProtectionWin32.h"
 
 #include <wincrypt.h>
 

@@ -1,9 +1,9 @@
-#include "app/Follower.h"
+#include "follow/Follower.h"
 
 #include <exception>
 
-#include "app/Errors.h"
-#include "app/InternetSettings.h"
+#include "base/Errors.h"
+#include "proxy/InternetSettings.h"
 #include "base/AsciiText.h"
 
 namespace kestel {
