@@ -2,9 +2,9 @@
 
 #include <exception>
 
+#include "base/AsciiText.h"
 #include "base/Errors.h"
 #include "proxy/InternetSettings.h"
-#include "base/AsciiText.h"
 
 namespace kestel {
 
@@ -13,6 +13,15 @@ namespace {
 // A drive that is connected already, to whatever: left as it is.
 constexpr std::uint32_t kAlreadyAssigned = 85;      // ERROR_ALREADY_ASSIGNED
 constexpr std::uint32_t kAlreadyRemembered = 1202;  // ERROR_DEVICE_ALREADY_REMEMBERED
+
+// What counts as refused credentials. ERROR_EXTENDED_ERROR (a provider's own reason) is not among
+// them, nor an expired or disabled account, which a retry does not count against.
+constexpr std::uint32_t kRefusedCredentials[] = {
+    86,    // ERROR_INVALID_PASSWORD
+    1219,  // ERROR_SESSION_CREDENTIAL_CONFLICT
+    1326,  // ERROR_LOGON_FAILURE
+    1909,  // ERROR_ACCOUNT_LOCKED_OUT
+};
 
 bool Blank(char c) {
   return c == ' ' || c == '\t';
@@ -54,8 +63,16 @@ std::optional<Place> FollowAfter(RoamingHost& host, const RoamingState& state) {
   return place;
 }
 
-std::string FollowTip(Place place, const std::string& since) {
-  return std::string("Kestel: ") + (place == Place::Home ? "home" : "away") + " since " + since;
+std::string FollowTip(Place place, const std::string& since, const std::string& waitingDrive) {
+  std::string tip = std::string("Kestel: ") + (place == Place::Home ? "home" : "away") + " since " + since;
+  if (!waitingDrive.empty()) tip += ", " + waitingDrive + " waits for a new password";
+  return tip;
+}
+
+bool RefusesCredentials(std::uint32_t result) {
+  for (const std::uint32_t refused : kRefusedCredentials)
+    if (result == refused) return true;
+  return false;
 }
 
 Follower::Follower(RoamingHost& roaming, FollowHost& host, Place inForce, std::string since)
@@ -76,7 +93,7 @@ int Follower::Run() {
     // and the window's end came between. A move meanwhile would go unseen, so it decides once at once.
     decider_.CheckNow(host_.Now(), FollowTrigger::Started);
     Record([&] { return FollowStartEvent(decider_.InForce(), fingerprint); });
-    host_.ShowTip(FollowTip(decider_.InForce(), since_));
+    host_.ShowTip(Tip(decider_.InForce(), since_));
     while (!end_) {
       Woken(host_.WaitUntil(decider_.NextDeadline()));
       if (!end_) DoWhatIsDue();
@@ -126,8 +143,10 @@ void Follower::Woken(FollowWake wake) {
     case FollowWake::AwaySetByARun: {
       const Place place = wake == FollowWake::HomeSetByARun ? Place::Home : Place::Away;
       decider_.InForceNow(place);
+      // A run that put the local set in force had every drive mapped: the server takes credentials again.
+      if (place == Place::Home) refused_.reset();
       Record([&] { return FollowRunSetEvent(place); });
-      host_.ShowTip(FollowTip(place, host_.TimeOfDay()));
+      host_.ShowTip(Tip(place, host_.TimeOfDay()));
       break;
     }
     case FollowWake::StopChosen:
@@ -178,7 +197,7 @@ void Follower::Switch(const FollowSwitch& change) {
     decider_.InForceNow(change.to == Place::Home ? Place::Away : Place::Home);
     return;
   }
-  host_.ShowTip(FollowTip(change.to, host_.TimeOfDay()));
+  host_.ShowTip(Tip(change.to, host_.TimeOfDay()));
 }
 
 // The local set first: it is what a move home is waited for, and a drive may take its time.
@@ -215,16 +234,29 @@ bool Follower::ConnectDrives(const std::optional<std::string>& userName) {
     Record([] { return CredentialsEvent(CredentialSource::NoneStored, {}); });
     return false;
   }
+  const std::string& secret = *password.Usable();
+  if (refused_ && refused_->userName == *userName && refused_->password == secret) return false;
+  refused_.reset();
   bool connected = true;
   for (std::size_t i = 0; i < names_.size() && i < lines_.size(); ++i) {
     if (host_.StopPending()) return false;
     const std::string target = ExpandForRun(roaming_, *userName, ValueOfLine(lines_, names_, i));
-    const std::uint32_t result = roaming_.MapDrive(names_[i], target, false, true, *userName, *password.Usable());
+    const std::uint32_t result = roaming_.MapDrive(names_[i], target, false, true, *userName, secret);
     if (result == kAlreadyAssigned || result == kAlreadyRemembered) continue;
     if (result != 0) connected = false;
     Record([&] { return MappingEvent(names_[i], target, result, record_.SystemText(result)); });
+    // The next drive would be one more refused try against the same account.
+    if (RefusesCredentials(result)) {
+      refused_ = Refusal{*userName, secret, names_[i]};
+      Record([&] { return CredentialsRefusedEvent(names_[i], *userName, result, record_.SystemText(result)); });
+      return false;
+    }
   }
   return connected;
+}
+
+std::string Follower::Tip(Place place, const std::string& since) const {
+  return FollowTip(place, since, place == Place::Home && refused_ ? refused_->drive : std::string());
 }
 
 void Follower::RunPrograms(const SettingKey& section, const std::string& userName) {

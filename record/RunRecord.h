@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "settings/Config.h"
-#include "proxy/ConnectionOptions.h"
 #include "follow/FollowDecision.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
+#include "proxy/ConnectionOptions.h"
+#include "settings/Config.h"
 
 namespace kestel {
 
@@ -153,6 +153,9 @@ RunEvent FollowElsewhereEvent();
 RunEvent FollowRunSetEvent(Place inForce);
 RunEvent FollowEndEvent(FollowEnd end, int exitCode, std::uint64_t followedMs);
 RunEvent SwitchEvent(const FollowSwitch& change, const std::string& server);
+// A switch home whose drive the server refused the stored credentials for: they wait for new ones.
+RunEvent CredentialsRefusedEvent(const std::string& device, const std::string& userName, std::uint32_t result,
+                                 const std::string& systemText);
 // Away while following, with no away set in kestel.ini: nothing is captured, nothing written.
 RunEvent AwaySetNotStoredEvent();
 
