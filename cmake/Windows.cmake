@@ -15,9 +15,11 @@ add_library(kestel_win32 STATIC
   proxy/InternetSettingsWin32.cpp
   follow/FollowWin32.cpp
   env/EnvironWin32.cpp
+  launch/AppDirectoryWin32.cpp
   launch/Launch.cpp
   net/NetworkFingerprintWin32.cpp
   net/PingUtil.cpp
+  base/ErrorTextWin32.cpp
   net/uncmap.cpp
   net/NetworkChangeNotices.cpp
   ui/Application.cpp
