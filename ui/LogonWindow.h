@@ -44,8 +44,10 @@ class LogonWindow final : private KeyboardRules {
   void CancelClick();
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class Owner>
+  friend LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnFailure(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
   bool PreTranslate(const MSG& msg) override;
   void CreateControls(HINSTANCE instance);
   void LayOut(int clientWidth, int clientHeight);
