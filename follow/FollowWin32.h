@@ -38,7 +38,8 @@ inline constexpr FollowerEvent kFollowerEvents[] = {
     {"Local\\Kestel.Follower.Stop", FollowEvent::StopCommand},
 };
 inline constexpr std::size_t kFollowerEventCount = std::size(kFollowerEvents);
-static_assert(kFollowerEvents[kFollowerEventCount - 1].event == FollowEvent::StopCommand, "the stop is last");
+static_assert(kFollowerEvents[kFollowerEventCount - 1].event == FollowEvent::StopCommand,
+              "StopPending looks at the last");
 
 class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
  public:
