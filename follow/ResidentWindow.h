@@ -40,8 +40,7 @@ class ResidentWindow {
 
  private:
   static constexpr UINT kIconMessage = WM_APP + 2;
-  template <class Owner>
-  friend LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK WindowProcOf<ResidentWindow>(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnFailure(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
   void RegisterSessionNotices();

@@ -44,8 +44,7 @@ class LogonWindow final : private KeyboardRules {
   void CancelClick();
 
  private:
-  template <class Owner>
-  friend LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK WindowProcOf<LogonWindow>(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnFailure(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
   bool PreTranslate(const MSG& msg) override;

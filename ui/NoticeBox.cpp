@@ -91,8 +91,7 @@ class NoticeBox final : private KeyboardRules {
   }
 
  private:
-  template <class Owner>
-  friend LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK kestel::WindowProcOf<NoticeBox>(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
