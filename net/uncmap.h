@@ -19,7 +19,5 @@ DWORD AddDriveConnection(const std::string& localName, const std::string& remote
 DWORD CancelDriveConnection(const std::string& deviceName, bool force, bool updateProfile);
 enum class DriveCall { Add, Cancel };
 DWORD TellDriveFailure(DriveCall call, DWORD result, bool showErrors);
-// The system's text for code, trimmed as the boxes show it.
-std::string SystemErrorText(DWORD code);
 
 }  // namespace kestel
