@@ -26,6 +26,7 @@ add_library(kestel_win32 STATIC
   ui/LogonWindow.cpp
   ui/NoticeBox.cpp
   ui/NotificationIcon.cpp
+  ui/OffThread.cpp
   follow/ResidentWindow.cpp
 )
 target_compile_definitions(kestel_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)

@@ -94,4 +94,12 @@ RunEvent SwitchEvent(const FollowSwitch& change, const std::string& server) {
   return {EventKind::Switch, Severity::Information, text};
 }
 
+RunEvent CredentialsRefusedEvent(const std::string& device, const std::string& userName, std::uint32_t result,
+                                 const std::string& systemText) {
+  return {EventKind::Switch, Severity::Warning,
+          Join({"the server refused the stored credentials of user ", Quoted(userName), " for ", Quoted(device), ", ",
+                Result("result", result, systemText),
+                ": no drive is mapped with them again until kestel.ini holds others"})};
+}
+
 }  // namespace kestel

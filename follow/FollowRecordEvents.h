@@ -28,5 +28,8 @@ RunEvent FollowElsewhereEvent();
 RunEvent FollowRunSetEvent(Place inForce);
 RunEvent FollowEndEvent(FollowEnd end, int exitCode, std::uint64_t followedMs);
 RunEvent SwitchEvent(const FollowSwitch& change, const std::string& server);
+// A switch home whose drive the server refused the stored credentials for: they wait for new ones.
+RunEvent CredentialsRefusedEvent(const std::string& device, const std::string& userName, std::uint32_t result,
+                                 const std::string& systemText);
 
 }  // namespace kestel

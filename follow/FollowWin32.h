@@ -1,6 +1,7 @@
 // The follower on Windows: one per session, reached by kestel.exe /check and /stop through named
 // events under Local\, waiting with MsgWaitForMultipleObjectsEx until the next deadline, a message to
-// its hidden window or one of those events: no busy loop, and one thread of its own.
+// its hidden window or one of those events: no busy loop, and one thread of its own, which lends each
+// call that waits on the network or a program to a worker while it goes on answering (ui/OffThread.h).
 #pragma once
 
 #include <windows.h>

@@ -15,6 +15,15 @@ namespace {
 constexpr std::uint32_t kAlreadyAssigned = 85;      // ERROR_ALREADY_ASSIGNED
 constexpr std::uint32_t kAlreadyRemembered = 1202;  // ERROR_DEVICE_ALREADY_REMEMBERED
 
+// What counts as refused credentials. ERROR_EXTENDED_ERROR (a provider's own reason) is not among
+// them, nor an expired or disabled account, which a retry does not count against.
+constexpr std::uint32_t kRefusedCredentials[] = {
+    86,    // ERROR_INVALID_PASSWORD
+    1219,  // ERROR_SESSION_CREDENTIAL_CONFLICT
+    1326,  // ERROR_LOGON_FAILURE
+    1909,  // ERROR_ACCOUNT_LOCKED_OUT
+};
+
 bool Blank(char c) {
   return c == ' ' || c == '\t';
 }
@@ -85,8 +94,16 @@ std::optional<FollowEvent> FollowEvents::TakeNext() noexcept {
   return std::nullopt;
 }
 
-std::string FollowTip(Place place, const std::string& since) {
-  return std::string("Kestel: ") + (place == Place::Home ? "home" : "away") + " since " + since;
+std::string FollowTip(Place place, const std::string& since, const std::string& waitingDrive) {
+  std::string tip = std::string("Kestel: ") + (place == Place::Home ? "home" : "away") + " since " + since;
+  if (!waitingDrive.empty()) tip += ", " + waitingDrive + " waits for a new password";
+  return tip;
+}
+
+bool RefusesCredentials(std::uint32_t result) {
+  for (const std::uint32_t refused : kRefusedCredentials)
+    if (result == refused) return true;
+  return false;
 }
 
 Follower::Follower(RoamingHost& roaming, FollowHost& host, Place inForce, std::string since)
@@ -107,7 +124,7 @@ int Follower::Run() {
     // and the window's end came between. A move meanwhile would go unseen, so it decides once at once.
     decider_.CheckNow(host_.Now(), FollowEvent::Started);
     Record([&] { return FollowStartEvent(decider_.InForce(), fingerprint); });
-    host_.ShowTip(FollowTip(decider_.InForce(), since_));
+    host_.ShowTip(Tip(decider_.InForce(), since_));
     while (!end_) {
       // With events left over, only what has come meanwhile is fetched: a stop overtakes them.
       pending_ |= host_.WaitUntil(pending_.Empty() ? decider_.NextDeadline() : host_.Now());
@@ -154,8 +171,10 @@ void Follower::Woken(FollowEvent event) {
     case FollowEvent::AwaySetByARun: {
       const Place place = event == FollowEvent::HomeSetByARun ? Place::Home : Place::Away;
       decider_.InForceNow(place);
+      // A run that put the local set in force had every drive mapped: the server takes credentials again.
+      if (place == Place::Home) refused_.reset();
       Record([&] { return FollowRunSetEvent(place); });
-      host_.ShowTip(FollowTip(place, host_.TimeOfDay()));
+      host_.ShowTip(Tip(place, host_.TimeOfDay()));
       break;
     }
     case FollowEvent::StopChosen:
@@ -206,7 +225,7 @@ void Follower::Switch(const FollowSwitch& change) {
     decider_.InForceNow(change.to == Place::Home ? Place::Away : Place::Home);
     return;
   }
-  host_.ShowTip(FollowTip(change.to, host_.TimeOfDay()));
+  host_.ShowTip(Tip(change.to, host_.TimeOfDay()));
 }
 
 // The local set first: it is what a move home is waited for, and a drive may take its time.
@@ -243,16 +262,29 @@ bool Follower::ConnectDrives(const std::optional<std::string>& userName) {
     Record([] { return CredentialsEvent(CredentialSource::NoneStored, {}); });
     return false;
   }
+  const std::string& secret = *password.Usable();
+  if (refused_ && refused_->userName == *userName && refused_->password == secret) return false;
+  refused_.reset();
   bool connected = true;
   for (std::size_t i = 0; i < names_.size() && i < lines_.size(); ++i) {
     if (host_.StopPending()) return false;
     const std::string target = ExpandForRun(roaming_, *userName, ValueOfLine(lines_, names_, i));
-    const std::uint32_t result = roaming_.MapDrive(names_[i], target, false, true, *userName, *password.Usable());
+    const std::uint32_t result = roaming_.MapDrive(names_[i], target, false, true, *userName, secret);
     if (result == kAlreadyAssigned || result == kAlreadyRemembered) continue;
     if (result != 0) connected = false;
     Record([&] { return MappingEvent(names_[i], target, result, record_.SystemText(result)); });
+    // The next drive would be one more refused try against the same account.
+    if (RefusesCredentials(result)) {
+      refused_ = Refusal{*userName, secret, names_[i]};
+      Record([&] { return CredentialsRefusedEvent(names_[i], *userName, result, record_.SystemText(result)); });
+      return false;
+    }
   }
   return connected;
+}
+
+std::string Follower::Tip(Place place, const std::string& since) const {
+  return FollowTip(place, since, place == Place::Home && refused_ ? refused_->drive : std::string());
 }
 
 void Follower::RunPrograms(const SettingKey& section, const std::string& userName) {

@@ -3,6 +3,7 @@
 // session ends.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -29,8 +30,15 @@ std::optional<Place> PlaceInForceAfter(RunEnd end);
 // place in force when it is.
 std::optional<Place> FollowAfter(RoamingHost& host, const RoamingState& state);
 
-// The icon's tip: "Kestel: home since 08:14".
-std::string FollowTip(Place place, const std::string& since);
+// The icon's tip: "Kestel: home since 08:14", and when a drive waits for a new password
+// "Kestel: home since 08:14, H: waits for a new password".
+std::string FollowTip(Place place, const std::string& since, const std::string& waitingDrive = {});
+
+// Whether a drive mapping's result says the server refused the credentials themselves: a bad user
+// name or password, a locked account, or a session to the same server under other credentials. The
+// same credentials would be refused again, and each wrong password counts against the account
+// towards its lockout, so the follower tries them only once.
+bool RefusesCredentials(std::uint32_t result);
 
 // The events that came since the follower last looked, each kind once: a burst of one kind is one
 // event.
@@ -93,6 +101,7 @@ class Follower {
   void ToAway();
   bool ConnectDrives(const std::optional<std::string>& userName);
   void RunPrograms(const SettingKey& section, const std::string& userName);
+  std::string Tip(Place place, const std::string& since) const;
   template <class Compose>
   void Record(Compose compose) {
     RecordIfOn(record_, compose);
@@ -110,6 +119,14 @@ class Follower {
   TStringList names_;
   TStringList lines_;
   std::optional<FollowEnd> end_;
+  // Credentials a server refused while following, and the drive it refused them for: not tried again
+  // until kestel.ini holds others (or another logon run maps every drive).
+  struct Refusal {
+    std::string userName;
+    std::string password;
+    std::string drive;
+  };
+  std::optional<Refusal> refused_;
   // Taken one at a time, each followed by whatever falls due.
   FollowEvents pending_;
 };

@@ -17,8 +17,8 @@ void ShowFailure(const char* firstLine, const char* caption, DWORD code) {
 
 }  // namespace
 
-DWORD MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors, bool noPrompting,
-               HWND owner, const std::string& userName, const std::string& password) {
+DWORD AddDriveConnection(const std::string& localName, const std::string& remoteName, bool noPrompting, HWND owner,
+                         const std::string& userName, const std::string& password) {
   NETRESOURCEA resource{};
   resource.dwType = RESOURCETYPE_DISK;
   // The record's fields are not const in the platform's headers, but the service only reads them.
@@ -26,19 +26,31 @@ DWORD MapDrive(const std::string& localName, const std::string& remoteName, bool
   resource.lpRemoteName = const_cast<char*>(remoteName.c_str());
   // Never CONNECT_UPDATE_PROFILE: a drive mapped here must not come back by itself at the next logon.
   const DWORD flags = noPrompting ? 0 : CONNECT_INTERACTIVE;
-  const DWORD result = WNetAddConnection3A(owner, &resource, password.c_str(), userName.c_str(), flags);
-  // The text is that of the returned code: a provider need not leave it in the thread's last error.
-  if (result != NO_ERROR && showErrors)
+  return WNetAddConnection3A(owner, &resource, password.c_str(), userName.c_str(), flags);
+}
+
+DWORD CancelDriveConnection(const std::string& deviceName, bool force, bool updateProfile) {
+  return WNetCancelConnection2A(deviceName.c_str(), updateProfile ? CONNECT_UPDATE_PROFILE : 0, force ? TRUE : FALSE);
+}
+
+// The text is that of the returned code: a provider need not leave it in the thread's last error.
+DWORD TellDriveFailure(DriveCall call, DWORD result, bool showErrors) {
+  if (result == NO_ERROR || !showErrors) return result;
+  if (call == DriveCall::Add)
     ShowFailure("An error occured while connecting:", "Error while connecting!", result);
+  else
+    ShowFailure("An error occured while disconnecting:", "Error while disconnecting", result);
   return result;
 }
 
+DWORD MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors, bool noPrompting,
+               HWND owner, const std::string& userName, const std::string& password) {
+  return TellDriveFailure(
+      DriveCall::Add, AddDriveConnection(localName, remoteName, noPrompting, owner, userName, password), showErrors);
+}
+
 DWORD UnmapDrive(const std::string& deviceName, bool showErrors, bool force, bool updateProfile) {
-  const DWORD result =
-      WNetCancelConnection2A(deviceName.c_str(), updateProfile ? CONNECT_UPDATE_PROFILE : 0, force ? TRUE : FALSE);
-  if (result != NO_ERROR && showErrors)
-    ShowFailure("An error occured while disconnecting:", "Error while disconnecting", result);
-  return result;
+  return TellDriveFailure(DriveCall::Cancel, CancelDriveConnection(deviceName, force, updateProfile), showErrors);
 }
 
 }  // namespace kestel

@@ -270,6 +270,12 @@ bool SendClose(HWND window, Milliseconds timeout) {
   return SendWithin(window, WM_SYSCOMMAND, SC_CLOSE, timeout);
 }
 
+std::optional<std::chrono::microseconds> AnswerTime(HWND window, Milliseconds timeout) {
+  const auto sent = std::chrono::steady_clock::now();
+  if (!SendWithin(window, WM_NULL, 0, timeout)) return std::nullopt;
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - sent);
+}
+
 std::string ClassNameOf(HWND window) {
   char name[256] = {};
   const int length = GetClassNameA(window, name, sizeof name);

@@ -86,6 +86,9 @@ bool PressButton(HWND window, std::string_view caption);
 // target did not handle the message in time.
 bool SendClick(HWND window, std::string_view caption, Milliseconds timeout = Milliseconds{5000});
 bool SendClose(HWND window, Milliseconds timeout = Milliseconds{5000});
+// WM_NULL, sent as the system sends it to tell a hung window (SMTO_ABORTIFHUNG); how long the
+// answer took, nullopt when none came within timeout.
+std::optional<std::chrono::microseconds> AnswerTime(HWND window, Milliseconds timeout = Milliseconds{1000});
 
 // ---- Texts --------------------------------------------------------------------------------------
 

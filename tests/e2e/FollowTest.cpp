@@ -3,6 +3,7 @@
 // that it shows nothing, and how /check, /stop and a second run reach it.
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -195,6 +196,63 @@ TEST_P(Follow, SwitchesAsTheNetworkMoves) {
             row.move == Move::GiveBack ? 0u : 1u)
       << "only the logon run at home runs the programs: followprograms is not set";
   EXPECT_EQ(LinesWith(sandbox, "none stored: no drive is mapped while following"), row.credentials ? 0u : 1u);
+}
+
+// A stale password in kestel.ini, which the server refuses with logon failure: three arrivals home make
+// one try in all, and the drive waits for a new password; once kestel.ini holds one, the next arrival
+// maps every drive with it. The follower's window answers while the try waits on the slow server.
+TEST(FollowRefused, APasswordIsTriedOnceUntilKestelIniHoldsAnother) {
+  if (!MovingNetwork::Available()) GTEST_SKIP() << "no test hosts: scripts/test.sh sets them up";
+  testing::SavedUserProfile profile;
+  MovingNetwork network;
+  Sandbox sandbox;
+  const std::string ini = Ini(sandbox, Row{"", true, true, Move::GiveBack, {}, {}});
+  sandbox.WriteIni(ini);
+  network.TakeAddressAway();
+  StartOptions options = Logged(sandbox);
+  options.env.emplace_back("KESTEL_MPR_RULES", "add:s3cret=1326");
+  options.env.emplace_back("KESTEL_MPR_ADD_MS", "5000");
+  Process follower = sandbox.Start(options);
+  ASSERT_TRUE(driver::WaitUntil([&] { return ResidentWindowOf(follower) != nullptr; }, kStartTimeout));
+  const auto adds = [&](const char* password) {
+    std::size_t count = 0;
+    for (const mpr::Call& call :
+         mpr::ParseLog(sandbox.ReadFile("mpr.log").value_or("")).value_or(std::vector<mpr::Call>{}))
+      count += call.function == mpr::kAddConnection && call.Text("password") == password;
+    return count;
+  };
+  // Each move is decided at once on a check; away is still confirmed over 15 s.
+  const auto move = [&](bool home) {
+    if (home)
+      network.GiveAddressBack();
+    else
+      network.TakeAddressAway();
+    Command(sandbox, "/check");
+    const char* proxy = home ? kLocalProxy : kAwayProxy;
+    ASSERT_TRUE(driver::WaitUntil([&] { return ProxyInForce(profile) == proxy; }, 30000ms)) << (home ? "home" : "away");
+  };
+  move(true);
+  const AnswerTimes looks = LooksWhile(ResidentWindowOf(follower), [&] { return adds("s3cret") == 0; });
+  std::cout << "the follower's answer times while an add waits: " << Describe(looks) << "\n";
+  EXPECT_GE(looks.size(), 2u) << "too few looks within the wait";
+  for (const auto& answered : looks) EXPECT_TRUE(answered) << Describe(looks);
+  for (int arrival = 2; arrival <= 3; ++arrival) {
+    move(false);
+    move(true);
+  }
+  // A switch away comes only after the switch home before it has ended: whatever it tried is logged.
+  move(false);
+  EXPECT_EQ(adds("s3cret"), 1u) << "one try in all, for the first drive only";
+  EXPECT_EQ(LinesWith(sandbox, "refused the stored credentials"), 1u);
+  std::string renewed = ini;
+  renewed.replace(renewed.find("password=s3cret"), 15, "password=n3w");
+  sandbox.WriteIni(renewed);
+  move(true);
+  EXPECT_TRUE(driver::WaitUntil([&] { return adds("n3w") == 2; }, 30000ms)) << "both drives mapped with it";
+  Command(sandbox, "/stop");
+  EXPECT_EQ(follower.WaitExit(), std::optional<DWORD>(0));
+  EXPECT_EQ(adds("s3cret"), 1u);
+  EXPECT_EQ(LinesWith(sandbox, "refused the stored credentials"), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -98,6 +99,28 @@ RunOutcome RunToEnd(Process& process, Milliseconds timeout) {
       },
       timeout);
   return outcome;
+}
+
+AnswerTimes LooksWhile(HWND window, const std::function<bool()>& waiting) {
+  AnswerTimes times;
+  while (waiting()) {
+    const auto answered = driver::AnswerTime(window);
+    if (!waiting()) break;
+    times.push_back(answered);
+    driver::WaitUntil([&] { return !waiting(); }, Milliseconds{500});
+  }
+  return times;
+}
+
+std::string Describe(const AnswerTimes& times) {
+  std::string text;
+  for (const auto& time : times) {
+    if (!text.empty()) text += ", ";
+    char ms[32] = "none";
+    if (time) std::snprintf(ms, sizeof ms, "%.1f ms", static_cast<double>(time->count()) / 1000.0);
+    text += ms;
+  }
+  return text;
 }
 
 // ---- Sandbox ------------------------------------------------------------------------------------

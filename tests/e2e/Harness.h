@@ -23,6 +23,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,14 @@ struct RunOutcome {
   std::optional<driver::BoxContent> box;
 };
 RunOutcome RunToEnd(Process& process, Milliseconds timeout = kExitTimeout);
+
+// Looks at window with a WM_NULL sent as the system tests for a hung window (driver::AnswerTime),
+// twice a second while waiting() holds. The answer time of each look made wholly within the wait, in
+// order; nullopt for one left unanswered for a second.
+using AnswerTimes = std::vector<std::optional<std::chrono::microseconds>>;
+AnswerTimes LooksWhile(HWND window, const std::function<bool()>& waiting);
+// "0.4 ms, 1.2 ms, none", for the test's output.
+std::string Describe(const AnswerTimes& times);
 
 // A fresh folder of the running test's own under the Wine temp folder, removed with everything in it
 // when the Sandbox goes. It holds kestel.exe and mpr.dll copied from the build.

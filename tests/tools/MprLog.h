@@ -8,8 +8,9 @@
 // and above as \xHH, so an empty string ("") and an absent one (null) never look alike.
 //
 // Rules (KESTEL_MPR_RULES): entries separated by ';', each [add:|cancel:]PATTERN=CODE. The first
-// entry whose operation fits and whose PATTERN is '*' or equals, ignoring ASCII case, the remote name
-// or the local name of a connection (add) or the cancelled name (cancel) gives the call's result.
+// entry whose operation fits and whose PATTERN is '*' or equals, ignoring ASCII case, the remote name,
+// the local name or the password of a connection (add) or the cancelled name (cancel) gives the
+// call's result.
 // No entry fits: 0. Malformed entries are ignored.
 #pragma once
 
@@ -212,7 +213,8 @@ inline std::vector<Rule> ParseRules(std::string_view text) {
   return rules;
 }
 
-// The result for a call: names are the remote and local name of a connection, or the cancelled name.
+// The result for a call: names are the remote and local name and the password of a connection, or the
+// cancelled name.
 inline std::uint32_t Answer(const std::vector<Rule>& rules, Operation operation,
                             const std::vector<std::string_view>& names) {
   for (const Rule& rule : rules) {

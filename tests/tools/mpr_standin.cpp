@@ -6,6 +6,7 @@
 //   KESTEL_MPR_RULES  the results to give; unset: every call succeeds.
 //   KESTEL_MPR_HOLD   the name of an event: each cancellation waits until it is set (at most a
 //                     minute), so that a test can act while the run stands still in a known place.
+//   KESTEL_MPR_ADD_MS milliseconds each add takes before it answers, as a slow server's would.
 // Both formats are described in tests/tools/MprLog.h. The lines:
 //   WNetAddConnection3A owner=null|window|invalid [owner_class="..." owner_title="..." owner_own=0|1]
 //     scope=N type=N display=N usage=N local=S remote=S comment=S provider=S password=S user=S
@@ -16,6 +17,7 @@
 #include <windows.h>
 #include <winnetwk.h>
 
+#include <cstdlib>
 #include <optional>
 #include <string>
 
@@ -67,7 +69,9 @@ extern "C" DWORD APIENTRY WNetAddConnection3A(HWND owner, LPNETRESOURCEA resourc
     SetLastError(ERROR_INVALID_PARAMETER);
     return ERROR_INVALID_PARAMETER;
   }
-  const DWORD result = Answer(mpr::Operation::Add, {resource->lpRemoteName, resource->lpLocalName});
+  if (const auto slow = kestel::testing::EnvironmentValue("KESTEL_MPR_ADD_MS"))
+    Sleep(static_cast<DWORD>(std::strtoul(slow->c_str(), nullptr, 10)));
+  const DWORD result = Answer(mpr::Operation::Add, {resource->lpRemoteName, resource->lpLocalName, password});
   Record(std::string(mpr::kAddConnection) + " " + Owner(owner) + " scope=" + Number(resource->dwScope) +
          " type=" + Number(resource->dwType) + " display=" + Number(resource->dwDisplayType) +
          " usage=" + Number(resource->dwUsage) + " local=" + mpr::Quote(resource->lpLocalName) +

@@ -95,6 +95,8 @@ TEST_P(FollowerSwitch, DoesWhatTheSettingsAskAndNoMore) {
   EXPECT_NE(host.record.events.back().find(end), std::string::npos) << host.record.events.back();
   EXPECT_TRUE(host.profile.writes.empty()) << "kestel.ini is never written while following";
   EXPECT_EQ(follow.tips.front(), row.inForce == Place::Home ? "Kestel: home since 08:14" : "Kestel: away since 08:14");
+  if (RefusesCredentials(row.mapResult))
+    EXPECT_EQ(follow.tips.back(), "Kestel: home since 12:00, H: waits for a new password");
 }
 
 const Row kRows[] = {
@@ -107,6 +109,10 @@ const Row kRows[] = {
     {"AFailedDriveKeepsTheProgramsBack", Place::Away, true, kUser | kPassword | kPrograms,
      "internet-changed, map:H:|\\\\srv\\alice|alice|pw|0|1", "INFO switch, INFO local-set, WARNING map", 4,
      "\\\\srv\\alice", 67},
+    // Refused credentials are not tried on the next drive either: each try counts against the account.
+    {"ARefusedPasswordIsNotTriedOnTheNextDrive", Place::Away, true, kUser | kPassword | kPrograms | kSecondDrive,
+     "internet-changed, map:H:|\\\\srv\\alice|alice|pw|0|1", "INFO switch, INFO local-set, WARNING map, WARNING switch",
+     4, "\\\\srv\\alice", 1326},
     {"AwayAppliesTheStoredSetAndRunsAwayProgramsWhenAsked", Place::Home, false, kAwaySet | kPrograms,
      "internet-changed, run:away.exe |1|0", "INFO switch, INFO away-set, INFO program", 4},
     {"AwayWithoutAStoredSetCapturesNothing", Place::Home, false, 0, "", "INFO switch, WARNING away-set", 0},
@@ -115,6 +121,15 @@ const Row kRows[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Follow, FollowerSwitch, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RefusedCredentials, AreThoseTheSameCredentialsCannotGetPast) {
+  // A wrong password, a logon failure, a locked account, a session under other credentials.
+  for (const std::uint32_t result : {86u, 1326u, 1909u, 1219u}) EXPECT_TRUE(RefusesCredentials(result)) << result;
+  // Success and the network's failures; a provider's own reason; an expired, disabled or to-be-changed
+  // account, which the server says once it has taken the password.
+  for (const std::uint32_t result : {0u, 53u, 67u, 85u, 1203u, 1222u, 1208u, 1330u, 1331u, 1907u})
+    EXPECT_FALSE(RefusesCredentials(result)) << result;
+}
 
 // Events that come at once are handled one by one, each followed by whatever falls due: a stop must
 // not wait behind a check's probe, nor a run's set be recorded once the follower is stopping.
