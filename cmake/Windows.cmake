@@ -21,6 +21,7 @@ add_library(kestel_win32 STATIC
   net/uncmap.cpp
   net/NetworkChangeNotices.cpp
   ui/Application.cpp
+  ui/DisplayScale.cpp
   ui/LogonWindow.cpp
   ui/NoticeBox.cpp
   ui/NotificationIcon.cpp
