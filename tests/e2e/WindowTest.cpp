@@ -407,8 +407,9 @@ TEST(LogonDialog, GrowsDownwardsWithTheFocusInUserName) {
   driver::WaitUntil(
       [&] {
         c = CaptureScreen(ClientOnScreen(form));
-        // Painted once the field shows purple and the password edit its background.
-        return c.height >= 153 && IsPurple(c.At(8 + 34, 48 + 100)) && c.At(104 + 76, 104 + 11) == kBackground;
+        // Painted once the field shows purple, the password edit its background and the last button its face.
+        return c.height >= 153 && IsPurple(c.At(8 + 34, 48 + 100)) && c.At(104 + 76, 104 + 11) == kBackground &&
+               c.At(184 + 5, 136 + 5) != kBackground;
       },
       Milliseconds{5000});
   ASSERT_GE(c.height, 153);
@@ -876,7 +877,8 @@ TEST_P(DisplayScale, TheWindowAndTheDialogScaleAsOne) {
   driver::WaitUntil(
       [&] {
         c = CaptureScreen(ClientOnScreen(form));
-        return c.height > AtDpi(153, dpi) && IsPurple(c.At(AtDpi(42, dpi), AtDpi(148, dpi)));
+        return c.height > AtDpi(153, dpi) && IsPurple(c.At(AtDpi(42, dpi), AtDpi(148, dpi))) &&
+               c.At(AtDpi(184 + 5, dpi), AtDpi(136 + 5, dpi)) != kBackground;
       },
       Milliseconds{5000});
   ASSERT_GT(c.height, AtDpi(153, dpi));
