@@ -96,12 +96,12 @@ struct BitmapDeleter {
   void operator()(HBITMAP bitmap) const noexcept { DeleteObject(bitmap); }
 };
 
-Capture CaptureScreen(const RECT& r) {
+// Pixels of a rectangle of source (the screen, or a drawing of the test's own).
+Capture CaptureFrom(HDC source, const RECT& r) {
   Capture capture;
   capture.width = r.right - r.left;
   capture.height = r.bottom - r.top;
-  std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser> screen(GetDC(nullptr));
-  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> memory(CreateCompatibleDC(screen.get()));
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> memory(CreateCompatibleDC(source));
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = capture.width;
@@ -113,7 +113,7 @@ Capture CaptureScreen(const RECT& r) {
       CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!dib || bits == nullptr) return {};
   HGDIOBJ previous = SelectObject(memory.get(), dib.get());
-  BitBlt(memory.get(), 0, 0, capture.width, capture.height, screen.get(), r.left, r.top, SRCCOPY);
+  BitBlt(memory.get(), 0, 0, capture.width, capture.height, source, r.left, r.top, SRCCOPY);
   GdiFlush();
   const auto* bgra = static_cast<const unsigned char*>(bits);
   for (int i = 0; i < capture.width * capture.height; ++i) {
@@ -122,6 +122,11 @@ Capture CaptureScreen(const RECT& r) {
   }
   SelectObject(memory.get(), previous);
   return capture;
+}
+
+Capture CaptureScreen(const RECT& r) {
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser> screen(GetDC(nullptr));
+  return CaptureFrom(screen.get(), r);
 }
 
 bool IsPurple(COLORREF c) {
@@ -700,13 +705,13 @@ RECT RectInClient(HWND control) {
 // Each edge within a pixel of the design's edge at dpi.
 ::testing::AssertionResult LiesAtDesign(HWND control, RECT design, int dpi) {
   const RECT r = RectInClient(control);
-  const RECT want{AtDpi(design.left, dpi), AtDpi(design.top, dpi), AtDpi(design.right, dpi), AtDpi(design.bottom, dpi)};
-  if (std::abs(r.left - want.left) <= 1 && std::abs(r.top - want.top) <= 1 && std::abs(r.right - want.right) <= 1 &&
-      std::abs(r.bottom - want.bottom) <= 1)
-    return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "at (" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom
-                                       << "), the design puts it at (" << want.left << "," << want.top << ")-("
-                                       << want.right << "," << want.bottom << ")";
+  const LONG got[] = {r.left, r.top, r.right, r.bottom};
+  const LONG want[] = {design.left, design.top, design.right, design.bottom};
+  for (int i = 0; i < 4; ++i)
+    if (std::abs(got[i] - AtDpi(want[i], dpi)) > 1)
+      return ::testing::AssertionFailure()
+             << "edge " << i << " at " << got[i] << ", the design's at " << AtDpi(want[i], dpi);
+  return ::testing::AssertionSuccess();
 }
 
 // Rows from the first to the last that hold anything but the background: the height of the ink.
@@ -725,33 +730,22 @@ int InkHeight(const Capture& c, int top, int bottom) {
 
 // The ink height of text drawn as the status line draws it, in the window's font at pixelHeight.
 int ReferenceInkHeight(const std::string& text, int pixelHeight) {
-  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc(CreateCompatibleDC(nullptr));
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = 4 * pixelHeight * static_cast<int>(text.size());
-  info.bmiHeader.biHeight = -3 * pixelHeight;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> dib(
-      CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser> screen(GetDC(nullptr));
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc(CreateCompatibleDC(screen.get()));
+  const RECT area{0, 0, 4 * pixelHeight * static_cast<int>(text.size()), 3 * pixelHeight};
+  std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> bitmap(
+      CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
   HFONT font = CreateFontA(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial");
-  HGDIOBJ oldBitmap = SelectObject(dc.get(), dib.get());
+  HGDIOBJ oldBitmap = SelectObject(dc.get(), bitmap.get());
   HGDIOBJ oldFont = SelectObject(dc.get(), font);
-  Capture c;
-  c.width = info.bmiHeader.biWidth;
-  c.height = -info.bmiHeader.biHeight;
-  RECT all{0, 0, c.width, c.height};
   HBRUSH background = CreateSolidBrush(kBackground);
-  FillRect(dc.get(), &all, background);
+  FillRect(dc.get(), &area, background);
   DeleteObject(background);
   SetTextColor(dc.get(), kFontColour);
   SetBkColor(dc.get(), kBackground);
   TextOutA(dc.get(), 0, 0, text.c_str(), static_cast<int>(text.size()));
-  GdiFlush();
-  const auto* bgra = static_cast<const unsigned char*>(bits);
-  for (int i = 0; i < c.width * c.height; ++i) c.pixels.push_back(RGB(bgra[4 * i + 2], bgra[4 * i + 1], bgra[4 * i]));
+  const Capture c = CaptureFrom(dc.get(), area);
   SelectObject(dc.get(), oldFont);
   SelectObject(dc.get(), oldBitmap);
   DeleteObject(font);

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "tests/wine/TempFolder.h"
-#include "ui/DisplayScale.h"
 
 namespace kestel {
 namespace {
@@ -49,23 +48,6 @@ TEST(DisplayScaleDeclared, IconHasAFrameForEveryScaleTheShellAsksFor) {
   std::set<int> sizes;
   for (std::size_t i = 0; i < count; ++i) sizes.insert(static_cast<unsigned char>(group[6 + 14 * i]));
   EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 40, 48, 64}));
-}
-
-// Rounded as MulDiv rounds, and edges scaled so that touching controls keep touching.
-TEST(DisplayScaleLengths, ScaleToTheNearestPixel) {
-  for (const auto& [length, dpi, want] : {std::tuple{11, 96, 11},
-                                          {11, 120, 14},
-                                          {11, 144, 17},
-                                          {11, 192, 22},
-                                          {17, 120, 21},
-                                          {75, 144, 113},
-                                          {-3, 144, -5}}) {
-    EXPECT_EQ(Scaled(length, dpi), want) << length << " at " << dpi;
-    EXPECT_EQ(MulDiv(length, dpi, 96), want) << length << " at " << dpi;
-  }
-  const RECT left = ScaledRect(104, 136, 75, 25, 120);
-  const RECT right = ScaledRect(179, 136, 75, 25, 120);
-  EXPECT_EQ(left.right, right.left);
 }
 
 }  // namespace
