@@ -1,6 +1,6 @@
 #include "record/RunRecordWin32.h"
 
-#include "net/uncmap.h"
+#include "base/ErrorTextWin32.h"
 
 namespace kestel {
 

@@ -1,6 +1,7 @@
 #include "run/Win32Host.h"
 
 #include "env/EnvironWin32.h"
+#include "launch/AppDirectoryWin32.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
 #include "net/uncmap.h"
