@@ -23,6 +23,7 @@ add_library(kestel_win32 STATIC
   net/uncmap.cpp
   net/NetworkChangeNotices.cpp
   ui/Application.cpp
+  ui/DisplayScale.cpp
   ui/LogonWindow.cpp
   ui/NoticeBox.cpp
   ui/NotificationIcon.cpp
@@ -47,6 +48,10 @@ add_custom_command(OUTPUT ${KESTEL_MESSAGES}/RunRecord.rc ${KESTEL_MESSAGES}/MSG
   DEPENDS ${CMAKE_SOURCE_DIR}/record/RunRecord.mc VERBATIM)
 set_source_files_properties(${KESTEL_MESSAGES}/RunRecord.rc PROPERTIES
   OBJECT_DEPENDS ${KESTEL_MESSAGES}/MSG00409.bin COMPILE_OPTIONS "-I${KESTEL_MESSAGES}")
+# The resource compiler names no dependencies: without these a changed manifest, icon or picture would
+# leave the executable with the old one.
+set_source_files_properties(ui/kestel.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/ui/kestel.manifest;${CMAKE_SOURCE_DIR}/ui/kestel.ico;${CMAKE_SOURCE_DIR}/ui/LogonPicture.bmp")
 add_executable(kestel WIN32 app/WinMain.cpp ui/kestel.rc ${KESTEL_MESSAGES}/RunRecord.rc)
 target_link_libraries(kestel PRIVATE kestel_win32)
 # A logon tool is copied to every workstation: keep the executable small. Unused functions are

@@ -94,8 +94,14 @@ kestel_warnings(kestel_e2e_tests)
 add_dependencies(kestel_e2e_tests kestel kestel-check recordargs fetchurl mpr_standin wininet_standin driver)
 target_compile_definitions(kestel_e2e_tests PRIVATE KESTEL_SAMPLE_INI="${CMAKE_SOURCE_DIR}/docs/kestel.ini.sample")
 gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  TEST_FILTER "-RunRecordEventLog.*:InternetSettingsProxy/*" TEST_LIST kestel_e2e_tests_own
+  TEST_FILTER "-RunRecordEventLog.*:InternetSettingsProxy/*:DisplayScale/*" TEST_LIST kestel_e2e_tests_own
   PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 180 RESOURCE_LOCK kestel_user_session)
+# The display scale rows set the prefix's resolution, which every program of the prefix that starts
+# meanwhile would see (module tests, Wine's own services): they run with nothing beside them, and put
+# the resolution back as each row ends.
+gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+  TEST_FILTER "DisplayScale/*" TEST_LIST kestel_e2e_tests_dpi
+  PROPERTIES ENVIRONMENT "KESTEL_TOOLS=${CMAKE_BINARY_DIR}" TIMEOUT 180 RUN_SERIAL TRUE)
 # Wine prints what a program reports to the event log on the standard error of the process that
 # started it: this suite's goes to a file the test reads (the build's tools are beside the test).
 gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120

@@ -23,19 +23,23 @@ fi
 bin=$root/$build/windows
 prefix=$bin/wineprefix-screenshots
 source scripts/wine-session.sh
-wine_session_start "$prefix" reuse "" 800x600x24
+wine_session_start "$prefix" reuse "" 1024x768x24
 
-# Every program of this prefix runs inside one virtual desktop, which draws caption bars itself.
+# Every program of this prefix runs inside one virtual desktop, which draws caption bars itself; it is
+# tall enough for the logon dialog at 150 %, which grows down from the centred status window.
 "$wine64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Shots /f >/dev/null 2>&1
-"$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Shots /t REG_SZ /d 640x480 /f >/dev/null 2>&1
+"$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Shots /t REG_SZ /d 800x600 /f >/dev/null 2>&1
 "$wineserver" -w
 
-# The end-to-end tests that look at the window keep a picture of it, frame included, as test output.
+# The end-to-end tests that look at the window keep a picture of it, frame included, as test output:
+# at 100 %, and at 150 % (144 dpi, which the row sets in this prefix and puts back).
 rm -rf "$bin/test-output"
 KESTEL_TOOLS=$bin "$wine64" "$bin/kestel_e2e_tests.exe" \
   --gtest_filter='StatusWindow.LooksAsDesignedWhileTheRunGoesOn:LogonDialog.GrowsDownwardsWithTheFocusInUserName'
+KESTEL_TOOLS=$bin "$wine64" "$bin/kestel_e2e_tests.exe" \
+  --gtest_filter='DisplayScale/DisplayScale.TheWindowAndTheDialogScaleAsOne/At144'
 mkdir -p "$out"
-for name in status-window logon-dialog; do
+for name in status-window logon-dialog status-window-150 logon-dialog-150; do
   convert "$bin/test-output/$name.bmp" "$out/$name.png"
   echo "$out/$name.png"
 done

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "ui/DisplayScale.h"
+
 namespace kestel {
 
 namespace {
@@ -14,6 +16,7 @@ constexpr const char* kCaption = "Kestel: Network Roaming Software";
 constexpr const char* kTaglineText = "Kestel sets up your network for where you are";
 constexpr COLORREF kBackground = RGB(219, 230, 242);
 constexpr COLORREF kFontColour = RGB(26, 26, 198);
+// Every length here is a pixel count at 96 dpi; the window scales them all by its own DPI.
 constexpr int kFontHeight = 11;  // character height in pixels: 8 points at 96 pixels per inch
 constexpr int kClientWidth = 274;
 constexpr int kClientHeight = 47;
@@ -71,13 +74,16 @@ std::string TextOf(HWND window) {
   return text;
 }
 
+UniqueGdi<HFONT> WindowFont(int dpi) {
+  return UniqueGdi<HFONT>(CreateFontA(-Scaled(kFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                      DEFAULT_PITCH | FF_DONTCARE, "Arial"));
+}
+
 }  // namespace
 
 LogonWindow::LogonWindow(HINSTANCE instance, Application& application)
-    : application_(application),
-      font_(CreateFontA(-kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial")),
-      background_(CreateSolidBrush(kBackground)) {
+    : application_(application), background_(CreateSolidBrush(kBackground)) {
   pictureBitmap_.reset(static_cast<HBITMAP>(LoadImageA(instance, "LOGON_PICTURE", IMAGE_BITMAP, 0, 0, 0)));
   if (pictureBitmap_) {
     BITMAP info{};
@@ -88,11 +94,18 @@ LogonWindow::LogonWindow(HINSTANCE instance, Application& application)
   }
 
   RegisterWindowClass(instance, kWindowClass, &WindowProcOf<LogonWindow>, background_.get());
-  RECT outer{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+  RECT outer = scale_.OuterOf(RECT{0, 0, kClientWidth, kClientHeight}, kStyle, kExStyle, kDesignDpi);
   window_.reset(CreateWindowExA(kExStyle, kWindowClass, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                 outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, this));
   if (!window_) return;
+  // Only a window knows the monitor it is on: the design's size first, then the size at its DPI.
+  dpi_ = scale_.DpiOf(window_.get());
+  if (dpi_ != kDesignDpi) {
+    outer = scale_.OuterOf(ScaledRect(0, 0, kClientWidth, kClientHeight, dpi_), kStyle, kExStyle, dpi_);
+    SetWindowPos(window_.get(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  font_ = WindowFont(dpi_);
   CreateControls(instance);
   AttachKeyboardRules(window_.get(), this);
 }
@@ -105,8 +118,9 @@ LogonWindow::~LogonWindow() {
 
 void LogonWindow::CreateControls(HINSTANCE instance) {
   for (const ControlDesign& c : kControls) {
-    HWND control = CreateWindowExA(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, c.left, c.top,
-                                   c.width, c.height, window_.get(),
+    const RECT r = ScaledRect(c.left, c.top, c.width, c.height, dpi_);
+    HWND control = CreateWindowExA(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left, r.top,
+                                   r.right - r.left, r.bottom - r.top, window_.get(),
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     switch (c.id) {
@@ -139,6 +153,27 @@ void LogonWindow::CreateControls(HINSTANCE instance) {
   // 0 lifts the limit to the largest an edit can hold.
   SendMessageA(username_, EM_SETLIMITTEXT, 0, 0);
   SendMessageA(password_, EM_SETLIMITTEXT, 0, 0);
+}
+
+void LogonWindow::ChangeDpi(int dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  // The controls take the new font before the old one goes.
+  UniqueGdi<HFONT> font = WindowFont(dpi_);
+  for (const ControlDesign& c : kControls) {
+    HWND control = GetDlgItem(window_.get(), c.id);
+    if (control == nullptr) continue;
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    const RECT r = ScaledRect(c.left, c.top, c.width, c.height, dpi_);
+    MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  }
+  font_ = std::move(font);
+  // The new size lays out the edge-bound lines; the same size would not, so they are laid out here too.
+  SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT client{};
+  GetClientRect(window_.get(), &client);
+  LayOut(client.right, client.bottom);
+  InvalidateRect(window_.get(), nullptr, TRUE);
 }
 
 // An error is told, and the run goes on.
@@ -176,6 +211,9 @@ LRESULT LogonWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       LayOut(LOWORD(lParam), HIWORD(lParam));
       return 0;
+    case WM_DPICHANGED:
+      ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_ACTIVATE:
       OnActivate(LOWORD(wParam) != WA_INACTIVE);
       return 0;
@@ -194,8 +232,10 @@ LRESULT LogonWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void LogonWindow::LayOut(int clientWidth, int clientHeight) {
   // The status line keeps to the top edge, the tagline to the bottom one; everything else stays where it is.
-  if (statusLine_) MoveWindow(statusLine_, 0, 0, clientWidth, kStatusLineHeight, TRUE);
-  if (tagline_) MoveWindow(tagline_, 0, clientHeight - kTaglineHeight, clientWidth, kTaglineHeight, TRUE);
+  const int statusHeight = Scaled(kStatusLineHeight, dpi_);
+  const int taglineHeight = Scaled(kTaglineHeight, dpi_);
+  if (statusLine_) MoveWindow(statusLine_, 0, 0, clientWidth, statusHeight, TRUE);
+  if (tagline_) MoveWindow(tagline_, 0, clientHeight - taglineHeight, clientWidth, taglineHeight, TRUE);
 }
 
 void LogonWindow::OnActivate(bool active) {
@@ -325,7 +365,7 @@ void LogonWindow::DrawButton(const DRAWITEMSTRUCT& item, Control button) {
   DrawTextA(dc, caption.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   if ((item.itemState & ODS_FOCUS) != 0) {
     RECT focus = face;
-    InflateRect(&focus, -4, -4);
+    InflateRect(&focus, -Scaled(4, dpi_), -Scaled(4, dpi_));
     DrawFocusRect(dc, &focus);
   }
 }
@@ -335,6 +375,10 @@ void LogonWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
   if (!pictureBitmap_) return;
   BITMAP info{};
   GetObjectA(pictureBitmap_.get(), sizeof info, &info);
+  if (dpi_ != kDesignDpi) {
+    DrawScaledPicture(item, info);
+    return;
+  }
   // Natural size from the top-left corner, clipped to the area; pixels of the bottom-left pixel's
   // colour let the background show through.
   const int width = std::min(static_cast<int>(info.bmWidth), static_cast<int>(item.rcItem.right - item.rcItem.left));
@@ -343,6 +387,32 @@ void LogonWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
   SelectionScope selected(memory.get(), pictureBitmap_.get());
   TransparentBlt(item.hDC, item.rcItem.left, item.rcItem.top, width, height, memory.get(), 0, 0, width, height,
                  pictureTransparent_);
+}
+
+void LogonWindow::DrawScaledPicture(const DRAWITEMSTRUCT& item, const BITMAP& info) {
+  // The picture goes onto the background at its own size first, so that the smoothing blends its
+  // edge into the background instead of into the white that stands for it.
+  const int width = static_cast<int>(info.bmWidth);
+  const int height = static_cast<int>(info.bmHeight);
+  UniqueMemoryDc composed(CreateCompatibleDC(item.hDC));
+  UniqueGdi<HBITMAP> composedBitmap(CreateCompatibleBitmap(item.hDC, width, height));
+  if (!composed || !composedBitmap) return;
+  SelectionScope composedSelected(composed.get(), composedBitmap.get());
+  RECT all{0, 0, width, height};
+  FillRect(composed.get(), &all, background_.get());
+  {
+    UniqueMemoryDc memory(CreateCompatibleDC(item.hDC));
+    SelectionScope selected(memory.get(), pictureBitmap_.get());
+    TransparentBlt(composed.get(), 0, 0, width, height, memory.get(), 0, 0, width, height, pictureTransparent_);
+  }
+  // From the top-left corner as at 96 dpi; the control's own clipping keeps it to the area.
+  const int previousMode = SetStretchBltMode(item.hDC, HALFTONE);
+  POINT previousOrigin{};
+  SetBrushOrgEx(item.hDC, 0, 0, &previousOrigin);
+  StretchBlt(item.hDC, item.rcItem.left, item.rcItem.top, Scaled(width, dpi_), Scaled(height, dpi_), composed.get(), 0,
+             0, width, height, SRCCOPY);
+  SetBrushOrgEx(item.hDC, previousOrigin.x, previousOrigin.y, nullptr);
+  SetStretchBltMode(item.hDC, previousMode);
 }
 
 void LogonWindow::SetStatus(const std::string& text) {
@@ -367,7 +437,15 @@ void LogonWindow::Hide() {
   ShowWindow(window_.get(), SW_HIDE);
 }
 
-void LogonWindow::SetOuterHeight(int height) {
+void LogonWindow::SetOuterHeight(int designHeight) {
+  int height = designHeight;
+  if (dpi_ != kDesignDpi) {
+    // The client part of the design's height scales as the rest of the design does; the frame is the
+    // one the system draws at this DPI, which need not be the design's frame scaled.
+    const RECT designFrame = scale_.OuterOf(RECT{}, kStyle, kExStyle, kDesignDpi);
+    const RECT frame = scale_.OuterOf(RECT{}, kStyle, kExStyle, dpi_);
+    height = Scaled(designHeight - (designFrame.bottom - designFrame.top), dpi_) + (frame.bottom - frame.top);
+  }
   RECT outer{};
   GetWindowRect(window_.get(), &outer);
   SetWindowPos(window_.get(), nullptr, 0, 0, outer.right - outer.left, height,

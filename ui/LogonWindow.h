@@ -9,6 +9,7 @@
 #include "ui/Application.h"
 #include "ui/ControlIds.h"
 #include "ui/DialogKeys.h"
+#include "ui/DisplayScale.h"
 #include "ui/ModalResult.h"
 #include "ui/WinHandles.h"
 
@@ -28,8 +29,8 @@ class LogonWindow final : private KeyboardRules {
   // Non-modal show: centred on the screen the first time, brought to the front.
   void Show();
   void Hide();
-  // The outer height, frame and caption included; width and position stay.
-  void SetOuterHeight(int height);
+  // The outer height, frame and caption included, as the 96-dpi design gives it; width and position stay.
+  void SetOuterHeight(int designHeight);
   // Makes username the control that has (or, once shown, will have) the focus.
   void FocusUserName();
   // Disables the other top-level windows, handles messages until the modal result is set.
@@ -50,16 +51,21 @@ class LogonWindow final : private KeyboardRules {
   bool PreTranslate(const MSG& msg) override;
   void CreateControls(HINSTANCE instance);
   void LayOut(int clientWidth, int clientHeight);
+  // The window moved to a monitor of another scale: the suggested rectangle is the system's.
+  void ChangeDpi(int dpi, const RECT& suggested);
   void OnActivate(bool active);
   void OnCommand(int id, int code);
   void ClickButton(dialogkeys::Control button);
   void DrawButton(const DRAWITEMSTRUCT& item, dialogkeys::Control button);
   void DrawPicture(const DRAWITEMSTRUCT& item);
+  void DrawScaledPicture(const DRAWITEMSTRUCT& item, const BITMAP& info);
   void RepaintButtons();
   dialogkeys::Control ControlOf(HWND control) const;
   HWND HandleOf(dialogkeys::Control control) const;
 
   Application& application_;
+  DisplayScale scale_;
+  int dpi_ = kDesignDpi;
   UniqueGdi<HFONT> font_;
   UniqueGdi<HBRUSH> background_;
   UniqueGdi<HBITMAP> pictureBitmap_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "ui/Application.h"
+#include "ui/DisplayScale.h"
 #include "ui/WinHandles.h"
 
 namespace kestel {
@@ -12,6 +13,7 @@ namespace kestel {
 namespace {
 
 constexpr const char* kNoticeClass = "KestelNoticeBox";
+// Pixel counts at 96 dpi, scaled by the box's DPI.
 constexpr int kMargin = 12;
 constexpr int kButtonWidth = 75;
 constexpr int kButtonHeight = 23;
@@ -21,48 +23,47 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 // The same flags measure the text and draw it in the static control, so the box fits the wrap.
 constexpr UINT kTextFlags = DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
 
-UniqueGdi<HFONT> MessageFont() {
-  NONCLIENTMETRICSA metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-    return UniqueGdi<HFONT>(CreateFontIndirectA(&metrics.lfMessageFont));
-  return UniqueGdi<HFONT>(CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial"));
-}
-
 class NoticeBox final : private KeyboardRules {
  public:
-  NoticeBox(Application& application, const std::string& text) : application_(application), font_(MessageFont()) {
+  NoticeBox(Application& application, const std::string& text) : application_(application) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     RegisterWindowClass(instance, kNoticeClass, &WindowProcOf<NoticeBox>,
                         reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    // Created where it will show, the screen's centre, so that it can tell the DPI it is sized for.
+    window_.reset(CreateWindowExA(kExStyle, kNoticeClass, application_.Title().c_str(), kStyle, screenWidth / 2,
+                                  screenHeight / 2, 0, 0, nullptr, nullptr, instance, this));
+    if (!window_) return;
+    const DisplayScale scale;
+    const int dpi = scale.DpiOf(window_.get());
+    font_ = scale.MessageFont(dpi);
+    const int margin = Scaled(kMargin, dpi);
+    const int buttonWidth = Scaled(kButtonWidth, dpi);
+    const int buttonHeight = Scaled(kButtonHeight, dpi);
 
     // Wrap at word boundaries to at most half the screen's width.
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    RECT textRect{0, 0, std::max(screenWidth / 2, kButtonWidth), 0};
+    RECT textRect{0, 0, std::max(screenWidth / 2, buttonWidth), 0};
     {
       WindowDc screen(nullptr);
       SelectionScope selected(screen.get(), font_.get());
       DrawTextA(screen.get(), text.c_str(), -1, &textRect, kTextFlags | DT_CALCRECT);
     }
-    const int textWidth = std::min(static_cast<int>(textRect.right), std::max(screenWidth / 2, kButtonWidth));
+    const int textWidth = std::min(static_cast<int>(textRect.right), std::max(screenWidth / 2, buttonWidth));
     const int textHeight = static_cast<int>(textRect.bottom);
-    const int clientWidth = std::max(textWidth, kButtonWidth) + 2 * kMargin;
-    const int clientHeight = kMargin + textHeight + kMargin + kButtonHeight + kMargin;
+    const int clientWidth = std::max(textWidth, buttonWidth) + 2 * margin;
+    const int clientHeight = margin + textHeight + margin + buttonHeight + margin;
 
-    RECT outer{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+    const RECT outer = scale.OuterOf(RECT{0, 0, clientWidth, clientHeight}, kStyle, kExStyle, dpi);
     const int width = outer.right - outer.left;
     const int height = outer.bottom - outer.top;
-    window_.reset(CreateWindowExA(kExStyle, kNoticeClass, application_.Title().c_str(), kStyle,
-                                  (screenWidth - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width,
-                                  height, nullptr, nullptr, instance, this));
-    if (!window_) return;
-    HWND label = CreateWindowExA(0, "STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kMargin,
-                                 kMargin, textWidth, textHeight, window_.get(),
+    SetWindowPos(window_.get(), nullptr, (screenWidth - width) / 2, (screenHeight - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    HWND label = CreateWindowExA(0, "STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, margin,
+                                 margin, textWidth, textHeight, window_.get(),
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), instance, nullptr);
     ok_ = CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                          (clientWidth - kButtonWidth) / 2, kMargin + textHeight + kMargin, kButtonWidth, kButtonHeight,
+                          (clientWidth - buttonWidth) / 2, margin + textHeight + margin, buttonWidth, buttonHeight,
                           window_.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), instance, nullptr);
     SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);

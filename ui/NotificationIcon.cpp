@@ -17,9 +17,24 @@ constexpr WORD kProgramIcon = 1;
 NotificationIcon::NotificationIcon(HINSTANCE instance, HWND owner, UINT callbackMessage)
     : owner_(owner), callbackMessage_(callbackMessage), shell32_(LoadSystemLibrary("shell32.dll")) {
   if (shell32_) notify_ = ProcedureOf<decltype(Shell_NotifyIconA)>(shell32_.get(), "Shell_NotifyIconA");
-  // Shared from the module's resources: it needs no destroying.
-  icon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kProgramIcon), IMAGE_ICON,
-                                        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  icon_ = LoadSmallIcon(instance);
+}
+
+// The frame of the size the shell asks for, scaled down from a larger one where the file has no frame
+// of that size: the common controls' own loader does that, where the system's comctl32 has it.
+// Otherwise the small icon's size at the system DPI, which is what the shell draws in.
+NotificationIcon::OwnedIcon NotificationIcon::LoadSmallIcon(HINSTANCE instance) {
+  using LoadIconMetricFunction = HRESULT WINAPI(HINSTANCE, const wchar_t*, int, HICON*);
+  constexpr int kSmallMetric = 0;  // LIM_SMALL
+  if (const UniqueModule comctl32 = LoadSystemLibrary("comctl32.dll")) {
+    if (const auto load = ProcedureOf<LoadIconMetricFunction>(comctl32.get(), "LoadIconMetric")) {
+      HICON icon = nullptr;
+      if (SUCCEEDED(load(instance, MAKEINTRESOURCEW(kProgramIcon), kSmallMetric, &icon)) && icon != nullptr)
+        return OwnedIcon(icon);
+    }
+  }
+  return OwnedIcon(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kProgramIcon), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
 }
 
 NotificationIcon::~NotificationIcon() {
@@ -43,9 +58,9 @@ bool NotificationIcon::Notify(DWORD message, const std::string& tip) {
   data.cbSize = sizeof data;
   data.hWnd = owner_;
   data.uID = kIconId;
-  data.uFlags = NIF_MESSAGE | NIF_TIP | (icon_ != nullptr ? NIF_ICON : 0u);
+  data.uFlags = NIF_MESSAGE | NIF_TIP | (icon_ ? NIF_ICON : 0u);
   data.uCallbackMessage = callbackMessage_;
-  data.hIcon = icon_;
+  data.hIcon = icon_.get();
   const std::size_t length = std::min(tip.size(), sizeof data.szTip - 1);
   tip.copy(data.szTip, length);
   return notify_(message, &data) != FALSE;

@@ -30,13 +30,16 @@ class NotificationIcon {
   void ShowMenu() const;
 
  private:
+  using OwnedIcon = Unique<HICON, DestroyIcon>;
+  static OwnedIcon LoadSmallIcon(HINSTANCE instance);
   bool Notify(DWORD message, const std::string& tip);
 
   HWND owner_;
   UINT callbackMessage_;
-  HICON icon_ = nullptr;
   UniqueModule shell32_;
   decltype(&Shell_NotifyIconA) notify_ = nullptr;
+  // Ours to destroy: the destructor takes it out of the notification area first.
+  OwnedIcon icon_;
   bool added_ = false;
   std::string tip_;
 };

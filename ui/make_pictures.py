@@ -155,5 +155,6 @@ def write_ico(path, sizes):
 if __name__ == "__main__":
     picture = HERE / "LogonPicture.bmp"
     write_bmp8(picture, logon_picture_pixels(69, 105))
-    write_ico(HERE / "kestel.ico", [16, 32, 48])
+    # A frame for each size the shell asks for from 100 % to 200 % display scale (small and large icons).
+    write_ico(HERE / "kestel.ico", [16, 20, 24, 32, 40, 48, 64])
     print("wrote", picture, picture.stat().st_size, "bytes, and", HERE / "kestel.ico")

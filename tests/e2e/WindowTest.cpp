@@ -96,12 +96,12 @@ struct BitmapDeleter {
   void operator()(HBITMAP bitmap) const noexcept { DeleteObject(bitmap); }
 };
 
-Capture CaptureScreen(const RECT& r) {
+// Pixels of a rectangle of source (the screen, or a drawing of the test's own).
+Capture CaptureFrom(HDC source, const RECT& r) {
   Capture capture;
   capture.width = r.right - r.left;
   capture.height = r.bottom - r.top;
-  std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser> screen(GetDC(nullptr));
-  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> memory(CreateCompatibleDC(screen.get()));
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> memory(CreateCompatibleDC(source));
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = capture.width;
@@ -113,7 +113,7 @@ Capture CaptureScreen(const RECT& r) {
       CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!dib || bits == nullptr) return {};
   HGDIOBJ previous = SelectObject(memory.get(), dib.get());
-  BitBlt(memory.get(), 0, 0, capture.width, capture.height, screen.get(), r.left, r.top, SRCCOPY);
+  BitBlt(memory.get(), 0, 0, capture.width, capture.height, source, r.left, r.top, SRCCOPY);
   GdiFlush();
   const auto* bgra = static_cast<const unsigned char*>(bits);
   for (int i = 0; i < capture.width * capture.height; ++i) {
@@ -122,6 +122,11 @@ Capture CaptureScreen(const RECT& r) {
   }
   SelectObject(memory.get(), previous);
   return capture;
+}
+
+Capture CaptureScreen(const RECT& r) {
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser> screen(GetDC(nullptr));
+  return CaptureFrom(screen.get(), r);
 }
 
 bool IsPurple(COLORREF c) {
@@ -407,8 +412,9 @@ TEST(LogonDialog, GrowsDownwardsWithTheFocusInUserName) {
   driver::WaitUntil(
       [&] {
         c = CaptureScreen(ClientOnScreen(form));
-        // Painted once the field shows purple and the password edit its background.
-        return c.height >= 153 && IsPurple(c.At(8 + 34, 48 + 100)) && c.At(104 + 76, 104 + 11) == kBackground;
+        // Painted once the field shows purple, the password edit its background and the last button its face.
+        return c.height >= 153 && IsPurple(c.At(8 + 34, 48 + 100)) && c.At(104 + 76, 104 + 11) == kBackground &&
+               c.At(184 + 5, 136 + 5) != kBackground;
       },
       Milliseconds{5000});
   ASSERT_GE(c.height, 153);
@@ -680,6 +686,311 @@ INSTANTIATE_TEST_SUITE_P(ModalDisplays, SentAnswers,
                                            SentCase{"DialogLogon", Sent::DialogLogon},
                                            SentCase{"DialogCancel", Sent::DialogCancel}),
                          CaseName);
+
+// ---- Display scale --------------------------------------------------------------------------------
+
+// A length of the 96-dpi design at dpi, to the nearest pixel.
+int AtDpi(int length, int dpi) {
+  return MulDiv(length, dpi, 96);
+}
+
+// Where a control lies in its top-level window's client area.
+RECT RectInClient(HWND control) {
+  RECT r{};
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, GetAncestor(control, GA_ROOT), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// Each edge within a pixel of the design's edge at dpi.
+::testing::AssertionResult LiesAtDesign(HWND control, RECT design, int dpi) {
+  const RECT r = RectInClient(control);
+  const LONG got[] = {r.left, r.top, r.right, r.bottom};
+  const LONG want[] = {design.left, design.top, design.right, design.bottom};
+  for (int i = 0; i < 4; ++i)
+    if (std::abs(got[i] - AtDpi(want[i], dpi)) > 1)
+      return ::testing::AssertionFailure()
+             << "edge " << i << " at " << got[i] << ", the design's at " << AtDpi(want[i], dpi);
+  return ::testing::AssertionSuccess();
+}
+
+// Rows from the first to the last that hold anything but the background: the height of the ink.
+int InkHeight(const Capture& c, int top, int bottom) {
+  int first = -1;
+  int last = -1;
+  for (int y = top; y < bottom; ++y)
+    for (int x = 0; x < c.width; ++x)
+      if (c.At(x, y) != kBackground) {
+        if (first < 0) first = y;
+        last = y;
+        break;
+      }
+  return first < 0 ? 0 : last - first + 1;
+}
+
+// The ink height of text drawn as the status line draws it, in the window's font at pixelHeight.
+int ReferenceInkHeight(const std::string& text, int pixelHeight) {
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser> screen(GetDC(nullptr));
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc(CreateCompatibleDC(screen.get()));
+  const RECT area{0, 0, 4 * pixelHeight * static_cast<int>(text.size()), 3 * pixelHeight};
+  std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> bitmap(
+      CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
+  HFONT font = CreateFontA(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial");
+  HGDIOBJ oldBitmap = SelectObject(dc.get(), bitmap.get());
+  HGDIOBJ oldFont = SelectObject(dc.get(), font);
+  HBRUSH background = CreateSolidBrush(kBackground);
+  FillRect(dc.get(), &area, background);
+  DeleteObject(background);
+  SetTextColor(dc.get(), kFontColour);
+  SetBkColor(dc.get(), kBackground);
+  TextOutA(dc.get(), 0, 0, text.c_str(), static_cast<int>(text.size()));
+  const Capture c = CaptureFrom(dc.get(), area);
+  SelectObject(dc.get(), oldFont);
+  SelectObject(dc.get(), oldBitmap);
+  DeleteObject(font);
+  return InkHeight(c, 0, c.height);
+}
+
+// The prefix's display resolution, which Wine reads as a program starts, set for one test and put back
+// after it. Every program of the prefix started meanwhile sees it, so cmake/WineTests.cmake runs the
+// suites that use it with nothing beside them.
+class PrefixDpi {
+ public:
+  explicit PrefixDpi(DWORD dpi) {
+    for (Value& v : values_) {
+      v.key = nullptr;
+      if (RegCreateKeyExA(v.root, v.path, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &v.key, nullptr) !=
+          ERROR_SUCCESS)
+        continue;
+      DWORD size = sizeof v.before;
+      v.had = RegQueryValueExA(v.key, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&v.before), &size) ==
+              ERROR_SUCCESS;
+      RegSetValueExA(v.key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi);
+    }
+  }
+  ~PrefixDpi() {
+    for (Value& v : values_) {
+      if (v.key == nullptr) continue;
+      if (v.had)
+        RegSetValueExA(v.key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v.before), sizeof v.before);
+      else
+        RegDeleteValueA(v.key, "LogPixels");
+      RegCloseKey(v.key);
+    }
+  }
+  PrefixDpi(const PrefixDpi&) = delete;
+  PrefixDpi& operator=(const PrefixDpi&) = delete;
+
+ private:
+  struct Value {
+    HKEY root;
+    const char* path;
+    HKEY key = nullptr;
+    bool had = false;
+    DWORD before = 0;
+  };
+  Value values_[2] = {{HKEY_CURRENT_USER, "Control Panel\\Desktop"},
+                      {HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Hardware Profiles\\Current\\Software\\Fonts"}};
+};
+
+// The frame of the status and logon window at 96 dpi: this test program started before any row
+// changed the resolution.
+int DesignFrameHeight(HWND form) {
+  RECT r{0, 0, 0, 0};
+  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrA(form, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrA(form, GWL_EXSTYLE)));
+  return r.bottom - r.top;
+}
+
+// Types text into the control that has the focus, as the keyboard's characters arrive.
+void TypeText(HWND form, const std::string& text) {
+  for (const char ch : text)
+    PostMessageA(driver::FocusedChild(form).value_or(form), WM_CHAR, static_cast<unsigned char>(ch), 1);
+}
+
+struct DpiCase {
+  const char* name;
+  int dpi;
+  const char* screenshotSuffix;  // kept for the README at 150 %
+  friend void PrintTo(const DpiCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class DisplayScale : public ::testing::TestWithParam<DpiCase> {};
+
+TEST_P(DisplayScale, TheWindowAndTheDialogScaleAsOne) {
+  const int dpi = GetParam().dpi;
+  const PrefixDpi prefixDpi(static_cast<DWORD>(dpi));
+  const Sandbox box;
+  box.WriteIni(HomeIniWithoutCredentials(box));
+  const StatusDisplayHold hold;
+  StartOptions options = LoggingMappings(box);
+  hold.AddTo(options);
+  Process process = box.Start(options);
+  HWND form = hold.WaitUntilHeld(process);
+  ASSERT_NE(form, nullptr);
+
+  const driver::Size client = driver::ClientSize(form);
+  EXPECT_LE(std::abs(client.width - AtDpi(274, dpi)), 2) << client.width;
+  EXPECT_LE(std::abs(client.height - AtDpi(47, dpi)), 2) << client.height;
+  HWND status = Child(form, kIdStatusLine);
+  const int statusHeight = AtDpi(17, dpi);
+  EXPECT_TRUE(LiesAtDesign(status, RECT{0, 0, 274, 17}, dpi));
+  // The status text's ink is as tall as the window's font at this DPI draws it, which is the 96-dpi
+  // ink scaled.
+  Capture c;
+  const int want = ReferenceInkHeight("Initialising..", AtDpi(11, dpi));
+  driver::WaitUntil(
+      [&] {
+        c = CaptureScreen(ClientOnScreen(form));
+        return c.height >= statusHeight && InkHeight(c, 0, statusHeight) == want;
+      },
+      Milliseconds{5000});
+  ASSERT_GE(c.height, statusHeight);
+  EXPECT_EQ(InkHeight(c, 0, statusHeight), want);
+  EXPECT_GE(want * 96, (ReferenceInkHeight("Initialising..", 11) * dpi) - 96) << "the ink grows with the DPI";
+  if (*GetParam().screenshotSuffix != '\0')
+    KeepScreenshot(form, std::string("status-window") + GetParam().screenshotSuffix + ".bmp");
+
+  hold.Release();
+  // The dialog's outer height of 210 is the 96-dpi one: its client part scales with the design.
+  const int dialogClient = AtDpi(210 - DesignFrameHeight(form), dpi);
+  ASSERT_TRUE(driver::WaitUntil(
+      [&] { return driver::Visible(form) && std::abs(driver::ClientSize(form).height - dialogClient) <= 2; },
+      kStartTimeout))
+      << driver::ClientSize(form).height << " instead of " << dialogClient;
+  ASSERT_TRUE(
+      driver::WaitUntil([&] { return driver::FocusedChild(form) == Child(form, kIdUserName); }, Milliseconds{5000}));
+  EXPECT_TRUE(LiesAtDesign(Child(form, kIdUserName), RECT{104, 64, 257, 86}, dpi));
+  EXPECT_TRUE(LiesAtDesign(Child(form, kIdPassword), RECT{104, 104, 257, 126}, dpi));
+  EXPECT_TRUE(LiesAtDesign(Child(form, kIdLogon), RECT{104, 136, 179, 161}, dpi));
+  EXPECT_TRUE(LiesAtDesign(Child(form, kIdCancel), RECT{184, 136, 259, 161}, dpi));
+  EXPECT_TRUE(LiesAtDesign(Child(form, kIdPicture), RECT{8, 48, 89, 153}, dpi));
+  EXPECT_EQ(RectInClient(Child(form, kIdTagline)).bottom, driver::ClientSize(form).height);
+  // The picture is drawn at the scaled size: purple near its scaled bottom, background beyond it.
+  driver::WaitUntil(
+      [&] {
+        c = CaptureScreen(ClientOnScreen(form));
+        return c.height > AtDpi(153, dpi) && IsPurple(c.At(AtDpi(42, dpi), AtDpi(148, dpi))) &&
+               c.At(AtDpi(184 + 5, dpi), AtDpi(136 + 5, dpi)) != kBackground;
+      },
+      Milliseconds{5000});
+  ASSERT_GT(c.height, AtDpi(153, dpi));
+  EXPECT_TRUE(IsPurple(c.At(AtDpi(42, dpi), AtDpi(148, dpi))));
+  EXPECT_TRUE(IsPurple(c.At(AtDpi(8 + 64, dpi), AtDpi(48 + 52, dpi)))) << "the field's right edge, scaled";
+  EXPECT_EQ(c.At(AtDpi(8 + 69, dpi) + 2, AtDpi(48 + 52, dpi)), kBackground) << "beyond the scaled picture";
+  if (*GetParam().screenshotSuffix != '\0')
+    KeepScreenshot(form, std::string("logon-dialog") + GetParam().screenshotSuffix + ".bmp");
+
+  TypeText(form, "dpi user");
+  ASSERT_TRUE(driver::WaitUntil([&] { return driver::WindowText(Child(form, kIdUserName)) == "dpi user"; },
+                                Milliseconds{5000}));
+  ASSERT_TRUE(driver::PostKey(form, driver::Key::Tab));
+  ASSERT_TRUE(
+      driver::WaitUntil([&] { return driver::FocusedChild(form) == Child(form, kIdPassword); }, Milliseconds{5000}));
+  TypeText(form, "pw");
+  ASSERT_TRUE(driver::PostKey(form, driver::Key::Return));
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+  const auto mapped = MappingsOf(box);
+  ASSERT_EQ(mapped.size(), 1u);
+  EXPECT_EQ(mapped[0].Text("user"), "dpi user");
+  EXPECT_EQ(mapped[0].Text("password"), "pw");
+}
+
+// The notice's text fits its label in the box's font at this DPI, and the margins and the button scale.
+TEST_P(DisplayScale, TheNoticeHoldsItsWholeText) {
+  const int dpi = GetParam().dpi;
+  const PrefixDpi prefixDpi(static_cast<DWORD>(dpi));
+  const Sandbox box;  // no settings file: the run tells so in a notice
+  Process process = box.Start();
+  const auto notice = driver::WaitForBoxContent(process.Pid(), kStartTimeout, "KESTEL Network Roaming Software");
+  ASSERT_TRUE(notice);
+  HWND label = driver::FindChild(notice->window, "Static").value_or(nullptr);
+  HWND ok = driver::FindChild(notice->window, "Button").value_or(nullptr);
+  ASSERT_NE(label, nullptr);
+  ASSERT_NE(ok, nullptr);
+  const RECT text = RectInClient(label);
+  const RECT button = RectInClient(ok);
+  const driver::Size client = driver::ClientSize(notice->window);
+  EXPECT_LE(std::abs(text.left - AtDpi(12, dpi)), 1);
+  EXPECT_LE(std::abs(text.top - AtDpi(12, dpi)), 1);
+  EXPECT_LE(std::abs((button.bottom - button.top) - AtDpi(23, dpi)), 1);
+  EXPECT_LE(std::abs((button.right - button.left) - AtDpi(75, dpi)), 1);
+  EXPECT_GE(button.top - text.bottom, AtDpi(12, dpi) - 1) << "the text ends above the button";
+  EXPECT_LE(button.bottom, client.height);
+
+  // This program runs at 96 dpi: the system's message font at 96 dpi, scaled.
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof metrics;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, 96);
+  HFONT font = CreateFontIndirectA(&metrics.lfMessageFont);
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc(CreateCompatibleDC(nullptr));
+  HGDIOBJ previous = SelectObject(dc.get(), font);
+  RECT needed{0, 0, text.right - text.left, 0};
+  DrawTextA(dc.get(), notice->text.c_str(), -1, &needed,
+            DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_CALCRECT);
+  SelectObject(dc.get(), previous);
+  DeleteObject(font);
+  EXPECT_LE(needed.bottom, text.bottom - text.top) << "the last line is cut off";
+  EXPECT_LE(needed.right, text.right - text.left);
+  ASSERT_TRUE(driver::PressButton(notice->window, "OK"));
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+}
+
+INSTANTIATE_TEST_SUITE_P(DisplayScale, DisplayScale,
+                         ::testing::Values(DpiCase{"At120", 120, ""}, DpiCase{"At144", 144, "-150"},
+                                           DpiCase{"At192", 192, ""}),
+                         CaseName);
+
+// A move to a monitor of another scale: the window takes the system's suggested rectangle and lays
+// itself out for the new DPI.
+TEST(LogonDialog, LaysItselfOutAgainForANewDpi) {
+  const Sandbox box;
+  box.WriteIni(HomeIniWithoutCredentials(box));
+  Process process = box.Start(LoggingMappings(box));
+  HWND form = WaitForDialog(process);
+  ASSERT_NE(form, nullptr);
+  const RECT before = driver::OuterRect(form);
+  const RECT suggested{before.left - 20, before.top - 30, before.left - 20 + AtDpi(before.right - before.left, 144),
+                       before.top - 30 + AtDpi(before.bottom - before.top, 144)};
+  // The message's rectangle is not carried to another process: it is written into the program's memory.
+  void* remote = VirtualAllocEx(process.Handle(), nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  ASSERT_NE(remote, nullptr);
+  ASSERT_TRUE(WriteProcessMemory(process.Handle(), remote, &suggested, sizeof suggested, nullptr));
+  DWORD_PTR answer = 0;
+  const bool answered = SendMessageTimeoutA(form, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(remote),
+                                            SMTO_NORMAL, 5000, &answer) != 0;
+  VirtualFreeEx(process.Handle(), remote, 0, MEM_RELEASE);
+  ASSERT_TRUE(answered);
+  const RECT after = driver::OuterRect(form);
+  EXPECT_TRUE(EqualRect(&after, &suggested))
+      << after.left << "," << after.top << "-" << after.right << "," << after.bottom;
+  const RECT status = RectInClient(Child(form, kIdStatusLine));
+  EXPECT_EQ(status.bottom - status.top, AtDpi(17, 144));
+  EXPECT_EQ(status.right, driver::ClientSize(form).width);
+  const RECT tagline = RectInClient(Child(form, kIdTagline));
+  EXPECT_EQ(tagline.bottom, driver::ClientSize(form).height);
+  EXPECT_EQ(tagline.bottom - tagline.top, AtDpi(14, 144));
+  EXPECT_TRUE(LiesAtDesign(Child(form, kIdUserName), RECT{104, 64, 257, 86}, 144));
+  EXPECT_TRUE(LiesAtDesign(Child(form, kIdCancel), RECT{184, 136, 259, 161}, 144));
+  // The status line writes in the font for the new DPI.
+  const int want = ReferenceInkHeight(kLogonStatus, AtDpi(11, 144));
+  Capture c;
+  driver::WaitUntil(
+      [&] {
+        c = CaptureScreen(ClientOnScreen(form));
+        return c.height >= status.bottom && InkHeight(c, 0, status.bottom) == want;
+      },
+      Milliseconds{5000});
+  ASSERT_GE(c.height, status.bottom);
+  EXPECT_EQ(InkHeight(c, 0, status.bottom), want);
+  TypeText(form, "moved");
+  ASSERT_TRUE(
+      driver::WaitUntil([&] { return driver::WindowText(Child(form, kIdUserName)) == "moved"; }, Milliseconds{5000}));
+  ASSERT_TRUE(driver::PressButton(form, "Cancel"));
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+}
 
 }  // namespace
 }  // namespace kestel::e2e
