@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "settings/Config.h"
-#include "proxy/ConnectionOptions.h"
 #include "follow/FollowDecision.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
+#include "proxy/ConnectionOptions.h"
+#include "settings/Config.h"
 
 namespace kestel {
 
@@ -114,6 +114,9 @@ struct StartDetails {
 };
 RunEvent StartEvent(const StartDetails& details);
 RunEvent SettingsFileEvent(const std::string& path);
+// A write put a value into a file in the ANSI code page that the code page cannot hold: the whole file
+// was turned into UTF-8. Names the key, never the value.
+RunEvent SettingsReencodedEvent(const std::string& path, const std::string& key, unsigned codePage);
 RunEvent DriveCancelledEvent(const std::string& device, std::uint32_t result, const std::string& systemText);
 RunEvent AwaySetEvent(bool captured, const TConfig& config);
 // errorText explains outcome.error when the service counted no reply.
