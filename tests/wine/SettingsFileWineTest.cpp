@@ -196,6 +196,12 @@ TEST_F(SettingsFileOnDisk, RefusedWriteRaisesWithTheFullPathAndEarlierWritesStay
   EXPECT_NE(FileContent().find("username=ann"), std::string::npos);
 }
 
+std::string Utf16Le(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : text) bytes.append({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
+  return bytes;
+}
+
 // The same bytes read alike whatever the platform's own reader would make of them, and a write
 // swaps in a file that differs only where it wrote; nothing is left beside it.
 TEST_F(SettingsFileOnDisk, EachEncodingReadsWholeAndKeepsItsBytesOnAWrite) {
@@ -212,8 +218,8 @@ TEST_F(SettingsFileOnDisk, EachEncodingReadsWholeAndKeepsItsBytesOnAWrite) {
       {"code page 1252, re-encoded as UTF-8 for a letter outside it", "[connection]\r\nserver=B\xFCro \x80\r\n",
        "B\xC3\xBCro \xE2\x82\xAC",
        "[connection]\r\nserver=B\xC3\xBCro \xE2\x82\xAC\r\n[user]\r\nusername=" + cyrillic + "\r\n"},
-      {"UTF-16LE", "\xFF\xFE[\0c\0]\0\r\0\n\0s\0e\0r\0v\0e\0r\0=\0\x16\x04\r\0\n\0"s, "\xD0\x96",
-       "\xFF\xFE[\0c\0]\0\r\0\n\0s\0e\0r\0v\0e\0r\0=\0\x16\x04\r\0\n\0[\0u\0s\0e\0r\0]\0\r\0\n\0u\0s\0e\0r\0n\0a\0m\0e\0=\0\x16\x04\x35\x04\x3D\x04\x4F\x04\r\0\n\0"s},
+      {"UTF-16LE", Utf16Le(u"[connection]\r\nserver=\u0416\r\n"), "\xD0\x96",
+       Utf16Le(u"[connection]\r\nserver=\u0416\r\n[user]\r\nusername=\u0416\u0435\u043D\u044F\r\n")},
   };
   for (const auto& c : cases) {
     testing::TempFolder folder;
