@@ -214,8 +214,8 @@ std::uint32_t IniProfile::GetString(const char* section, const char* key, const 
                                     std::uint32_t size, const char* path) {
   if (size == 0) return 0;
   std::string bytes;
-  const bool read = store_.ReadAll(path, bytes) == SettingsStore::Read::Ok;
-  const SettingsText settings(read ? DecodeSettings(bytes, codePage_).text : std::string());
+  if (store_.ReadAll(path, bytes) != SettingsStore::Read::Ok) bytes.clear();
+  const SettingsText& settings = Parsed(bytes);
   if (key == nullptr) {
     // Names each ended by a zero byte, and one more; names that do not fit are cut to what does, the
     // last one short, and the list still ends in two zero bytes.
@@ -241,6 +241,15 @@ std::uint32_t IniProfile::GetString(const char* section, const char* key, const 
   std::memcpy(buffer, value.data(), copied);
   buffer[copied] = '\0';
   return static_cast<std::uint32_t>(copied);
+}
+
+const SettingsText& IniProfile::Parsed(const std::string& bytes) {
+  if (!parsed_ || bytes != parsedBytes_) {
+    parsed_.reset();
+    parsed_.emplace(DecodeSettings(bytes, codePage_).text);
+    parsedBytes_ = bytes;
+  }
+  return *parsed_;
 }
 
 bool IniProfile::WriteString(const char* section, const char* key, const char* value, const char* path) {

@@ -57,6 +57,9 @@ std::optional<std::string> EncodeSettings(std::string_view text, TextEncoding en
 class SettingsText {
  public:
   explicit SettingsText(std::string text);
+  // The lines point into the text: a copy would point into another's.
+  SettingsText(const SettingsText&) = delete;
+  SettingsText& operator=(const SettingsText&) = delete;
 
   const std::string& Text() const noexcept { return text_; }
   // The value as the file has it, quotes kept; nullopt for no such key or a key line without "=".
@@ -103,8 +106,9 @@ class SettingsStore {
   virtual bool ReplaceAll(const std::string& path, const std::string& bytes) = 0;
 };
 
-// The private-profile calls over kestel.ini's own reader and writer: every call reads the file anew.
-// Values are cut at the buffer's size in bytes, never inside a letter.
+// The private-profile calls over kestel.ini's own reader and writer: every call reads the file anew,
+// and only bytes equal to the last call's are not parsed again. Values are cut at the buffer's size
+// in bytes, never inside a letter.
 class IniProfile final : public ProfileApi {
  public:
   // Told when a write turned a file in the ANSI code page into UTF-8: key's value did not fit it.
@@ -117,9 +121,13 @@ class IniProfile final : public ProfileApi {
   void OnReencoded(Reencoded reencoded) { reencoded_ = std::move(reencoded); }
 
  private:
+  const SettingsText& Parsed(const std::string& bytes);
+
   SettingsStore& store_;
   const AnsiCodePage& codePage_;
   Reencoded reencoded_;
+  std::string parsedBytes_;
+  std::optional<SettingsText> parsed_;
 };
 
 }  // namespace kestel
