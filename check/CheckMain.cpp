@@ -7,12 +7,12 @@
 #include <variant>
 #include <vector>
 
+#include "base/ErrorTextWin32.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf.h"
 #include "check/Findings.h"
 #include "env/EnvironWin32.h"
-#include "launch/Launch.h"
-#include "net/uncmap.h"
+#include "launch/AppDirectoryWin32.h"
 #include "settings/SettingsWin32.h"
 
 namespace {

@@ -6,17 +6,8 @@
 
 #include "base/Stopwatch.h"
 #include "base/UniqueHandle.h"
-#include "launch/AppDirectory.h"
 
 namespace kestel {
-
-std::string AppDirectory;
-
-void InitAppDirectory() {
-  char path[261] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  AppDirectory = DirectoryOfPath(std::string_view(path, length < sizeof path ? length : sizeof path - 1));
-}
 
 ProgramOutcome LaunchProgram(const std::string& commandLine, bool wait, bool show) {
   ProgramOutcome outcome;

@@ -1,7 +1,7 @@
 #include "record/RunRecordWin32.h"
 
+#include "base/ErrorTextWin32.h"
 #include "base/Utf.h"
-#include "net/uncmap.h"
 
 namespace kestel {
 

@@ -1,6 +1,7 @@
 #include "run/Win32Host.h"
 
 #include "env/EnvironWin32.h"
+#include "launch/AppDirectoryWin32.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
 #include "net/uncmap.h"
@@ -67,8 +68,7 @@ bool Win32Host::FileExists(const std::string& path) const {
 }
 
 RegistryAccess& Win32Host::CreateRegistry() {
-  registry_ = std::make_unique<Win32Registry>();
-  registry_->SelectRoot(RegistryRoot::CurrentUser);
+  registry_ = std::make_unique<CodePageRegistry>();
   return *registry_;
 }
 

@@ -11,6 +11,7 @@
 #include "base/SystemLibrary.h"
 #include "settings/DataProtectionWin32.h"
 #include "settings/SettingsWin32.h"
+#include "base/Base64.h"
 #include "settings/StoredPassword.h"
 #include "tests/wine/TempFolder.h"
 
