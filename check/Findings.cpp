@@ -6,12 +6,13 @@
 #include <set>
 #include <span>
 
+#include "base/AsciiText.h"
+#include "base/Utf.h"
+#include "check/LineScan.h"
+#include "env/Placeholders.h"
 #include "proxy/InternetSettings.h"
 #include "settings/SettingsKeys.h"
 #include "settings/StoredPassword.h"
-#include "base/AsciiText.h"
-#include "check/LineScan.h"
-#include "env/Placeholders.h"
 
 namespace kestel::check {
 
@@ -37,10 +38,15 @@ std::vector<KnownSection> KnownSectionsOf(std::span<const SettingKey* const> tab
   return sections;
 }
 
-// Text from the file, made fit for one line of output: control bytes escaped, long texts shortened.
+// Text from the file, made fit for one line of output: control bytes escaped, long texts shortened
+// (never inside a letter).
 std::string Shown(std::string_view text, std::size_t most = 60) {
   const bool shortened = text.size() > most;
-  if (shortened) text = text.substr(0, most - 3);
+  if (shortened) {
+    std::size_t cut = most - 3;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text = text.substr(0, cut);
+  }
   std::string out;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
@@ -113,6 +119,29 @@ std::size_t LineOfOffset(std::string_view content, std::size_t offset) {
   for (std::size_t i = 0; i < offset && i < content.size(); ++i)
     if (content[i] == '\n' || (content[i] == '\r' && (i + 1 >= content.size() || content[i + 1] != '\n'))) ++line;
   return line;
+}
+
+// Where a file that is not UTF-8 throughout stops being so, when it holds UTF-8 letters elsewhere:
+// such a file was meant as UTF-8, and reads as the code page instead.
+std::optional<std::size_t> BrokenUtf8(std::string_view content) {
+  std::optional<std::size_t> broken;
+  bool utf8Letters = false;
+  for (std::size_t i = 0; i < content.size();) {
+    const auto lead = static_cast<unsigned char>(content[i]);
+    const std::size_t length = lead < 0x80                    ? 1
+                               : lead >= 0xC2 && lead <= 0xDF ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length > 1 && IsValidUtf8(content.substr(i, length))) {
+      utf8Letters = true;
+      i += length;
+      continue;
+    }
+    if (length != 1 && !broken) broken = i;
+    ++i;
+  }
+  return utf8Letters ? broken : std::nullopt;
 }
 
 bool IsControlByte(char c) {
@@ -477,24 +506,39 @@ class Checker {
 
 }  // namespace
 
-std::vector<Finding> CheckSettings(std::string_view content, SettingsFile& settings,
+std::vector<Finding> CheckSettings(std::string_view content, const AnsiCodePage& codePage, SettingsFile& settings,
                                    const EnvironmentValueOf& environmentValueOf) {
-  if (content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF"))
+  if (content.starts_with("\xFE\xFF"))
     return {{0, Severity::Error,
-             "a UTF-16 file (it begins with a byte-order mark): the checker reads only 8-bit text; save the file in "
-             "the ANSI code page to have it checked"}};
-  if (!SafeToRewrite(content))
-    return {{LineOfOffset(content, content.find('\0')), Severity::Error,
+             "a UTF-16 big-endian file (it begins with FE FF): Kestel reads no setting from it and never writes to "
+             "it; save it as UTF-8, or as UTF-16 little-endian"}};
+  std::vector<Finding> findings;
+  const DecodedSettings decoded = DecodeSettings(content, codePage);
+  if (decoded.encoding == TextEncoding::Ansi) {
+    if (const auto broken = BrokenUtf8(content))
+      findings.push_back({LineOfOffset(content, *broken), Severity::Warning,
+                          "the file holds UTF-8 letters but is not valid UTF-8 here, so Kestel reads the whole file "
+                          "as code page " +
+                              std::to_string(codePage.Number()) +
+                              ": every letter outside ASCII in it reads as other letters; save it as UTF-8 "
+                              "throughout"});
+  }
+  const std::string_view text = decoded.text;
+  if (const std::size_t zero = text.find('\0'); zero != std::string_view::npos)
+    return {{LineOfOffset(text, zero), Severity::Error,
              "a zero byte: Kestel refuses to write to a file that holds one, so a run that captures the away set or "
              "saves typed credentials ends in the \"Unable to write to\" error box; the checker reads no further"}};
-  if (const auto control = std::find_if(content.begin(), content.end(), IsControlByte); control != content.end()) {
-    char text[96];
-    std::snprintf(text, sizeof text, "a control byte (0x%02X): this is not a text file; the checker reads no further",
+  if (const auto control = std::find_if(text.begin(), text.end(), IsControlByte); control != text.end()) {
+    char message[96];
+    std::snprintf(message, sizeof message,
+                  "a control byte (0x%02X): this is not a text file; the checker reads no further",
                   static_cast<unsigned char>(*control));
-    return {{LineOfOffset(content, static_cast<std::size_t>(control - content.begin())), Severity::Error, text}};
+    return {{LineOfOffset(text, static_cast<std::size_t>(control - text.begin())), Severity::Error, message}};
   }
-  const ScannedFile file = ScanSettings(content);
-  return Checker(file, settings, environmentValueOf).Run();
+  const ScannedFile file = ScanSettings(text);
+  std::vector<Finding> checked = Checker(file, settings, environmentValueOf).Run();
+  findings.insert(findings.end(), checked.begin(), checked.end());
+  return findings;
 }
 
 Finding UnreadableFile(Unreadable why, const std::string& reason) {

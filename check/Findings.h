@@ -1,5 +1,5 @@
 // What Kestel will make of a settings file, told as findings in the form compilers use. What Kestel
-// reads comes from the product's own modules (the settings file over the platform's reader, the
+// reads comes from the product's own modules (the settings file over kestel.ini's own reader, the
 // number rules, the placeholder expansion); the line scan adds where each thing stands.
 #pragma once
 
@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/IniFile.h"
 #include "settings/SettingsFile.h"
 
 namespace kestel::check {
@@ -24,8 +25,9 @@ struct Finding {
 // The value of an environment variable, empty when it is not set, as the run's snapshot gives it.
 using EnvironmentValueOf = std::function<std::string(const std::string& name)>;
 
-// content is the file's bytes; settings reads the same file through the platform's reader.
-std::vector<Finding> CheckSettings(std::string_view content, SettingsFile& settings,
+// content is the file's bytes, decoded as Kestel's reader does with codePage; settings reads the same
+// file through that reader.
+std::vector<Finding> CheckSettings(std::string_view content, const AnsiCodePage& codePage, SettingsFile& settings,
                                    const EnvironmentValueOf& environmentValueOf);
 
 enum class Unreadable { Missing, Directory, Refused };

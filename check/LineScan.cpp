@@ -26,12 +26,6 @@ std::string Lowered(std::string_view name) {
 
 }  // namespace
 
-std::string_view Unquoted(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-    return value.substr(1, value.size() - 2);
-  return value;
-}
-
 ScannedFile ScanSettings(std::string_view content) {
   ScannedFile file;
   file.sections.emplace_back();

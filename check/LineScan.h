@@ -1,5 +1,5 @@
-// The lines of a settings file, split and classified the way the platform's private-profile reader
-// does it, with their line numbers: what that reader does not tell (where a key stands, whether it
+// The lines of a settings file, split and classified the way kestel.ini's reader does it, with their
+// line numbers: what that reader does not tell (where a key stands, whether it
 // occurs twice, names it never looks at) is found here.
 #pragma once
 
@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "settings/IniFile.h"
 
 namespace kestel::check {
 
@@ -37,12 +39,10 @@ struct ScannedFile {
   std::size_t lineCount = 0;
 };
 
-// Lines end at CR LF, LF or a lone CR; a UTF-8 byte-order mark is skipped. Blanks are the bytes
+// content is the file's text as kestel.ini's reader decoded it (settings/IniFile.h), whose rules
+// this follows. Lines end at CR LF, LF or a lone CR; a UTF-8 byte-order mark is skipped. Blanks are the bytes
 // 0x09 to 0x0D, the space and 0x1A. A line whose first character is ";" is a comment. A line that
 // begins with "[" is a header up to its last "]". Any other line is a key, up to its first "=".
 ScannedFile ScanSettings(std::string_view content);
-
-// The value as the reader hands it out: one matching pair of quotes around it taken off.
-std::string_view Unquoted(std::string_view value);
 
 }  // namespace kestel::check

@@ -7,6 +7,7 @@ add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
 
 add_library(kestel_win32 STATIC
   settings/SettingsWin32.cpp
+  base/CodePageWin32.cpp
   proxy/RegistryWin32.cpp
   app/ErrorBox.cpp
   record/RunRecordWin32.cpp
@@ -64,7 +65,7 @@ set_target_properties(kestel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_
 target_compile_options(kestel_check PRIVATE -ffunction-sections -fdata-sections)
 add_executable(kestel-check check/CheckMain.cpp)
 target_link_libraries(kestel-check PRIVATE kestel_check kestel_win32)
-target_link_options(kestel-check PRIVATE ${KESTEL_STATIC_LINK} -s -Wl,--gc-sections ${KESTEL_REPRODUCIBLE_LINK})
+target_link_options(kestel-check PRIVATE -municode ${KESTEL_STATIC_LINK} -s -Wl,--gc-sections ${KESTEL_REPRODUCIBLE_LINK})
 kestel_warnings(kestel-check)
 set_target_properties(kestel-check PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 

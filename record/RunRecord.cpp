@@ -108,6 +108,12 @@ RunEvent SettingsFileEvent(const std::string& path) {
   return {EventKind::SettingsFile, Severity::Information, Quoted(path)};
 }
 
+RunEvent SettingsReencodedEvent(const std::string& path, const std::string& key, unsigned codePage) {
+  return {EventKind::SettingsFile, Severity::Information,
+          Join({Quoted(path), " is now UTF-8: the value of ", key, " has letters that code page ", Number(codePage),
+                " cannot hold, so every line was re-encoded"})};
+}
+
 RunEvent DriveCancelledEvent(const std::string& device, std::uint32_t result, const std::string& systemText) {
   return {EventKind::DriveCancelled, Severity::Information,
           Join({Quoted(device), ", ", Result("result", result, systemText)})};

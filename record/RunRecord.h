@@ -100,6 +100,9 @@ struct StartDetails {
 };
 RunEvent StartEvent(const StartDetails& details);
 RunEvent SettingsFileEvent(const std::string& path);
+// A write put a value into a file in the ANSI code page that the code page cannot hold: the whole file
+// was turned into UTF-8. Names the key, never the value.
+RunEvent SettingsReencodedEvent(const std::string& path, const std::string& key, unsigned codePage);
 RunEvent DriveCancelledEvent(const std::string& device, std::uint32_t result, const std::string& systemText);
 // A set put into force, or (the away set only) captured; allConnections when it went to every phonebook
 // entry too.

@@ -1,6 +1,7 @@
 #include "record/RunRecordWin32.h"
 
 #include "base/ErrorTextWin32.h"
+#include "base/Utf.h"
 
 namespace kestel {
 
@@ -26,19 +27,35 @@ StartDetails LookUpStartDetails() {
   return details;
 }
 
-void RollIfOver(const std::string& path) {
+// Whether the log is UTF-8 throughout, as this Kestel writes it: one written by an earlier Kestel in
+// the ANSI code page would end up in two encodings at once.
+bool HoldsUtf8Only(const std::wstring& path) {
+  const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return true;
+  const UniqueHandle file(opened);
+  std::string content;
+  char chunk[65536];
+  DWORD got = 0;
+  while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0) content.append(chunk, got);
+  return IsValidUtf8(content);
+}
+
+// A log over the size, or one that is not UTF-8 throughout, becomes "<name>.old", replacing an older one.
+void RollIfOver(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return;
   const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && size > kRecordRollBytes)
-    MoveFileExA(path.c_str(), (path + ".old").c_str(), MOVEFILE_REPLACE_EXISTING);
+  if (size > kRecordRollBytes || !HoldsUtf8Only(path))
+    MoveFileExW(path.c_str(), (path + L".old").c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 // Every folder on the way to the file, from the top down; those that exist refuse, which is fine.
-void CreateFolders(const std::string& path) {
-  for (std::size_t end = path.find_first_of("\\/", 1); end != std::string::npos;
-       end = path.find_first_of("\\/", end + 1))
-    CreateDirectoryA(path.substr(0, end).c_str(), nullptr);
+void CreateFolders(const std::wstring& path) {
+  for (std::size_t end = path.find_first_of(L"\\/", 1); end != std::wstring::npos;
+       end = path.find_first_of(L"\\/", end + 1))
+    CreateDirectoryW(path.substr(0, end).c_str(), nullptr);
 }
 
 WORD EventType(Severity severity) {
@@ -68,15 +85,16 @@ void Win32RunRecord::Open(const RecordSettings& settings) {
 }
 
 void Win32RunRecord::OpenFile(const std::string& path) {
-  RollIfOver(path);
+  const std::wstring wide = Wide(path);
+  RollIfOver(wide);
   // Appending only: every write lands at the end of the file, also with a second run writing it.
   const auto open = [&] {
-    return CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+    return CreateFileW(wide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
   };
   HANDLE file = open();
   if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
-    CreateFolders(path);
+    CreateFolders(wide);
     file = open();
   }
   if (file != INVALID_HANDLE_VALUE) file_.reset(file);

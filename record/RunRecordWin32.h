@@ -1,4 +1,4 @@
-// The run's record on Windows: a text file appended to line by line, and the Application event log
+// The run's record on Windows: a text file in UTF-8 appended to line by line, and the Application event log
 // under the source "Kestel". Whatever fails here is passed over: the record never changes a run.
 #pragma once
 
@@ -8,13 +8,14 @@
 #include <utility>
 #include <vector>
 
-#include "record/RunRecord.h"
 #include "base/UniqueHandle.h"
+#include "record/RunRecord.h"
 
 namespace kestel {
 
 inline constexpr const char* kEventSource = "Kestel";
-// A log over this size when a run starts becomes "<name>.old", replacing an older one.
+// A log over this size when a run starts becomes "<name>.old", replacing an older one; so does a log
+// that is not UTF-8 throughout (written by an earlier Kestel in the ANSI code page).
 inline constexpr unsigned long long kRecordRollBytes = 1024 * 1024;
 
 using UniqueEventSource = Unique<HANDLE, DeregisterEventSource>;

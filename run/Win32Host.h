@@ -5,13 +5,13 @@
 
 #include <memory>
 
-#include "settings/DataProtectionWin32.h"
+#include "env/Environ.h"
 #include "proxy/InternetSettingsWin32.h"
 #include "proxy/RegistryWin32.h"
-#include "run/Run.h"
 #include "record/RunRecordWin32.h"
+#include "run/Run.h"
+#include "settings/DataProtectionWin32.h"
 #include "settings/SettingsWin32.h"
-#include "env/Environ.h"
 #include "ui/Application.h"
 #include "ui/LogonWindow.h"
 
@@ -19,7 +19,11 @@ namespace kestel {
 
 class Win32Host final : public RoamingHost {
  public:
-  explicit Win32Host(HINSTANCE instance) : instance_(instance) {}
+  explicit Win32Host(HINSTANCE instance) : instance_(instance) {
+    profile_.OnReencoded([this](const std::string& path, const std::string& key, unsigned codePage) {
+      RecordIfOn(record_, [&] { return SettingsReencodedEvent(path, key, codePage); });
+    });
+  }
 
   void SetApplicationTitle(const std::string& title) override;
   void CreateMainWindow() override;

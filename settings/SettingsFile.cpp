@@ -60,11 +60,6 @@ std::optional<std::int32_t> ParseSettingNumber(std::string text) {
   return static_cast<std::int32_t>(magnitude);
 }
 
-bool SafeToRewrite(std::string_view content) {
-  const bool utf16 = content.starts_with("\xFF\xFE") || content.starts_with("\xFE\xFF");
-  return utf16 || content.find('\0') == std::string_view::npos;
-}
-
 SettingsFile::SettingsFile(std::string path, ProfileApi& api) : path_(std::move(path)), api_(api) {}
 
 std::string SettingsFile::ReadSettingText(const std::string& section, const std::string& key,

@@ -1,4 +1,4 @@
-// kestel.ini: the reader and writer of the settings file, over the platform's private-profile calls.
+// kestel.ini: the reader and writer of the settings file, over the private-profile calls.
 #pragma once
 
 #include <cstdint>
@@ -11,26 +11,21 @@
 
 namespace kestel {
 
-// The two private-profile calls, with the platform's own arguments and results, so that the logic
-// above them can be tested against an in-memory stand-in. A null pointer is the platform's "absent".
+// The two private-profile calls, with the arguments and results the platform's own had (text in
+// UTF-8), so that the logic above them can be tested against an in-memory stand-in. A null pointer is
+// "absent". The product's are kestel.ini's own reader and writer (settings/IniFile.h).
 class ProfileApi {
  public:
   virtual ~ProfileApi() = default;
-  // GetPrivateProfileStringA: returns the number of characters copied into buffer.
+  // As GetPrivateProfileString: returns the number of bytes copied into buffer.
   virtual std::uint32_t GetString(const char* section, const char* key, const char* defaultText, char* buffer,
                                   std::uint32_t size, const char* path) = 0;
-  // WritePrivateProfileStringA: false when the platform refused the write.
+  // As WritePrivateProfileString: false when the write was refused.
   virtual bool WriteString(const char* section, const char* key, const char* value, const char* path) = 0;
 };
 
 // The accepted form of a number in the settings file; nullopt for anything else.
 std::optional<std::int32_t> ParseSettingNumber(std::string text);
-
-// Whether the platform's writer can take a settings file of this content over without losing any of
-// it. It rewrites the whole file on every write and, in an 8-bit file, takes each line over only up
-// to a zero byte: the rest of a value, a key or a section name would be gone. A UTF-16 file, known
-// by its byte-order mark, is made of zero bytes and is rewritten whole.
-bool SafeToRewrite(std::string_view content);
 
 // Bound to one path; holds nothing else, caches nothing: every operation goes to the file.
 class SettingsFile {

@@ -11,6 +11,8 @@ namespace kestel {
 
 // A stored password that begins with this is in the protected form: the prefix, then the standard
 // base64 ('=' padded) of the blob the platform's user data protection made of the password's bytes.
+// Blobs made today hold the password as UTF-8, those of earlier Kestel as the ANSI code page's bytes;
+// the protection tells them apart (DataProtectionWin32.cpp) and hands out UTF-8 for both.
 // Braces keep it apart from any password a person would write in.
 inline constexpr std::string_view kProtectedPrefix = "{protected}";
 

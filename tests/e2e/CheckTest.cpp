@@ -1,6 +1,6 @@
 // kestel-check.exe on small settings files: the findings it prints, line by line, and its exit code.
-// Files are read by the platform's own reader here, so rows about hidden keys, repeated sections and
-// cut lists also pin down what that reader does.
+// Files are read by Kestel's own reader here, so rows about hidden keys, repeated sections, cut lists
+// and encodings also pin down what that reader does.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -51,6 +51,16 @@ std::string ProgramNames(int count) {
   char line[32];
   for (int i = 0; i < count; ++i) lines += (std::snprintf(line, sizeof line, "p%04d=cmd\r\n", i), line);
   return lines;
+}
+
+// UTF-8 text as a UTF-16LE file, behind its byte-order mark.
+std::string Utf16Le(const std::string& utf8) {
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                           wide.data(), static_cast<int>(wide.size()))));
+  std::string bytes = "\xFF\xFE";
+  for (const wchar_t unit : wide) bytes.append({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
+  return bytes;
 }
 
 std::vector<Row> Rows() {
@@ -157,7 +167,25 @@ std::vector<Row> Rows() {
         {10, "warning", "[AwayPostScripts] again (first on line 9)"},
         {11, "warning", "a section without a name"}},
        1},
-      {"Utf16", "\xFF\xFE[\0c\0]\0"s, "kestel.ini", {{0, "error", "a UTF-16 file"}}, 2},
+      {"Utf16",
+       "\xFF\xFE[\0c\0]\0"s,
+       "kestel.ini",
+       {{0, "error", "no [connection] section"},
+        {0, "note", "no awayhomepage"},
+        {1, "warning", "never reads section [c]"}},
+       2},
+      // Read whole, and told in UTF-8 on a redirected output.
+      {"Utf16WithCyrillic",
+       Utf16Le(kBase + "[\xD0\x96\xD1\x83\xD0\xBA]\r\n"),
+       "kestel.ini",
+       {{5, "warning", "Kestel never reads section [\xD0\x96\xD1\x83\xD0\xBA]"}},
+       1},
+      {"Utf16BigEndian", "\xFE\xFF\0[\0c\0]"s, "kestel.ini", {{0, "error", "a UTF-16 big-endian file"}}, 2},
+      {"Utf8BrokenInOnePlace",
+       kBase + "[mappings]\r\nH:=\\\\srv\\B\xC3\xBCro\r\nI:=\\\\srv\\B\xFCro\r\n",
+       "kestel.ini",
+       {{7, "warning", "not valid UTF-8 here, so Kestel reads the whole file as code page 1252"}},
+       1},
       {"ZeroByte",
        kBase + "[x]\r\na=b\0c\r\n"s,
        "kestel.ini",

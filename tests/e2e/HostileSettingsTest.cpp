@@ -2,8 +2,8 @@
 // way its table row says (a normal end, a notice, or the "Application Error" box with exit code 1),
 // never crash or hang, and leave kestel.ini holding exactly what the run meant to write.
 //
-// What the platform's private-profile reader makes of a damaged file is the platform's business;
-// where a row shows a surprising reading, the expectation records what the reader does.
+// kestel.ini's reader follows the rules of the platform's private-profile reader; where a row shows a
+// surprising reading, the expectation records what that reader does.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -139,15 +139,6 @@ std::string HomeIni(const Sandbox& s, const std::string& mappings) {
          "[localpostscripts]\r\n1=" + s.RecordArgsCommand(kProgramLog, "home") + "\r\n";
 }
 
-// Whether the platform writes to a file marked read-only (under Wine, a run as root does).
-bool PlatformWritesReadOnlyFiles(const Sandbox& s) {
-  s.WriteFile("probe.ini", "[a]\r\nb=c\r\n");
-  SetFileAttributesA(s.PathOf("probe.ini").c_str(), FILE_ATTRIBUTE_READONLY);
-  const bool wrote = WritePrivateProfileStringA("a", "d", "e", s.PathOf("probe.ini").c_str()) != FALSE;
-  s.Remove("probe.ini");
-  return wrote;
-}
-
 // ---- The rows ---------------------------------------------------------------------------------------
 
 const Case kCases[] = {
@@ -230,12 +221,12 @@ const Case kCases[] = {
                              "[awaypostscripts]\n1=" + s.RecordArgsCommand(kProgramLog, "away") + "\r\n" +
                              WithLineEnds(kStoredAwaySet, "\r"));
      }},
-    // The writer rewrites the whole file: every line end becomes CR LF, and only the captured set is new.
+    // Every line keeps its line end; the captured set comes with the file's first one.
     {"MixedLineEndsWhenTheAwaySetIsCaptured",
      [](const Sandbox& s) {
        Row row = AwayRow(s, "[connection]\nserver="s + kAwayServer + "\r[mappings]\r\nH:=\\\\srv\\h\nI:=\\\\srv\\i\r" +
                                 "[awaypostscripts]\n1=" + s.RecordArgsCommand(kProgramLog, "away") + "\r");
-       row.after = AwayIni(s) + kCapturedAwaySet;
+       row.after = row.ini + WithLineEnds(kCapturedAwaySet, "\n");
        return row;
      }},
     {"Utf8ByteOrderMarkWhenTheAwaySetIsCaptured",
@@ -244,7 +235,7 @@ const Case kCases[] = {
        row.after = row.ini + kCapturedAwaySet;
        return row;
      }},
-    // Made of zero bytes, yet rewritten whole: the reader and writer know it by its byte-order mark.
+    // Made of zero bytes, yet written to: the reader and writer know it by its byte-order mark.
     {"Utf16FileWhenTheAwaySetIsCaptured",
      [](const Sandbox& s) {
        Row row = AwayRow(s, Utf16(AwayIni(s)));
@@ -305,20 +296,26 @@ const Case kCases[] = {
        row.started = {s.RecordArgsCommand(kProgramLog, "home")};
        return row;
      }},
-    // Run as root, Wine writes to read-only files, so the capture goes in; elsewhere the write is
-    // refused and the run ends in the error box.
+    // The big-endian mark is none Kestel knows: read as the code page, the file is every other byte zero,
+    // so it names no setting and the capture is refused rather than written over it.
+    {"Utf16BigEndianFileWhenTheAwaySetIsCaptured",
+     [](const Sandbox& s) {
+       std::string bigEndian = "\xFE\xFF";
+       for (const char c : AwayIni(s)) bigEndian.append({'\0', c});
+       Row row;
+       row.ini = bigEndian;
+       row.end = End::Error;
+       row.boxText = "Unable to write to " + s.PathOf("kestel.ini");
+       return row;
+     }},
+    // A file marked read-only is never written to, whoever runs (Wine run as root would write it).
     {"ReadOnlyFileWhenTheAwaySetIsCaptured",
      [](const Sandbox& s) {
        Row row = AwayRow(s, AwayIni(s));
        row.readOnly = true;
-       if (PlatformWritesReadOnlyFiles(s)) {
-         row.after = row.ini + kCapturedAwaySet;
-       } else {
-         row.end = End::Error;
-         row.boxText = "Unable to write to " + s.PathOf("kestel.ini");
-         row.started.clear();
-         row.cancelled = {"H:", "I:"};
-       }
+       row.end = End::Error;
+       row.boxText = "Unable to write to " + s.PathOf("kestel.ini");
+       row.started.clear();
        return row;
      }},
     {"CredentialsSavedIntoAnLfOnlyFile",
@@ -329,7 +326,8 @@ const Case kCases[] = {
        row.cancelled = {"H:"};
        row.mapped = {"H:"};
        row.started = {s.RecordArgsCommand(kProgramLog, "home")};
-       row.after = HomeIni(s, "H:=\\\\127.0.0.1\\h\r\n") + "[user]\r\nusername=alice\r\npassword=s3cret\r\n";
+       row.after = WithLineEnds(
+           HomeIni(s, "H:=\\\\127.0.0.1\\h\r\n") + "[user]\r\nusername=alice\r\npassword=s3cret\r\n", "\n");
        return row;
      }},
     // Another program holds the file open, denying writes, when the typed credentials are saved.

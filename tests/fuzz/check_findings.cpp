@@ -1,5 +1,5 @@
-// The settings checker on any bytes, over a reader that holds what the line scan found: it never
-// writes, and every finding is one clean line about a line of the file.
+// The settings checker on any bytes, over kestel.ini's own reader of the same bytes: it never writes,
+// and every finding is one clean line about a line of the file.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,7 +9,7 @@
 
 #include "check/Findings.h"
 #include "check/LineScan.h"
-#include "tests/unit/FakeProfile.h"
+#include "tests/unit/MemorySettings.h"
 
 namespace {
 
@@ -23,15 +23,14 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view content(reinterpret_cast<const char*>(data), size);
-  const ScannedFile scanned = ScanSettings(content);
-  kestel::testing::FakeProfile profile;
-  profile.refuseWrites = true;
-  for (const ScannedSection& section : scanned.sections)
-    if (section.line != 0 && !section.repeats)
-      for (const ScannedKey& key : section.keys)
-        if (key.value) profile.Set(section.name, key.name, std::string(Unquoted(*key.value)));
+  const kestel::testing::FakeCodePage codePage;
+  const ScannedFile scanned = ScanSettings(kestel::DecodeSettings(content, codePage).text);
+  kestel::testing::MemoryStore store;
+  store.files["kestel.ini"] = std::string(content);
+  store.refuseWrites = true;
+  kestel::IniProfile profile(store, codePage);
   kestel::SettingsFile settings("kestel.ini", profile);
-  const auto findings = CheckSettings(content, settings, [](const std::string& name) {
+  const auto findings = CheckSettings(content, codePage, settings, [](const std::string& name) {
     return name.empty() ? std::string("C:=C:\\") : name == "PATH" ? std::string("C:\\bin") : std::string();
   });
 

@@ -26,22 +26,25 @@ TEST(RunRecordMessages, KestelExeHoldsATextForEveryEventId) {
   FreeLibrary(module);
 }
 
-// Over 1 MB at the start, the log becomes "<name>.old", replacing an older one; missing folders on
-// the way are made.
+// Over 1 MB at the start, or not UTF-8 throughout, the log becomes "<name>.old", replacing an older
+// one; missing folders on the way are made.
 TEST(RunRecordFile, RollsOverAMegabyteAndMakesMissingFolders) {
   testing::TempFolder folder;
   const std::string big(kRecordRollBytes + 1, 'x');
   ASSERT_TRUE(folder.Write("run.log", big));
   ASSERT_TRUE(folder.Write("run.log.old", "older"));
   ASSERT_TRUE(folder.Write("small.log", "kept\r\n"));
-  for (const char* name : {"run.log", "small.log", "new\\deeper\\run.log"}) {
+  const std::string earlier = "2024-01-02 03:04:05.006 7 INFO credentials: from the settings file, user J\xFCrgen\r\n";
+  ASSERT_TRUE(folder.Write("earlier.log", earlier));
+  for (const char* name : {"run.log", "small.log", "new\\deeper\\run.log", "earlier.log"}) {
     Win32RunRecord record;
     record.Report({EventKind::Start, Severity::Information, ""});
     record.Open({folder.File(name), false});
     record.Report({EventKind::End, Severity::Information, "done"});
   }
   EXPECT_EQ(folder.Read("run.log.old"), big);
-  for (const char* name : {"run.log", "small.log", "new\\deeper\\run.log"}) {
+  EXPECT_EQ(folder.Read("earlier.log.old"), earlier) << "a log in the code page is kept apart, as it was";
+  for (const char* name : {"run.log", "small.log", "new\\deeper\\run.log", "earlier.log"}) {
     const std::string content = folder.Read(name);
     EXPECT_LT(content.size(), 1000u) << name;
     EXPECT_NE(content.find(" INFO start: \""), std::string::npos) << name;

@@ -1,4 +1,4 @@
-// The settings file against real files and the platform's own private-profile calls.
+// The settings file against real files, through kestel.ini's own reader and writer on Windows.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,6 +13,8 @@
 
 namespace kestel {
 namespace {
+
+using namespace std::string_literals;
 
 struct HandleCloser {
   void operator()(HANDLE h) const noexcept { CloseHandle(h); }
@@ -192,6 +194,47 @@ TEST_F(SettingsFileOnDisk, RefusedWriteRaisesWithTheFullPathAndEarlierWritesStay
   EXPECT_EQ(settings.ReadSettingText("user", "username", "NOUSER"), "ann");
   EXPECT_EQ(settings.ReadSettingText("user", "password", "NOPASS"), "NOPASS");
   EXPECT_NE(FileContent().find("username=ann"), std::string::npos);
+}
+
+std::string Utf16Le(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (const char16_t unit : text) bytes.append({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
+  return bytes;
+}
+
+// The same bytes read alike whatever the platform's own reader would make of them, and a write
+// swaps in a file that differs only where it wrote; nothing is left beside it.
+TEST_F(SettingsFileOnDisk, EachEncodingReadsWholeAndKeepsItsBytesOnAWrite) {
+  const std::string cyrillic = "\xD0\x96\xD0\xB5\xD0\xBD\xD1\x8F";
+  const struct {
+    const char* name;
+    std::string before, server, after;
+  } cases[] = {
+      {"UTF-8 with its mark before the first section", "\xEF\xBB\xBF[connection]\r\nserver=\\\\srv\\B\xC3\xBCro\r\n",
+       "\\\\srv\\B\xC3\xBCro",
+       "\xEF\xBB\xBF[connection]\r\nserver=\\\\srv\\B\xC3\xBCro\r\n[user]\r\nusername=" + cyrillic + "\r\n"},
+      {"UTF-8 without a mark, LF only", "[connection]\nserver=\xE2\x82\xAC\n", "\xE2\x82\xAC",
+       "[connection]\nserver=\xE2\x82\xAC\n[user]\nusername=" + cyrillic + "\n"},
+      {"code page 1252, re-encoded as UTF-8 for a letter outside it", "[connection]\r\nserver=B\xFCro \x80\r\n",
+       "B\xC3\xBCro \xE2\x82\xAC",
+       "[connection]\r\nserver=B\xC3\xBCro \xE2\x82\xAC\r\n[user]\r\nusername=" + cyrillic + "\r\n"},
+      {"UTF-16LE", Utf16Le(u"[connection]\r\nserver=\u0416\r\n"), "\xD0\x96",
+       Utf16Le(u"[connection]\r\nserver=\u0416\r\n[user]\r\nusername=\u0416\u0435\u043D\u044F\r\n")},
+  };
+  for (const auto& c : cases) {
+    testing::TempFolder folder;
+    ASSERT_TRUE(folder.Write("kestel.ini", c.before));
+    SettingsFile settings(folder.File("kestel.ini"), profile_);
+    EXPECT_EQ(settings.ReadSettingText("CONNECTION", "server", "NOSERVER"), c.server) << c.name;
+    settings.WriteSettingText("user", "username", cyrillic);
+    EXPECT_EQ(folder.Read("kestel.ini"), c.after) << c.name;
+    EXPECT_EQ(settings.ReadSettingText("user", "username", "NOUSER"), cyrillic) << c.name;
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(folder.File("kestel.ini*").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(FindNextFileA(search, &found)) << c.name << ": left beside it: " << found.cFileName;
+    FindClose(search);
+  }
 }
 
 }  // namespace

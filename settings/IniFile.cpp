@@ -1,0 +1,273 @@
+#include "settings/IniFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "base/AsciiText.h"
+#include "base/Utf.h"
+
+namespace kestel {
+
+namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+
+bool IsBlank(char c) {
+  return (c >= '\t' && c <= '\r') || c == ' ' || c == '\x1A';
+}
+
+std::string_view TrimLeft(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  return text;
+}
+
+std::string_view TrimRight(std::string_view text) {
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string_view Trimmed(std::string_view text) {
+  return TrimRight(TrimLeft(text));
+}
+
+// A name or value ends at a zero character, as the platform's strings did.
+std::string_view UpToZero(std::string_view text) {
+  return text.substr(0, std::min(text.find('\0'), text.size()));
+}
+
+std::u16string Utf16LeUnits(std::string_view bytes) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i)
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  return units;
+}
+
+std::string Utf16LeBytes(std::u16string_view units) {
+  std::string bytes;
+  bytes.reserve(units.size() * 2);
+  for (const char16_t unit : units) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+// At most size bytes of text, never ending inside a letter.
+std::size_t CutAtLetter(std::string_view text, std::size_t size) {
+  if (text.size() <= size) return text.size();
+  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+  return size;
+}
+
+}  // namespace
+
+DecodedSettings DecodeSettings(std::string_view bytes, const AnsiCodePage& codePage) {
+  DecodedSettings decoded;
+  if (bytes.starts_with(kUtf16LeMark)) {
+    decoded.encoding = TextEncoding::Utf16Le;
+    const std::string_view body = bytes.substr(kUtf16LeMark.size());
+    const std::u16string units = Utf16LeUnits(body);
+    decoded.text = Utf16ToUtf8(units);
+    // An odd last byte or a lone surrogate has no place in the text: written back, it would be lost.
+    decoded.writable = body.size() % 2 == 0 && Utf8ToUtf16(decoded.text) == units;
+  } else if (bytes.starts_with(kUtf8Mark)) {
+    decoded.encoding = TextEncoding::Utf8Marked;
+    decoded.text = bytes.substr(kUtf8Mark.size());
+  } else if (IsValidUtf8(bytes)) {
+    decoded.encoding = TextEncoding::Utf8;
+    decoded.text = bytes;
+  } else {
+    decoded.encoding = TextEncoding::Ansi;
+    decoded.text = codePage.ToUtf8(bytes);
+    decoded.writable = codePage.FromUtf8(decoded.text) == bytes;
+  }
+  // UTF-8 text is carried as its bytes: whatever it holds goes back as it came.
+  if (decoded.text.find('\0') != std::string::npos) decoded.writable = false;
+  return decoded;
+}
+
+std::optional<std::string> EncodeSettings(std::string_view text, TextEncoding encoding, const AnsiCodePage& codePage) {
+  switch (encoding) {
+    case TextEncoding::Utf16Le:
+      return std::string(kUtf16LeMark) + Utf16LeBytes(Utf8ToUtf16(text));
+    case TextEncoding::Utf8Marked:
+      return std::string(kUtf8Mark) + std::string(text);
+    case TextEncoding::Utf8:
+      return std::string(text);
+    case TextEncoding::Ansi:
+      break;
+  }
+  std::string bytes = codePage.FromUtf8(text);
+  if (codePage.ToUtf8(bytes) != text) return std::nullopt;
+  return bytes;
+}
+
+std::string_view Unquoted(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+SettingsText::SettingsText(std::string text) : text_(std::move(text)) {
+  const std::string_view all = text_;
+  for (std::size_t pos = 0; pos < all.size();) {
+    Line line;
+    line.start = pos;
+    line.contentEnd = std::min(all.find_first_of("\r\n", pos), all.size());
+    line.end = line.contentEnd + (all.substr(line.contentEnd).starts_with("\r\n") ? 2 : line.contentEnd < all.size());
+    pos = line.end;
+    const std::string_view content = all.substr(line.start, line.contentEnd - line.start);
+    const std::string_view trimmed = Trimmed(content);
+    if (trimmed.empty()) {
+      line.kind = Line::Blank;
+    } else if (trimmed.front() == ';') {
+      line.kind = Line::Comment;
+    } else if (trimmed.front() == '[') {
+      const std::size_t close = trimmed.rfind(']');
+      if (close == std::string_view::npos) {
+        line.kind = Line::Skipped;
+      } else {
+        line.kind = Line::Header;
+        line.name = UpToZero(Trimmed(trimmed.substr(1, close - 1)));
+        sections_.push_back({line.name, lines_.size(), {}});
+      }
+    } else {
+      line.kind = Line::Key;
+      const std::size_t equals = trimmed.find('=');
+      line.name = UpToZero(TrimRight(trimmed.substr(0, equals)));
+      if (equals != std::string_view::npos) {
+        const std::string_view value = TrimLeft(trimmed.substr(equals + 1));
+        line.value = UpToZero(value);
+        line.valueStart = static_cast<std::size_t>(value.data() - all.data());
+      }
+      if (!sections_.empty()) sections_.back().keys.push_back(lines_.size());
+    }
+    lines_.push_back(line);
+  }
+}
+
+const SettingsText::Section* SettingsText::FindSection(std::string_view name) const {
+  name = Trimmed(name);
+  for (const Section& section : sections_)
+    if (AsciiNameEquals(section.name, name)) return &section;
+  return nullptr;
+}
+
+const SettingsText::Line* SettingsText::FindKey(const Section& section, std::string_view key) const {
+  key = Trimmed(key);
+  for (const std::size_t index : section.keys)
+    if (AsciiNameEquals(lines_[index].name, key)) return &lines_[index];
+  return nullptr;
+}
+
+std::optional<std::string_view> SettingsText::RawValue(std::string_view section, std::string_view key) const {
+  const Section* found = FindSection(section);
+  const Line* line = found != nullptr ? FindKey(*found, key) : nullptr;
+  if (line == nullptr) return std::nullopt;
+  return line->value;
+}
+
+std::vector<std::string_view> SettingsText::KeyNames(std::string_view section) const {
+  std::vector<std::string_view> names;
+  if (const Section* found = FindSection(section))
+    for (const std::size_t index : found->keys)
+      if (lines_[index].value) names.push_back(lines_[index].name);
+  return names;
+}
+
+std::string_view SettingsText::LineEnd() const {
+  for (const Line& line : lines_)
+    if (line.end > line.contentEnd) return std::string_view(text_).substr(line.contentEnd, line.end - line.contentEnd);
+  return "\r\n";
+}
+
+std::string SettingsText::WithValue(std::string_view section, std::string_view key, std::string_view value) const {
+  // Blanks in front would be dropped by the reader anyway; the platform's writer dropped them too.
+  value = TrimLeft(value);
+  const std::string lineEnd(LineEnd());
+  std::string text = text_;
+  const Section* found = FindSection(section);
+  if (found == nullptr) {
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r') text += lineEnd;
+    return text + "[" + std::string(Trimmed(section)) + "]" + lineEnd + std::string(Trimmed(key)) + "=" +
+           std::string(value) + lineEnd;
+  }
+  if (const Line* line = FindKey(*found, key)) {
+    if (line->value) return text.replace(line->valueStart, line->contentEnd - line->valueStart, value);
+    const std::size_t nameEnd =
+        line->start + TrimRight(std::string_view(text_).substr(line->start, line->contentEnd - line->start)).size();
+    return text.replace(nameEnd, line->contentEnd - nameEnd, "=" + std::string(value));
+  }
+  const Line& last = lines_[found->keys.empty() ? found->header : found->keys.back()];
+  const std::string added = std::string(Trimmed(key)) + "=" + std::string(value);
+  if (last.end == last.contentEnd) return text.insert(last.end, lineEnd + added);
+  return text.insert(last.end, added + lineEnd);
+}
+
+IniProfile::IniProfile(SettingsStore& store, const AnsiCodePage& codePage, Reencoded reencoded)
+    : store_(store), codePage_(codePage), reencoded_(std::move(reencoded)) {}
+
+std::uint32_t IniProfile::GetString(const char* section, const char* key, const char* defaultText, char* buffer,
+                                    std::uint32_t size, const char* path) {
+  if (size == 0) return 0;
+  std::string bytes;
+  if (store_.ReadAll(path, bytes) != SettingsStore::Read::Ok) bytes.clear();
+  const SettingsText& settings = Parsed(bytes);
+  if (key == nullptr) {
+    // Names each ended by a zero byte, and one more; names that do not fit are cut to what does, the
+    // last one short, and the list still ends in two zero bytes.
+    std::string names;
+    for (const std::string_view name : settings.KeyNames(section)) (names += name) += '\0';
+    if (names.size() + 1 > size) names.resize(CutAtLetter(names, std::max<std::uint32_t>(size, 2) - 2));
+    const std::size_t filled = std::min<std::size_t>(names.size(), size - 1);
+    std::memcpy(buffer, names.data(), filled);
+    std::memset(buffer + filled, 0, std::min<std::size_t>(2, size - filled));
+    return static_cast<std::uint32_t>(filled);
+  }
+  std::string_view value;
+  const auto raw = settings.RawValue(section, key);
+  if (raw) {
+    value = Unquoted(*raw);
+  } else {
+    // The default loses blanks at its end and a pair of quotes around it, as a value does.
+    value = defaultText != nullptr ? defaultText : "";
+    while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
+    value = Unquoted(value);
+  }
+  const std::size_t copied = CutAtLetter(value, size - 1);
+  std::memcpy(buffer, value.data(), copied);
+  buffer[copied] = '\0';
+  return static_cast<std::uint32_t>(copied);
+}
+
+const SettingsText& IniProfile::Parsed(const std::string& bytes) {
+  if (!parsed_ || bytes != parsedBytes_) {
+    parsed_.reset();
+    parsed_.emplace(DecodeSettings(bytes, codePage_).text);
+    parsedBytes_ = bytes;
+  }
+  return *parsed_;
+}
+
+bool IniProfile::WriteString(const char* section, const char* key, const char* value, const char* path) {
+  // A line break in a value would make lines of its own in the file.
+  if (std::strpbrk(value, "\r\n") != nullptr) return false;
+  std::string bytes;
+  const SettingsStore::Read read = store_.ReadAll(path, bytes);
+  if (read == SettingsStore::Read::Refused) return false;
+  const DecodedSettings decoded = DecodeSettings(bytes, codePage_);
+  if (!decoded.writable) return false;
+  const std::string text = SettingsText(decoded.text).WithValue(section, key, value);
+  if (read == SettingsStore::Read::Ok && text == decoded.text) return true;
+  std::optional<std::string> written = EncodeSettings(text, decoded.encoding, codePage_);
+  const bool reencoded = !written;
+  if (reencoded) written = text;
+  if (!store_.ReplaceAll(path, *written)) return false;
+  if (reencoded && reencoded_) reencoded_(path, key, codePage_.Number());
+  return true;
+}
+
+}  // namespace kestel
