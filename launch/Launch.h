@@ -20,7 +20,7 @@ ProgramOutcome LaunchProgram(const std::string& commandLine, bool wait, bool sho
 // LaunchProgram's verdict alone: true when the process was created.
 bool RunProgram(const std::string& commandLine, bool wait, bool show);
 
-// Works out AppDirectory from GetModuleFileNameA; called once at start-up.
+// Works out AppDirectory from the executable's full path; called once at start-up.
 void InitAppDirectory();
 // The process-wide directory of the executable, set by InitAppDirectory.
 extern std::string AppDirectory;

@@ -2,6 +2,7 @@
 
 #include <winnetwk.h>
 
+#include "base/Utf.h"
 #include "net/ErrorText.h"
 
 namespace kestel {
@@ -16,27 +17,29 @@ constexpr DWORD kErrorTextBufferSize = 256;
 // the status window, and needs no window of its own to exist.
 void ShowFailure(const char* firstLine, const char* caption, DWORD code) {
   const std::string text = std::string(firstLine) + "\r\n" + SystemErrorText(code);
-  MessageBoxA(nullptr, text.c_str(), caption, MB_OK | MB_TASKMODAL);
+  MessageBoxW(nullptr, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_TASKMODAL);
 }
 
 }  // namespace
 
 std::string SystemErrorText(DWORD code) {
-  char buffer[kErrorTextBufferSize];
-  const DWORD length = FormatMessageA(kFormatFlags, nullptr, code, 0, buffer, kErrorTextBufferSize, nullptr);
-  return TrimErrorText(std::string_view(buffer, length < kErrorTextBufferSize ? length : 0));
+  wchar_t buffer[kErrorTextBufferSize];
+  const DWORD length = FormatMessageW(kFormatFlags, nullptr, code, 0, buffer, kErrorTextBufferSize, nullptr);
+  return TrimErrorText(Utf8(std::wstring_view(buffer, length < kErrorTextBufferSize ? length : 0)));
 }
 
 DWORD MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors, bool noPrompting,
                HWND owner, const std::string& userName, const std::string& password) {
-  NETRESOURCEA resource{};
+  std::wstring local = Wide(localName);
+  std::wstring remote = Wide(remoteName);
+  NETRESOURCEW resource{};
   resource.dwType = RESOURCETYPE_DISK;
   // The record's fields are not const in the platform's headers, but the service only reads them.
-  resource.lpLocalName = const_cast<char*>(localName.c_str());
-  resource.lpRemoteName = const_cast<char*>(remoteName.c_str());
+  resource.lpLocalName = local.data();
+  resource.lpRemoteName = remote.data();
   // Never CONNECT_UPDATE_PROFILE: a drive mapped here must not come back by itself at the next logon.
   const DWORD flags = noPrompting ? 0 : CONNECT_INTERACTIVE;
-  const DWORD result = WNetAddConnection3A(owner, &resource, password.c_str(), userName.c_str(), flags);
+  const DWORD result = WNetAddConnection3W(owner, &resource, Wide(password).c_str(), Wide(userName).c_str(), flags);
   // The text is that of the returned code: a provider need not leave it in the thread's last error.
   if (result != NO_ERROR && showErrors)
     ShowFailure("An error occured while connecting:", "Error while connecting!", result);
@@ -44,8 +47,8 @@ DWORD MapDrive(const std::string& localName, const std::string& remoteName, bool
 }
 
 DWORD UnmapDrive(const std::string& deviceName, bool showErrors, bool force, bool updateProfile) {
-  const DWORD result =
-      WNetCancelConnection2A(deviceName.c_str(), updateProfile ? CONNECT_UPDATE_PROFILE : 0, force ? TRUE : FALSE);
+  const DWORD result = WNetCancelConnection2W(Wide(deviceName).c_str(), updateProfile ? CONNECT_UPDATE_PROFILE : 0,
+                                              force ? TRUE : FALSE);
   if (result != NO_ERROR && showErrors)
     ShowFailure("An error occured while disconnecting:", "Error while disconnecting", result);
   return result;

@@ -1,5 +1,6 @@
 #include "run/Win32Host.h"
 
+#include "base/Utf.h"
 #include "env/EnvironWin32.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
@@ -62,7 +63,7 @@ std::string Win32Host::AppDirectory() const {
 }
 
 bool Win32Host::FileExists(const std::string& path) const {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 

@@ -42,10 +42,10 @@ void RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC proc
 template <class Owner>
 Owner* OwnerOf(HWND window, UINT message, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  return reinterpret_cast<Owner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  return reinterpret_cast<Owner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 // Keyboard rules of one of our top-level windows, consulted before a key message is dispatched to

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "base/Utf.h"
+
 namespace kestel {
 
 namespace {
@@ -63,25 +65,25 @@ bool KeyDown(int virtualKey) {
 }
 
 std::string TextOf(HWND window) {
-  const int length = GetWindowTextLengthA(window);
+  const int length = GetWindowTextLengthW(window);
   if (length <= 0) return {};
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(window, text.data(), length + 1);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window, text.data(), length + 1);
   text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-  return text;
+  return Utf8(text);
 }
 
 }  // namespace
 
 LogonWindow::LogonWindow(HINSTANCE instance, Application& application)
     : application_(application),
-      font_(CreateFontA(-kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial")),
+      font_(CreateFontW(-kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial")),
       background_(CreateSolidBrush(kBackground)) {
-  pictureBitmap_.reset(static_cast<HBITMAP>(LoadImageA(instance, "LOGON_PICTURE", IMAGE_BITMAP, 0, 0, 0)));
+  pictureBitmap_.reset(static_cast<HBITMAP>(LoadImageW(instance, L"LOGON_PICTURE", IMAGE_BITMAP, 0, 0, 0)));
   if (pictureBitmap_) {
     BITMAP info{};
-    GetObjectA(pictureBitmap_.get(), sizeof info, &info);
+    GetObjectW(pictureBitmap_.get(), sizeof info, &info);
     UniqueMemoryDc memory(CreateCompatibleDC(nullptr));
     SelectionScope selected(memory.get(), pictureBitmap_.get());
     pictureTransparent_ = GetPixel(memory.get(), 0, info.bmHeight - 1);
@@ -90,8 +92,9 @@ LogonWindow::LogonWindow(HINSTANCE instance, Application& application)
   RegisterWindowClass(instance, kWindowClass, &LogonWindow::WindowProc, background_.get());
   RECT outer{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
-  window_.reset(CreateWindowExA(kExStyle, kWindowClass, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, this));
+  window_.reset(CreateWindowExW(kExStyle, Wide(kWindowClass).c_str(), Wide(kCaption).c_str(), kStyle, CW_USEDEFAULT,
+                                CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                                instance, this));
   if (!window_) return;
   CreateControls(instance);
   AttachKeyboardRules(window_.get(), this);
@@ -105,10 +108,10 @@ LogonWindow::~LogonWindow() {
 
 void LogonWindow::CreateControls(HINSTANCE instance) {
   for (const ControlDesign& c : kControls) {
-    HWND control = CreateWindowExA(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, c.left, c.top,
-                                   c.width, c.height, window_.get(),
+    HWND control = CreateWindowExW(c.exStyle, Wide(c.windowClass).c_str(), Wide(c.text).c_str(),
+                                   WS_CHILD | WS_VISIBLE | c.style, c.left, c.top, c.width, c.height, window_.get(),
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     switch (c.id) {
       case kIdStatusLine:
         statusLine_ = control;
@@ -124,7 +127,7 @@ void LogonWindow::CreateControls(HINSTANCE instance) {
         break;
       case kIdPassword:
         password_ = control;
-        SendMessageA(control, EM_SETPASSWORDCHAR, '*', 0);
+        SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
         break;
       case kIdLogon:
         logonButton_ = control;
@@ -137,18 +140,18 @@ void LogonWindow::CreateControls(HINSTANCE instance) {
     }
   }
   // 0 lifts the limit to the largest an edit can hold.
-  SendMessageA(username_, EM_SETLIMITTEXT, 0, 0);
-  SendMessageA(password_, EM_SETLIMITTEXT, 0, 0);
+  SendMessageW(username_, EM_SETLIMITTEXT, 0, 0);
+  SendMessageW(password_, EM_SETLIMITTEXT, 0, 0);
 }
 
 LRESULT CALLBACK LogonWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = OwnerOf<LogonWindow>(window, message, lParam);
-  if (self == nullptr || self->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+  if (self == nullptr || self->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
   // An error must not unwind through the system's frames: it is told, and the run goes on.
   try {
     return self->OnMessage(message, wParam, lParam);
   } catch (const std::exception& e) {
-    MessageBoxA(window, e.what(), self->application_.Title().c_str(), MB_OK | MB_ICONSTOP);
+    MessageBoxW(window, Wide(e.what()).c_str(), Wide(self->application_.Title()).c_str(), MB_OK | MB_ICONSTOP);
     return 0;
   }
 }
@@ -189,7 +192,7 @@ LRESULT LogonWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         application_.Terminate();
       return 0;
     default:
-      return DefWindowProcA(window_.get(), message, wParam, lParam);
+      return DefWindowProcW(window_.get(), message, wParam, lParam);
   }
 }
 
@@ -269,7 +272,7 @@ bool LogonWindow::PreTranslate(const MSG& msg) {
     case dialogkeys::Decision::Kind::Focus: {
       HWND target = HandleOf(decision.target);
       SetFocus(target);
-      if (target == username_ || target == password_) SendMessageA(target, EM_SETSEL, 0, -1);
+      if (target == username_ || target == password_) SendMessageW(target, EM_SETSEL, 0, -1);
       return true;
     }
   }
@@ -322,8 +325,8 @@ void LogonWindow::DrawButton(const DRAWITEMSTRUCT& item, Control button) {
   SetTextColor(dc, (item.itemState & ODS_DISABLED) != 0 ? GetSysColor(COLOR_GRAYTEXT) : kFontColour);
   RECT text = face;
   if (pushed) OffsetRect(&text, 1, 1);
-  const std::string caption = TextOf(item.hwndItem);
-  DrawTextA(dc, caption.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  const std::wstring caption = Wide(TextOf(item.hwndItem));
+  DrawTextW(dc, caption.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   if ((item.itemState & ODS_FOCUS) != 0) {
     RECT focus = face;
     InflateRect(&focus, -4, -4);
@@ -335,7 +338,7 @@ void LogonWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
   FillRect(item.hDC, &item.rcItem, background_.get());
   if (!pictureBitmap_) return;
   BITMAP info{};
-  GetObjectA(pictureBitmap_.get(), sizeof info, &info);
+  GetObjectW(pictureBitmap_.get(), sizeof info, &info);
   // Natural size from the top-left corner, clipped to the area; pixels of the bottom-left pixel's
   // colour let the background show through.
   const int width = std::min(static_cast<int>(info.bmWidth), static_cast<int>(item.rcItem.right - item.rcItem.left));
@@ -347,7 +350,7 @@ void LogonWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
 }
 
 void LogonWindow::SetStatus(const std::string& text) {
-  SetWindowTextA(statusLine_, text.c_str());
+  SetWindowTextW(statusLine_, Wide(text).c_str());
 }
 
 void LogonWindow::Show() {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/Utf.h"
 #include "ui/Application.h"
 #include "ui/WinHandles.h"
 
@@ -22,18 +23,19 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr UINT kTextFlags = DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
 
 UniqueGdi<HFONT> MessageFont() {
-  NONCLIENTMETRICSA metrics{};
+  NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-    return UniqueGdi<HFONT>(CreateFontIndirectA(&metrics.lfMessageFont));
-  return UniqueGdi<HFONT>(CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial"));
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    return UniqueGdi<HFONT>(CreateFontIndirectW(&metrics.lfMessageFont));
+  return UniqueGdi<HFONT>(CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial"));
 }
 
 class NoticeBox final : private KeyboardRules {
  public:
   NoticeBox(Application& application, const std::string& text) : application_(application), font_(MessageFont()) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    const std::wstring wideText = Wide(text);
     RegisterWindowClass(instance, kNoticeClass, &NoticeBox::WindowProc,
                         reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
 
@@ -43,7 +45,7 @@ class NoticeBox final : private KeyboardRules {
     {
       WindowDc screen(nullptr);
       SelectionScope selected(screen.get(), font_.get());
-      DrawTextA(screen.get(), text.c_str(), -1, &textRect, kTextFlags | DT_CALCRECT);
+      DrawTextW(screen.get(), wideText.c_str(), -1, &textRect, kTextFlags | DT_CALCRECT);
     }
     const int textWidth = std::min(static_cast<int>(textRect.right), std::max(screenWidth / 2, kButtonWidth));
     const int textHeight = static_cast<int>(textRect.bottom);
@@ -54,18 +56,18 @@ class NoticeBox final : private KeyboardRules {
     AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
     const int width = outer.right - outer.left;
     const int height = outer.bottom - outer.top;
-    window_.reset(CreateWindowExA(kExStyle, kNoticeClass, application_.Title().c_str(), kStyle,
+    window_.reset(CreateWindowExW(kExStyle, Wide(kNoticeClass).c_str(), Wide(application_.Title()).c_str(), kStyle,
                                   (screenWidth - width) / 2, (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width,
                                   height, nullptr, nullptr, instance, this));
     if (!window_) return;
-    HWND label = CreateWindowExA(0, "STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kMargin,
+    HWND label = CreateWindowExW(0, L"STATIC", wideText.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, kMargin,
                                  kMargin, textWidth, textHeight, window_.get(),
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), instance, nullptr);
-    ok_ = CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+    ok_ = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                           (clientWidth - kButtonWidth) / 2, kMargin + textHeight + kMargin, kButtonWidth, kButtonHeight,
                           window_.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), instance, nullptr);
-    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageW(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     AttachKeyboardRules(window_.get(), this);
   }
 
@@ -111,7 +113,7 @@ class NoticeBox final : private KeyboardRules {
           break;
       }
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   }
 
   // OK is both the default and the cancel button.

@@ -36,7 +36,7 @@ class NotificationIcon {
   UINT callbackMessage_;
   HICON icon_ = nullptr;
   UniqueModule shell32_;
-  decltype(&Shell_NotifyIconA) notify_ = nullptr;
+  decltype(&Shell_NotifyIconW) notify_ = nullptr;
   bool added_ = false;
   std::string tip_;
 };

@@ -2,6 +2,7 @@
 
 #include <wtsapi32.h>
 
+#include "base/Utf.h"
 #include "ui/Application.h"
 #include "ui/ResidentIds.h"
 
@@ -9,11 +10,11 @@ namespace kestel {
 
 ResidentWindow::ResidentWindow(HINSTANCE instance, ResidentNoticeSink& sink)
     : sink_(sink),
-      taskbarCreated_(RegisterWindowMessageA("TaskbarCreated")),
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
       window_([&] {
         RegisterWindowClass(instance, kResidentWindowClass, &ResidentWindow::WindowProc, nullptr);
-        return CreateWindowExA(WS_EX_TOOLWINDOW, kResidentWindowClass, "Kestel", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
-                               nullptr, instance, this);
+        return CreateWindowExW(WS_EX_TOOLWINDOW, Wide(kResidentWindowClass).c_str(), L"Kestel", WS_OVERLAPPED, 0, 0, 0,
+                               0, nullptr, nullptr, instance, this);
       }()),
       icon_(instance, window_.get(), kIconMessage) {
   RegisterSessionNotices();
@@ -39,12 +40,12 @@ void ResidentWindow::RegisterSessionNotices() {
 
 LRESULT CALLBACK ResidentWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = OwnerOf<ResidentWindow>(window, message, lParam);
-  if (self == nullptr || self->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+  if (self == nullptr || self->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
   // Nothing may unwind through the system's frames; the follower records its own failures.
   try {
     return self->OnMessage(message, wParam, lParam);
   } catch (...) {
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
@@ -77,7 +78,7 @@ LRESULT ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         icon_.Restore();
         return 0;
       }
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 
