@@ -8,28 +8,14 @@
 #include <optional>
 #include <string>
 
-namespace kestel::testing {
+#include "WideText.h"
 
-// The stand-ins convert through the platform, not through Kestel's own base/Utf.h, so that a fault in
-// Kestel's conversion shows in what they log instead of being undone by the same code.
-inline std::wstring WideOfUtf8(const std::string& utf8) {
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-  if (size <= 1) return {};
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), size);
-  wide.pop_back();
-  return wide;
-}
+namespace kestel::testing {
 
 // A text as the stand-ins log it: UTF-8, nullopt for an absent pointer.
 inline std::optional<std::string> TextOfWide(const wchar_t* text) {
   if (text == nullptr) return std::nullopt;
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) return std::string();
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
-  utf8.pop_back();
-  return utf8;
+  return Utf8OfWide(text);
 }
 
 // An A function's text is in the ANSI code page of the process: a letter outside it arrived as the
