@@ -155,7 +155,7 @@ class TextEncodings : public ::testing::TestWithParam<Row> {};
 
 TEST_P(TextEncodings, ReachTheProviderTheProgramAndTheRegistryWhole) {
   const Row& row = GetParam();
-  if (const char* expected = std::getenv("KESTEL_EXPECT_ACP")) {
+  if (const char* expected = std::getenv("KESTEL_CODE_PAGE")) {
     ASSERT_EQ(std::to_string(GetACP()), expected) << "the locale for this code page is missing (scripts/setup.sh)";
   }
   testing::SavedUserProfile profile;
