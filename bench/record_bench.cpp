@@ -44,12 +44,12 @@ double OneRun(const std::string& ini, const kestel::RecordSettings& settings) {
       program.started = true;
       program.exitCode = 0;
       for (const char* device : {"X:", "Y:"}) record.Report(DriveCancelledEvent(device, 2250, record.SystemText(2250)));
-      record.Report(AwaySetEvent(false, c));
+      record.Report(ProxySetEvent(ProxySetOf::Away, false, c.Sets.away, c.AllConnections));
       record.Report(ProbeEvent("127.0.0.1", probe, record.SystemText(0)));
       record.Report(DecisionEvent(true));
       record.Report(CredentialsEvent(CredentialSource::SettingsFile, "bench"));
       for (const char* device : {"X:", "Y:"}) record.Report(MappingEvent(device, "\\\\srv\\share", 0, ""));
-      record.Report(LocalSetEvent(c));
+      record.Report(ProxySetEvent(ProxySetOf::Local, false, c.Sets.local, c.AllConnections));
       record.Report(ProgramEvent("cmd /c exit", program, ""));
       record.Report(EndEvent(RunEnd::HomeComplete, 0, record.ElapsedMs()));
     }

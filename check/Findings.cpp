@@ -59,6 +59,11 @@ std::string Quote(std::string_view text) {
   return std::string("\"") + Shown(text) + "\"";
 }
 
+// "[section]" of the key, as the messages name it.
+std::string InSection(const SettingKey& key) {
+  return "[" + std::string(key.section) + "]";
+}
+
 std::string Plural(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -261,9 +266,10 @@ class Checker {
       const std::size_t line = LineOf(key, section);
       const std::string shown = read.empty() ? std::string("empty") : Quote(read);
       if (wanted->kind == SettingKind::Flag && !ParseSettingNumber(read)) {
-        const std::string reading = wanted->leavesWhenMissing ? "as missing: " + std::string(wanted->defaultMeaning)
-                                                              : "as its default, " + std::string(wanted->defaultValue) +
-                                                                    " (" + std::string(wanted->defaultMeaning) + ")";
+        const std::string reading = wanted->leavesWhenMissing
+                                        ? "as missing: " + std::string(wanted->defaultMeaning)
+                                        : "as its default, " + std::string(wanted->flagDefault ? "1" : "0") + " (" +
+                                              std::string(wanted->defaultMeaning) + ")";
         Add(line, Severity::Warning,
             std::string(wanted->name) + " is " + shown + ", not a number: Kestel reads it " + reading +
                 "; write 1 or 0");
@@ -314,7 +320,8 @@ class Checker {
       } else if (looked == kUserName) {
         if (away)
           Add(line, Severity::Warning,
-              Quote(raw) + " gives nothing in [awaypostscripts]: away from home Kestel never reads the user name");
+              Quote(raw) + " gives nothing in [" + std::string(keys::kAwayPrograms.section) +
+                  "]: away from home Kestel never reads the user name");
       } else if (looked.empty() && told.insert(name).second) {
         Add(line, Severity::Note,
             Quote(raw) + " gives nothing: " + Shown(name) +
@@ -412,26 +419,28 @@ class Checker {
     if (server == wanted.marker) {
       std::string why = "the platform's reader finds no server in this file";
       if (key == nullptr)
-        why = section == nullptr ? "no [connection] section" : "no server= in [connection]";
+        why = section == nullptr ? "no " + InSection(wanted) + " section"
+                                 : "no " + std::string(wanted.name) + "= in " + InSection(wanted);
       else if (!key->value)
         why = "no server, as this line has no \"=\"";
       else if (Unquoted(*key->value) == wanted.marker)
-        why = "server=" + std::string(wanted.marker) + " counts as no server";
+        why = std::string(wanted.name) + "=" + std::string(wanted.marker) + " counts as no server";
       Add(LineOf(key, section), Severity::Error, why + ": " + kNoServerStop);
     } else if (server.empty()) {
       Add(LineOf(key, section), Severity::Warning,
-          "server is empty: the probe has no host to ask, so every run is away");
+          std::string(wanted.name) + " is empty: the probe has no host to ask, so every run is away");
     }
   }
 
   void CheckAwaySet() {
-    const SettingKey& wanted = keys::kAwayHomePage;
+    const SettingKey& wanted = keys::kAway.homePage;
     if (settings_.ReadSettingMarked(wanted) != wanted.marker) return;
     const ScannedSection* section = FirstSection(wanted.section);
     const ScannedKey* key = FirstKey(section, wanted.name);
     Add(LineOf(key, section), Severity::Note,
-        (key != nullptr && key->value ? "awayhomepage=" + std::string(wanted.marker) + " counts as missing"
-                                      : std::string("no awayhomepage in [awayinternetsettings]")) +
+        (key != nullptr && key->value
+             ? std::string(wanted.name) + "=" + std::string(wanted.marker) + " counts as missing"
+             : "no " + std::string(wanted.name) + " in " + InSection(wanted)) +
             ": the next run captures the user's proxy settings and start page as the away set and writes them into "
             "this file");
   }
@@ -451,8 +460,9 @@ class Checker {
           "the password is stored in plain text: the next run at home that maps every drive stores it protected");
     } else {
       Add(line, Severity::Note,
-          "the password is stored in plain text, readable by anyone who can read this file; protectpassword=1 in "
-          "[user] has the next run at home store it protected for its user");
+          "the password is stored in plain text, readable by anyone who can read this file; " +
+              std::string(keys::kProtectPassword.name) + "=1 in " + InSection(keys::kProtectPassword) +
+              " has the next run at home store it protected for its user");
     }
   }
 

@@ -1,32 +1,23 @@
 #include "proxy/InternetSettings.h"
 
-#include "base/Errors.h"
 #include "base/AsciiText.h"
 
 namespace kestel {
 
 namespace {
 
-constexpr const char* kProxyKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-constexpr const char* kBrowserKey = "\\SOFTWARE\\Microsoft\\Internet Explorer\\Main";
+constexpr const char* kProxyKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+constexpr const char* kBrowserKey = "SOFTWARE\\Microsoft\\Internet Explorer\\Main";
 constexpr const char* kProxyEnable = "ProxyEnable";
 constexpr const char* kProxyOverride = "ProxyOverRide";
 constexpr const char* kProxyServer = "ProxyServer";
 constexpr const char* kAutoConfigUrl = "AutoConfigURL";
 constexpr const char* kStartPage = "Start Page";
 
-// The proxy values must never land in whatever key happens to be open: when their key cannot be
-// opened, the step fails exactly as it does when no key is open at all.
-void OpenProxyKey(RegistryAccess& registry, const char* failure) {
-  if (!registry.OpenKey(kProxyKey, false)) Raise(kRegistryError, std::string(failure) + kProxyEnable + "'");
-}
-
-// The set as the file gives it; a script URL that is not http(s) is left out and reported.
-ProxySet SetOf(bool enabled, const std::string& exceptions, const std::string& server, const std::string& homePage,
-               const std::optional<std::string>& script, std::optional<bool> autoDetect, InternetSetOutcome& outcome) {
-  ProxySet set{enabled, exceptions, server, homePage, script, autoDetect};
-  if (script && !script->empty() && !IsScriptAddress(*script)) {
-    outcome.refusedScript = *script;
+// The set as it is put into force; a script URL that is not http(s) is left out and reported.
+ProxySet Applicable(ProxySet set, InternetSetOutcome& outcome) {
+  if (set.script && !set.script->empty() && !IsScriptAddress(*set.script)) {
+    outcome.refusedScript = *set.script;
     set.script.reset();
   }
   return set;
@@ -55,49 +46,45 @@ std::vector<ConnectionOutcome> SetConnections(const ProxySet& set, bool allConne
   return outcomes;
 }
 
-void CaptureAwaySettings(SettingsFile& settings, RegistryAccess& registry, ConnectionOptions& connections, TConfig& c,
-                         InternetSetOutcome& outcome) {
-  OpenProxyKey(registry, "Failed to get data for '");
+void CaptureAwaySettings(SettingsFile& settings, RegistryAccess& registry, ConnectionOptions& connections,
+                         ProxySet& away, InternetSetOutcome& outcome) {
   // A profile that never set a proxy has no such value, which the platform reads as proxy off.
-  c.AwayProxyEnabled = registry.ReadIntegerIfPresent(kProxyEnable).value_or(0) == 1;
-  c.AwayProxyExceptions = registry.ReadString(kProxyOverride);
-  c.AwayProxyServer = registry.ReadString(kProxyServer);
-  const std::string script = registry.ReadString(kAutoConfigUrl);
-  c.AwayHomePage = registry.OpenKey(kBrowserKey, false) ? registry.ReadString(kStartPage) : std::string();
+  away.enabled = registry.ReadIntegerIfPresent(kProxyKey, kProxyEnable).value_or(0) == 1;
+  away.exceptions = registry.ReadString(kProxyKey, kProxyOverride);
+  away.server = registry.ReadString(kProxyKey, kProxyServer);
+  const std::string script = registry.ReadString(kProxyKey, kAutoConfigUrl);
+  away.homePage = registry.ReadString(kBrowserKey, kStartPage);
   std::uint32_t flags = 0;
   const ConnectionCall queried = connections.QueryFlags({}, flags);
   if (queried.Failed()) outcome.connections.push_back({ConnectionOutcome::Of::Lan, {}, queried});
 
   // Only what the user has on is stored, unless the local set speaks of it: then the away set must
   // put back "off" too.
-  c.AwayAutoConfigUrl.reset();
-  c.AwayAutoDetect.reset();
-  if (!script.empty() || settings.ReadSettingIfPresent(keys::kLocalAutoConfigUrl)) c.AwayAutoConfigUrl = script;
+  away.script.reset();
+  away.autoDetect.reset();
+  if (!script.empty() || settings.ReadSettingIfPresent(keys::kLocal.script)) away.script = script;
   const bool detects = (flags & kProxyTypeAutoDetect) != 0;
-  if (!queried.Failed() && (detects || settings.ReadSettingIfPresent(keys::kLocalAutoDetect)))
-    c.AwayAutoDetect = detects;
+  if (!queried.Failed() && (detects || settings.ReadSettingIfPresent(keys::kLocal.autoDetect)))
+    away.autoDetect = detects;
 
-  // "awayhomepage" goes last: its presence is what makes later runs apply instead of capture.
-  settings.WriteSettingText(keys::kAwayProxyEnabled, c.AwayProxyEnabled ? "1" : "0");
-  settings.WriteSettingText(keys::kAwayProxyExceptions, c.AwayProxyExceptions);
-  settings.WriteSettingText(keys::kAwayProxyServer, c.AwayProxyServer);
-  if (c.AwayAutoConfigUrl) settings.WriteSettingText(keys::kAwayAutoConfigUrl, *c.AwayAutoConfigUrl);
-  if (c.AwayAutoDetect) settings.WriteSettingText(keys::kAwayAutoDetect, *c.AwayAutoDetect ? "1" : "0");
-  settings.WriteSettingText(keys::kAwayHomePage, c.AwayHomePage);
+  // The start page goes last: its presence is what makes later runs apply instead of capture.
+  settings.WriteSettingFlag(keys::kAway.enabled, away.enabled);
+  settings.WriteSettingText(keys::kAway.exceptions, away.exceptions);
+  settings.WriteSettingText(keys::kAway.server, away.server);
+  if (away.script) settings.WriteSettingText(keys::kAway.script, *away.script);
+  if (away.autoDetect) settings.WriteSettingFlag(keys::kAway.autoDetect, *away.autoDetect);
+  settings.WriteSettingText(keys::kAway.homePage, away.homePage);
 }
 
-void ApplyAwaySettings(SettingsFile& settings, RegistryAccess& registry, ConnectionOptions& connections, TConfig& c,
-                       InternetSetOutcome& outcome) {
-  c.AwayProxyEnabled = settings.ReadSettingFlag(keys::kAwayProxyEnabled);
-  c.AwayProxyServer = settings.ReadSettingText(keys::kAwayProxyServer);
-  c.AwayProxyExceptions = settings.ReadSettingText(keys::kAwayProxyExceptions);
-  c.AwayHomePage = settings.ReadSettingText(keys::kAwayHomePage);
-  c.AwayAutoConfigUrl = settings.ReadSettingIfPresent(keys::kAwayAutoConfigUrl);
-  c.AwayAutoDetect = settings.ReadSettingFlagIfPresent(keys::kAwayAutoDetect);
-  c.AllConnections = settings.ReadSettingFlag(keys::kAllConnections);
-  const ProxySet set = SetOf(c.AwayProxyEnabled, c.AwayProxyExceptions, c.AwayProxyServer, c.AwayHomePage,
-                             c.AwayAutoConfigUrl, c.AwayAutoDetect, outcome);
-  outcome.connections = ApplyInternetSet(set, c.AllConnections, registry, connections);
+// Reads the set from kestel.ini into set and puts it into force.
+InternetSetOutcome ApplySet(SettingsFile& settings, const ProxySetKeys& keys, RegistryAccess& registry,
+                            ConnectionOptions& connections, ProxySet& set, TConfig& config) {
+  InternetSetOutcome outcome;
+  set = settings.ReadProxySet(keys);
+  config.AllConnections = settings.ReadSettingFlag(keys::kAllConnections);
+  outcome.connections = ApplyInternetSet(Applicable(set, outcome), config.AllConnections, registry, connections);
+  outcome.applied = true;
+  return outcome;
 }
 
 }  // namespace
@@ -119,36 +106,20 @@ std::uint32_t ConnectionFlags(const ProxySet& set, std::uint32_t current) {
 InternetSetOutcome SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& registry,
                                         ConnectionOptions& connections, TConfig& config) {
   InternetSetOutcome outcome = ApplyStoredAwaySettings(settings, registry, connections, config);
-  if (!outcome.applied) CaptureAwaySettings(settings, registry, connections, config, outcome);
+  if (!outcome.applied) CaptureAwaySettings(settings, registry, connections, config.Sets.away, outcome);
   return outcome;
 }
 
 InternetSetOutcome ApplyStoredAwaySettings(SettingsFile& settings, RegistryAccess& registry,
                                            ConnectionOptions& connections, TConfig& config) {
-  InternetSetOutcome outcome;
-  config.AwayHomePage = settings.ReadSettingMarked(keys::kAwayHomePage);
-  if (config.AwayHomePage == keys::kAwayHomePage.marker) return outcome;
-  ApplyAwaySettings(settings, registry, connections, config, outcome);
-  outcome.applied = true;
-  return outcome;
+  config.Sets.away.homePage = settings.ReadSettingMarked(keys::kAway.homePage);
+  if (config.Sets.away.homePage == keys::kAway.homePage.marker) return {};
+  return ApplySet(settings, keys::kAway, registry, connections, config.Sets.away, config);
 }
 
 InternetSetOutcome SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry,
                                          ConnectionOptions& connections, TConfig& config) {
-  InternetSetOutcome outcome;
-  config.LocalProxyEnabled = settings.ReadSettingFlag(keys::kLocalProxyEnabled);
-  config.LocalProxyServer = settings.ReadSettingText(keys::kLocalProxyServer);
-  config.LocalProxyExceptions = settings.ReadSettingText(keys::kLocalProxyExceptions);
-  config.LocalHomePage = settings.ReadSettingText(keys::kLocalHomePage);
-  config.LocalAutoConfigUrl = settings.ReadSettingIfPresent(keys::kLocalAutoConfigUrl);
-  config.LocalAutoDetect = settings.ReadSettingFlagIfPresent(keys::kLocalAutoDetect);
-  config.AllConnections = settings.ReadSettingFlag(keys::kAllConnections);
-  registry.SelectRoot(RegistryRoot::CurrentUser);
-  const ProxySet set = SetOf(config.LocalProxyEnabled, config.LocalProxyExceptions, config.LocalProxyServer,
-                             config.LocalHomePage, config.LocalAutoConfigUrl, config.LocalAutoDetect, outcome);
-  outcome.connections = ApplyInternetSet(set, config.AllConnections, registry, connections);
-  outcome.applied = true;
-  return outcome;
+  return ApplySet(settings, keys::kLocal, registry, connections, config.Sets.local, config);
 }
 
 std::vector<ConnectionOutcome> ApplyInternetSet(const ProxySet& set, bool allConnections, RegistryAccess& registry,
@@ -159,15 +130,14 @@ std::vector<ConnectionOutcome> ApplyInternetSet(const ProxySet& set, bool allCon
 }
 
 void WriteInternetSettings(RegistryAccess& registry, const ProxySet& set) {
-  OpenProxyKey(registry, "Failed to set data for '");
-  registry.WriteInteger(kProxyEnable, set.enabled ? 1 : 0);
-  registry.WriteString(kProxyOverride, set.exceptions);
-  registry.WriteString(kProxyServer, set.server);
+  registry.WriteInteger(kProxyKey, kProxyEnable, set.enabled ? 1 : 0);
+  registry.WriteString(kProxyKey, kProxyOverride, set.exceptions);
+  registry.WriteString(kProxyKey, kProxyServer, set.server);
   if (set.script && set.script->empty())
-    registry.DeleteValue(kAutoConfigUrl);
+    registry.DeleteValue(kProxyKey, kAutoConfigUrl);
   else if (set.script)
-    registry.WriteString(kAutoConfigUrl, *set.script);
-  if (registry.OpenKey(kBrowserKey, false)) registry.WriteString(kStartPage, set.homePage);
+    registry.WriteString(kProxyKey, kAutoConfigUrl, *set.script);
+  if (registry.HasKey(kBrowserKey)) registry.WriteString(kBrowserKey, kStartPage, set.homePage);
 }
 
 }  // namespace kestel

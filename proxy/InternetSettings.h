@@ -14,18 +14,6 @@
 
 namespace kestel {
 
-// One set as it is put into force.
-struct ProxySet {
-  bool enabled = false;
-  std::string exceptions;
-  std::string server;
-  std::string homePage;
-  // nullopt: each connection keeps the script it has; empty: no script.
-  std::optional<std::string> script;
-  // nullopt: each connection keeps "Automatically detect settings" as it has it.
-  std::optional<bool> autoDetect;
-};
-
 // What putting a set into force did beside the registry values, for the run's record.
 struct InternetSetOutcome {
   bool applied = false;                        // false: the away set was captured instead
@@ -46,7 +34,7 @@ InternetSetOutcome SwitchToAwaySettings(SettingsFile& settings, RegistryAccess& 
 // is stored.
 InternetSetOutcome ApplyStoredAwaySettings(SettingsFile& settings, RegistryAccess& registry,
                                            ConnectionOptions& connections, TConfig& config);
-// Applies the local set of kestel.ini.
+// Applies the local set of kestel.ini. Each step reads its set into config.Sets.
 InternetSetOutcome SwitchToLocalSettings(SettingsFile& settings, RegistryAccess& registry,
                                          ConnectionOptions& connections, TConfig& config);
 // Puts one set into force: first each connection (the LAN, then with allConnections every phonebook

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/Errors.h"
+#include "base/Utf.h"
 
 namespace kestel {
 
@@ -19,17 +20,26 @@ namespace {
   Raise(kRegistryError, "Failed to set data for '" + name + "'");
 }
 
+// The named key below the current user's root; empty when it cannot be opened.
+UniqueRegistryKey OpenKey(const std::string& key) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, Wide(key).c_str(), 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS) return {};
+  return UniqueRegistryKey(opened);
+}
+
 struct IntegerQuery {
-  LSTATUS status = ERROR_INVALID_HANDLE;  // what a read without an open key amounts to
+  LSTATUS status = ERROR_INVALID_HANDLE;  // what a read from a key that cannot be opened amounts to
   DWORD type = REG_NONE;
   DWORD bits = 0;  // stays zero where a shorter value leaves bytes unwritten
 };
 
-IntegerQuery QueryInteger(HKEY key, const std::string& name) {
+IntegerQuery QueryInteger(const std::string& key, const std::string& name) {
   IntegerQuery q;
-  if (key == nullptr) return q;
+  const UniqueRegistryKey opened = OpenKey(key);
+  if (!opened) return q;
   DWORD size = sizeof q.bits;
-  q.status = RegQueryValueExA(key, name.c_str(), nullptr, &q.type, reinterpret_cast<BYTE*>(&q.bits), &size);
+  q.status =
+      RegQueryValueExW(opened.get(), Wide(name).c_str(), nullptr, &q.type, reinterpret_cast<BYTE*>(&q.bits), &size);
   return q;
 }
 
@@ -39,87 +49,90 @@ std::int32_t CheckedInteger(const std::string& name, const IntegerQuery& q) {
   return static_cast<std::int32_t>(q.bits);
 }
 
-void SetValue(HKEY key, const std::string& name, DWORD type, const void* data, std::size_t size) {
-  if (key == nullptr || size > std::numeric_limits<DWORD>::max()) FailSet(name);
-  if (RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size)) !=
-      ERROR_SUCCESS)
+void SetValue(const std::string& key, const std::string& name, DWORD type, const void* data, std::size_t size) {
+  const UniqueRegistryKey opened = OpenKey(key);
+  if (!opened || size > std::numeric_limits<DWORD>::max()) FailSet(name);
+  if (RegSetValueExW(opened.get(), Wide(name).c_str(), 0, type, static_cast<const BYTE*>(data),
+                     static_cast<DWORD>(size)) != ERROR_SUCCESS)
     FailSet(name);
 }
 
-HKEY RootKey(RegistryRoot root) {
-  switch (root) {
-    case RegistryRoot::CurrentUser:
-      return HKEY_CURRENT_USER;
-  }
-  return HKEY_CURRENT_USER;  // no other root is defined
+std::wstring WideOfCodePage(const std::string& text) {
+  if (text.empty()) return {};
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+std::string CodePageOfWide(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr, nullptr);
+  return text;
 }
 
 }  // namespace
 
-void Win32Registry::SelectRoot(RegistryRoot root) {
-  const HKEY key = RootKey(root);
-  if (key == root_) return;
-  current_.reset();
-  root_ = key;
+bool Win32Registry::HasKey(const std::string& key) {
+  return static_cast<bool>(OpenKey(key));
 }
 
-bool Win32Registry::OpenKey(const std::string& path, bool create) {
-  HKEY base = current_ ? current_.get() : root_;
-  std::string subKey = path;
-  if (!subKey.empty() && subKey.front() == '\\') {
-    base = root_;
-    subKey.erase(0, 1);
-  }
-  HKEY opened = nullptr;
-  const LSTATUS status = create ? RegCreateKeyExA(base, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                                  KEY_ALL_ACCESS, nullptr, &opened, nullptr)
-                                : RegOpenKeyExA(base, subKey.c_str(), 0, KEY_ALL_ACCESS, &opened);
-  if (status != ERROR_SUCCESS) return false;
-  current_.reset(opened);
-  return true;
+std::int32_t Win32Registry::ReadInteger(const std::string& key, const std::string& name) {
+  return CheckedInteger(name, QueryInteger(key, name));
 }
 
-std::int32_t Win32Registry::ReadInteger(const std::string& name) {
-  return CheckedInteger(name, QueryInteger(current_.get(), name));
-}
-
-std::optional<std::int32_t> Win32Registry::ReadIntegerIfPresent(const std::string& name) {
-  const IntegerQuery q = QueryInteger(current_.get(), name);
+std::optional<std::int32_t> Win32Registry::ReadIntegerIfPresent(const std::string& key, const std::string& name) {
+  const IntegerQuery q = QueryInteger(key, name);
   if (q.status == ERROR_FILE_NOT_FOUND) return std::nullopt;
   return CheckedInteger(name, q);
 }
 
-std::string Win32Registry::ReadString(const std::string& name) {
-  if (!current_) return {};
+std::string Win32Registry::ReadString(const std::string& key, const std::string& name) {
+  const UniqueRegistryKey opened = OpenKey(key);
+  if (!opened) return {};
+  const std::wstring wideName = Wide(name);
   DWORD size = 0;
-  if (RegQueryValueExA(current_.get(), name.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS || size == 0)
+  if (RegQueryValueExW(opened.get(), wideName.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS || size == 0)
     return {};
-  std::vector<char> data(size, '\0');
+  std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
   DWORD type = REG_NONE;
-  if (RegQueryValueExA(current_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+  if (RegQueryValueExW(opened.get(), wideName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
       ERROR_SUCCESS)
     FailGet(name);
   if (type != REG_SZ && type != REG_EXPAND_SZ) FailType(name);
-  // Stored data need not end in a zero byte: the text stops there or at the end of what was returned.
-  const std::size_t returned = size < data.size() ? size : data.size();
+  // Stored data need not end in a zero: the text stops there or at the end of what was returned.
+  const std::size_t returned = size / sizeof(wchar_t) < data.size() ? size / sizeof(wchar_t) : data.size();
   std::size_t length = 0;
-  while (length < returned && data[length] != '\0') ++length;
-  return std::string(data.data(), length);
+  while (length < returned && data[length] != L'\0') ++length;
+  return Utf8(std::wstring_view(data.data(), length));
 }
 
-void Win32Registry::WriteInteger(const std::string& name, std::int32_t value) {
+void Win32Registry::WriteInteger(const std::string& key, const std::string& name, std::int32_t value) {
   const auto bits = static_cast<DWORD>(value);
-  SetValue(current_.get(), name, REG_DWORD, &bits, sizeof bits);
+  SetValue(key, name, REG_DWORD, &bits, sizeof bits);
 }
 
-void Win32Registry::WriteString(const std::string& name, const std::string& text) {
-  SetValue(current_.get(), name, REG_SZ, text.c_str(), text.size() + 1);
+void Win32Registry::WriteString(const std::string& key, const std::string& name, const std::string& text) {
+  const std::wstring wide = Wide(text);
+  SetValue(key, name, REG_SZ, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
 }
 
-void Win32Registry::DeleteValue(const std::string& name) {
-  if (!current_) FailSet(name);
-  const LSTATUS status = RegDeleteValueA(current_.get(), name.c_str());
+void Win32Registry::DeleteValue(const std::string& key, const std::string& name) {
+  const UniqueRegistryKey opened = OpenKey(key);
+  if (!opened) FailSet(name);
+  const LSTATUS status = RegDeleteValueW(opened.get(), Wide(name).c_str());
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) FailSet(name);
+}
+
+std::string CodePageRegistry::ReadString(const std::string& key, const std::string& name) {
+  return CodePageOfWide(Wide(registry_.ReadString(key, name)));
+}
+
+void CodePageRegistry::WriteString(const std::string& key, const std::string& name, const std::string& text) {
+  registry_.WriteString(key, name, Utf8(WideOfCodePage(text)));
 }
 
 }  // namespace kestel

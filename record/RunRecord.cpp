@@ -36,18 +36,6 @@ std::string Result(std::string_view label, std::uint32_t code, std::string_view 
   return Join({label, " ", Number(code), " (", text, ")"});
 }
 
-// The keys a set may leave out are named only when it has them.
-std::string InternetSet(std::string_view what, bool enabled, const std::string& server, const std::string& exceptions,
-                        const std::string& homePage, const std::optional<std::string>& script,
-                        std::optional<bool> autoDetect, bool allConnections) {
-  std::string text = Join({what, ": proxy enabled ", enabled ? "1" : "0", ", proxy server ", Quoted(server),
-                           ", proxy exceptions ", Quoted(exceptions), ", home page ", Quoted(homePage)});
-  if (script) text += script->empty() ? std::string(", script none") : Join({", script ", Quoted(*script)});
-  if (autoDetect) text += Join({", auto-detect ", *autoDetect ? "1" : "0"});
-  if (allConnections) text += ", every phonebook entry too";
-  return text;
-}
-
 const char* PlaceName(Place place) {
   return place == Place::Home ? "home" : "away";
 }
@@ -211,10 +199,15 @@ RunEvent DriveCancelledEvent(const std::string& device, std::uint32_t result, co
           Join({Quoted(device), ", ", Result("result", result, systemText)})};
 }
 
-RunEvent AwaySetEvent(bool captured, const TConfig& c) {
-  return {EventKind::AwaySet, Severity::Information,
-          InternetSet(captured ? "captured" : "applied", c.AwayProxyEnabled, c.AwayProxyServer, c.AwayProxyExceptions,
-                      c.AwayHomePage, c.AwayAutoConfigUrl, c.AwayAutoDetect, c.AllConnections && !captured)};
+// The keys a set may leave out are named only when it has them.
+RunEvent ProxySetEvent(ProxySetOf which, bool captured, const ProxySet& set, bool allConnections) {
+  std::string text =
+      Join({captured ? "captured" : "applied", ": proxy enabled ", set.enabled ? "1" : "0", ", proxy server ",
+            Quoted(set.server), ", proxy exceptions ", Quoted(set.exceptions), ", home page ", Quoted(set.homePage)});
+  if (set.script) text += set.script->empty() ? std::string(", script none") : Join({", script ", Quoted(*set.script)});
+  if (set.autoDetect) text += Join({", auto-detect ", *set.autoDetect ? "1" : "0"});
+  if (allConnections && !captured) text += ", every phonebook entry too";
+  return {which == ProxySetOf::Away ? EventKind::AwaySet : EventKind::LocalSet, Severity::Information, text};
 }
 
 RunEvent ProbeEvent(const std::string& server, const ProbeOutcome& o, const std::string& errorText) {
@@ -280,12 +273,6 @@ RunEvent CredentialsSavedEvent(PasswordSave password, const std::string& userNam
       break;
   }
   return {EventKind::CredentialsSaved, Severity::Information, Join({how, ", user ", Quoted(userName)})};
-}
-
-RunEvent LocalSetEvent(const TConfig& c) {
-  return {EventKind::LocalSet, Severity::Information,
-          InternetSet("applied", c.LocalProxyEnabled, c.LocalProxyServer, c.LocalProxyExceptions, c.LocalHomePage,
-                      c.LocalAutoConfigUrl, c.LocalAutoDetect, c.AllConnections)};
 }
 
 RunEvent ConnectionEvent(std::string_view set, const ConnectionOutcome& o, const std::string& systemText) {

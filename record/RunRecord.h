@@ -115,7 +115,9 @@ struct StartDetails {
 RunEvent StartEvent(const StartDetails& details);
 RunEvent SettingsFileEvent(const std::string& path);
 RunEvent DriveCancelledEvent(const std::string& device, std::uint32_t result, const std::string& systemText);
-RunEvent AwaySetEvent(bool captured, const TConfig& config);
+// A set put into force, or (the away set only) captured; allConnections when it went to every phonebook
+// entry too.
+RunEvent ProxySetEvent(ProxySetOf which, bool captured, const ProxySet& set, bool allConnections);
 // errorText explains outcome.error when the service counted no reply.
 RunEvent ProbeEvent(const std::string& server, const ProbeOutcome& outcome, const std::string& errorText);
 RunEvent DecisionEvent(bool home);
@@ -125,7 +127,6 @@ RunEvent MappingEvent(const std::string& device, const std::string& target, std:
 // How the password went into the settings file when the credentials were saved.
 enum class PasswordSave { AsTyped, Protected, NotProtected, ProtectedInPlace };
 RunEvent CredentialsSavedEvent(PasswordSave password, const std::string& userName);
-RunEvent LocalSetEvent(const TConfig& config);
 // What became of one connection as a set was put into force (or, for a capture, read); set names
 // it, e.g. "away set". systemText explains a failure's code.
 RunEvent ConnectionEvent(std::string_view set, const ConnectionOutcome& outcome, const std::string& systemText);

@@ -132,9 +132,8 @@ class Run {
       Record([&] { return MappingEvent(s_.KeyNames[i], s_.KeyLines[i], result, record_.SystemText(result)); });
     }
     if (s_.MapFailed && !c.ShowMapErrors)
-      host_.ShowNotice(
-          "An error occured mapping one or more drives. For Details enable showMapErrors=1 in under [SCRIPTS] "
-          "section of KESTEL.INI");
+      host_.ShowNotice("An error occured mapping one or more drives. For Details enable showMapErrors=1 in under [" +
+                       std::string(keys::kScripts) + "] section of KESTEL.INI");
     return !s_.MapFailed;
   }
 
@@ -191,8 +190,12 @@ class Run {
   RegistryAccess* registry_ = nullptr;
 };
 
-// The LAN connection set as asked needs no line: the set's own says what it was given.
-void RecordSetDetails(RunRecord& record, std::string_view set, const InternetSetOutcome& outcome) {
+// A set put into force, or the away set captured: a refused script and each connection that failed
+// (a phonebook entry also when it was set), then the set's own line. The LAN connection set as asked
+// needs no line: the set's own says what it was given.
+void RecordSet(RunRecord& record, ProxySetOf which, const InternetSetOutcome& outcome, const TConfig& config) {
+  const bool captured = !outcome.applied;
+  const std::string_view set = which == ProxySetOf::Local ? "local set" : captured ? "away set capture" : "away set";
   if (outcome.refusedScript) RecordIfOn(record, [&] { return ScriptRefusedEvent(set, *outcome.refusedScript); });
   for (const ConnectionOutcome& connection : outcome.connections)
     if (connection.call.Failed() || connection.of == ConnectionOutcome::Of::Entry)
@@ -200,6 +203,7 @@ void RecordSetDetails(RunRecord& record, std::string_view set, const InternetSet
         const bool failed = connection.call.Failed();
         return ConnectionEvent(set, connection, failed ? record.SystemText(connection.call.error) : std::string());
       });
+  RecordIfOn(record, [&] { return ProxySetEvent(which, captured, config.Sets[which], config.AllConnections); });
 }
 
 // Written before the error's box, so that a box nobody answers still leaves the error on record.
@@ -223,15 +227,13 @@ std::string ValueOfLine(const TStringList& lines, const TStringList& names, std:
 
 void FinishAwaySet(RoamingHost& host, const InternetSetOutcome& away, const TConfig& config) {
   if (away.applied) host.NotifyInternetSettingsChanged();
-  RecordSetDetails(host.Record(), away.applied ? "away set" : "away set capture", away);
-  RecordIfOn(host.Record(), [&] { return AwaySetEvent(!away.applied, config); });
+  RecordSet(host.Record(), ProxySetOf::Away, away, config);
 }
 
 void PutLocalSetInForce(RoamingHost& host, SettingsFile& settings, RegistryAccess& registry, TConfig& config) {
   const InternetSetOutcome local = SwitchToLocalSettings(settings, registry, host.Connections(), config);
   host.NotifyInternetSettingsChanged();
-  RecordSetDetails(host.Record(), "local set", local);
-  RecordIfOn(host.Record(), [&] { return LocalSetEvent(config); });
+  RecordSet(host.Record(), ProxySetOf::Local, local, config);
 }
 
 std::string ExpandForRun(RoamingHost& host, const std::string& userName, const std::string& text) {

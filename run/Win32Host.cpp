@@ -68,8 +68,7 @@ bool Win32Host::FileExists(const std::string& path) const {
 }
 
 RegistryAccess& Win32Host::CreateRegistry() {
-  registry_ = std::make_unique<Win32Registry>();
-  registry_->SelectRoot(RegistryRoot::CurrentUser);
+  registry_ = std::make_unique<CodePageRegistry>();
   return *registry_;
 }
 

@@ -130,7 +130,7 @@ std::string SettingsFile::ReadSettingMarked(const SettingKey& key) {
 }
 
 bool SettingsFile::ReadSettingFlag(const SettingKey& key) {
-  return ReadSettingFlag(std::string(key.section), std::string(key.name), key.defaultValue != "0");
+  return ReadSettingFlag(std::string(key.section), std::string(key.name), key.flagDefault);
 }
 
 std::optional<std::string> SettingsFile::ReadSettingIfPresent(const SettingKey& key) {
@@ -153,6 +153,10 @@ void SettingsFile::WriteSettingText(const SettingKey& key, const std::string& va
   WriteSettingText(std::string(key.section), std::string(key.name), value);
 }
 
+void SettingsFile::WriteSettingFlag(const SettingKey& key, bool flag) {
+  WriteSettingFlag(std::string(key.section), std::string(key.name), flag);
+}
+
 bool SettingsFile::TryWriteSettingText(const SettingKey& key, const std::string& value) {
   return TryWriteSettingText(std::string(key.section), std::string(key.name), value);
 }
@@ -163,6 +167,17 @@ void SettingsFile::ReadSectionKeys(const SettingKey& list, TStringList& names) {
 
 void SettingsFile::ReadSectionLines(const SettingKey& list, TStringList& lines) {
   ReadSectionLines(std::string(list.section), lines);
+}
+
+ProxySet SettingsFile::ReadProxySet(const ProxySetKeys& set) {
+  ProxySet read;
+  read.enabled = ReadSettingFlag(set.enabled);
+  read.server = ReadSettingText(set.server);
+  read.exceptions = ReadSettingText(set.exceptions);
+  read.homePage = ReadSettingText(set.homePage);
+  read.script = ReadSettingIfPresent(set.script);
+  read.autoDetect = ReadSettingFlagIfPresent(set.autoDetect);
+  return read;
 }
 
 }  // namespace kestel

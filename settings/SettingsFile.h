@@ -62,9 +62,14 @@ class SettingsFile {
   // nullopt when the file has no such key or its value is no number.
   std::optional<bool> ReadSettingFlagIfPresent(const SettingKey& key);
   void WriteSettingText(const SettingKey& key, const std::string& value);
+  void WriteSettingFlag(const SettingKey& key, bool flag);
   bool TryWriteSettingText(const SettingKey& key, const std::string& value);
   void ReadSectionKeys(const SettingKey& list, TStringList& names);
   void ReadSectionLines(const SettingKey& list, TStringList& lines);
+
+  // A proxy set as the file has it: the script and auto-detect as they are, even where the switch
+  // will not take them.
+  ProxySet ReadProxySet(const ProxySetKeys& set);
 
  private:
   std::string path_;

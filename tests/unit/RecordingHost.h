@@ -20,14 +20,13 @@ using Log = std::vector<std::string>;
 class NullRegistry final : public RegistryAccess {
  public:
   int writes = 0;
-  void SelectRoot(RegistryRoot) override {}
-  bool OpenKey(const std::string&, bool) override { return true; }
-  std::int32_t ReadInteger(const std::string&) override { return 0; }
-  std::optional<std::int32_t> ReadIntegerIfPresent(const std::string&) override { return 0; }
-  std::string ReadString(const std::string&) override { return {}; }
-  void WriteInteger(const std::string&, std::int32_t) override { ++writes; }
-  void WriteString(const std::string&, const std::string&) override { ++writes; }
-  void DeleteValue(const std::string&) override {}
+  bool HasKey(const std::string&) override { return true; }
+  std::int32_t ReadInteger(const std::string&, const std::string&) override { return 0; }
+  std::optional<std::int32_t> ReadIntegerIfPresent(const std::string&, const std::string&) override { return 0; }
+  std::string ReadString(const std::string&, const std::string&) override { return {}; }
+  void WriteInteger(const std::string&, const std::string&, std::int32_t) override { ++writes; }
+  void WriteString(const std::string&, const std::string&, const std::string&) override { ++writes; }
+  void DeleteValue(const std::string&, const std::string&) override {}
 };
 
 // A blob is "P" and the data; protection refused on request, unprotection of anything else refused.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/Errors.h"
+#include "base/Utf.h"
 #include "proxy/InternetSettings.h"
 #include "proxy/RegistryWin32.h"
 #include "settings/SettingsWin32.h"
@@ -59,28 +60,24 @@ class Win32RegistryTest : public ::testing::Test {
     second.reset();
     RegDeleteTreeA(HKEY_CURRENT_USER, base.c_str());
   }
-  std::string Path(const std::string& below) const { return "\\" + base + below; }
+  std::string Path(const std::string& below) const { return base + below; }
 };
 
-TEST_F(Win32RegistryTest, OpensFromTheRootOrFromTheCurrentKeyAndKeepsItWhenAnOpenFails) {
-  EXPECT_EQ(registry.ReadString("where"), "");  // no key open yet
-  ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
-  EXPECT_EQ(registry.ReadString("where"), "first");
-  ASSERT_TRUE(registry.OpenKey("second", false));  // no backslash: below the current key
-  EXPECT_EQ(registry.ReadString("where"), "second");
-  EXPECT_FALSE(registry.OpenKey(Path("\\missing"), false));
-  EXPECT_EQ(registry.ReadString("where"), "second");
+TEST_F(Win32RegistryTest, EachCallReadsTheKeyItNamesWhateverTheCallBeforeNamed) {
+  EXPECT_EQ(registry.ReadString(Path("\\first"), "where"), "first");
+  EXPECT_EQ(registry.ReadString(Path("\\first\\second"), "where"), "second");
+  EXPECT_EQ(registry.ReadString(Path("\\missing"), "where"), "");
   EXPECT_FALSE(KeyExists(base + "\\missing"));
-  ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
-  registry.SelectRoot(RegistryRoot::CurrentUser);  // already the root: the key stays open
-  EXPECT_EQ(registry.ReadString("where"), "first");
+  EXPECT_EQ(registry.ReadString(Path("\\first"), "where"), "first");
+  EXPECT_TRUE(registry.HasKey(Path("\\first\\second")));
+  EXPECT_FALSE(registry.HasKey(Path("\\missing")));
 }
 
-TEST_F(Win32RegistryTest, CreatesAMissingKeyOnlyWhenAskedTo) {
-  ASSERT_TRUE(registry.OpenKey(Path("\\made"), true));
-  EXPECT_TRUE(KeyExists(base + "\\made"));
-  registry.WriteString("where", "made");
-  EXPECT_EQ(registry.ReadString("where"), "made");
+TEST_F(Win32RegistryTest, NeverCreatesAMissingKey) {
+  EXPECT_EQ(RegistryFailureOf([&] { registry.WriteString(Path("\\made"), "where", "made"); }),
+            "Failed to set data for 'where'");
+  EXPECT_FALSE(KeyExists(base + "\\made"));
+  EXPECT_FALSE(registry.HasKey(Path("\\made")));
 }
 
 TEST_F(Win32RegistryTest, ReadsWhatIsStored) {
@@ -96,12 +93,11 @@ TEST_F(Win32RegistryTest, ReadsWhatIsStored) {
       {"no zero byte", {REG_SZ, BytesOf("abc", false)}, "abc"},
       {"stops at the first zero", {REG_SZ, Bytes("ab\0cd\0", 6)}, "ab"},
   };
-  ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
   for (const auto& c : strings) {
     PutRaw(first.get(), "v", c.stored);
-    EXPECT_EQ(registry.ReadString("v"), c.text) << c.label;
+    EXPECT_EQ(registry.ReadString(Path("\\first"), "v"), c.text) << c.label;
   }
-  EXPECT_EQ(registry.ReadString("absent"), "");
+  EXPECT_EQ(registry.ReadString(Path("\\first"), "absent"), "");
 
   const struct {
     Bytes stored;
@@ -109,63 +105,98 @@ TEST_F(Win32RegistryTest, ReadsWhatIsStored) {
   } integers[] = {{BytesOf(1u), 1}, {BytesOf(0u), 0}, {BytesOf(0xFFFFFFFEu), -2}, {Bytes(1, '\7'), 7}};
   for (const auto& c : integers) {
     PutRaw(first.get(), "n", RawValue{REG_DWORD, c.stored});
-    EXPECT_EQ(registry.ReadInteger("n"), c.value);
-    EXPECT_EQ(registry.ReadIntegerIfPresent("n"), c.value);
+    EXPECT_EQ(registry.ReadInteger(Path("\\first"), "n"), c.value);
+    EXPECT_EQ(registry.ReadIntegerIfPresent(Path("\\first"), "n"), c.value);
   }
-  EXPECT_EQ(registry.ReadIntegerIfPresent("absent"), std::nullopt);
+  EXPECT_EQ(registry.ReadIntegerIfPresent(Path("\\first"), "absent"), std::nullopt);
 }
 
 TEST_F(Win32RegistryTest, FailsWithTheNameOfTheValue) {
+  using Read = std::function<void(Win32Registry&, const std::string&)>;
   const struct {
     const char* label;
     std::optional<RawValue> stored;
-    std::function<void(Win32Registry&)> read;
+    Read read;
     const char* message;
   } cases[] = {
-      {"missing integer", std::nullopt, [](Win32Registry& r) { r.ReadInteger("v"); }, "Failed to get data for 'v'"},
-      {"text as integer", Sz("1"), [](Win32Registry& r) { r.ReadInteger("v"); }, "Invalid data type for 'v'"},
-      {"long text as integer", Sz("http://start/"), [](Win32Registry& r) { r.ReadInteger("v"); },
+      {"missing integer", std::nullopt, [](auto& r, auto& k) { r.ReadInteger(k, "v"); }, "Failed to get data for 'v'"},
+      {"text as integer", Sz("1"), [](auto& r, auto& k) { r.ReadInteger(k, "v"); }, "Invalid data type for 'v'"},
+      {"long text as integer", Sz("http://start/"), [](auto& r, auto& k) { r.ReadInteger(k, "v"); },
        "Failed to get data for 'v'"},
-      {"8 bytes as integer", RawValue{REG_QWORD, Bytes(8, '\1')}, [](Win32Registry& r) { r.ReadInteger("v"); },
+      {"8 bytes as integer", RawValue{REG_QWORD, Bytes(8, '\1')}, [](auto& r, auto& k) { r.ReadInteger(k, "v"); },
        "Failed to get data for 'v'"},
-      {"present text, if present", Sz("1"), [](Win32Registry& r) { r.ReadIntegerIfPresent("v"); },
+      {"present text, if present", Sz("1"), [](auto& r, auto& k) { r.ReadIntegerIfPresent(k, "v"); },
        "Invalid data type for 'v'"},
       {"present 8 bytes, if present", RawValue{REG_BINARY, Bytes(8, '\0')},
-       [](Win32Registry& r) { r.ReadIntegerIfPresent("v"); }, "Failed to get data for 'v'"},
-      {"integer as text", RawValue{REG_DWORD, BytesOf(1u)}, [](Win32Registry& r) { r.ReadString("v"); },
+       [](auto& r, auto& k) { r.ReadIntegerIfPresent(k, "v"); }, "Failed to get data for 'v'"},
+      {"integer as text", RawValue{REG_DWORD, BytesOf(1u)}, [](auto& r, auto& k) { r.ReadString(k, "v"); },
        "Invalid data type for 'v'"},
-      {"binary as text", RawValue{REG_BINARY, Bytes("a\0", 2)}, [](Win32Registry& r) { r.ReadString("v"); },
+      {"binary as text", RawValue{REG_BINARY, Bytes("a\0", 2)}, [](auto& r, auto& k) { r.ReadString(k, "v"); },
        "Invalid data type for 'v'"},
   };
-  ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
   for (const auto& c : cases) {
     RegDeleteValueA(first.get(), "v");
     if (c.stored) PutRaw(first.get(), "v", *c.stored);
-    EXPECT_EQ(RegistryFailureOf([&] { c.read(registry); }), c.message) << c.label;
+    EXPECT_EQ(RegistryFailureOf([&] { c.read(registry, Path("\\first")); }), c.message) << c.label;
   }
 }
 
-TEST_F(Win32RegistryTest, FailsEveryIntegerReadAndEveryWriteWithoutAKeyOpen) {
-  EXPECT_FALSE(registry.OpenKey(Path("\\missing"), false));
-  EXPECT_EQ(RegistryFailureOf([&] { registry.ReadInteger("ProxyEnable"); }), "Failed to get data for 'ProxyEnable'");
-  EXPECT_EQ(RegistryFailureOf([&] { registry.ReadIntegerIfPresent("ProxyEnable"); }),
+TEST_F(Win32RegistryTest, FailsEveryIntegerReadAndEveryWriteOfAKeyThatCannotBeOpened) {
+  const std::string missing = Path("\\missing");
+  EXPECT_EQ(RegistryFailureOf([&] { registry.ReadInteger(missing, "ProxyEnable"); }),
             "Failed to get data for 'ProxyEnable'");
-  EXPECT_EQ(RegistryFailureOf([&] { registry.WriteInteger("ProxyEnable", 1); }),
+  EXPECT_EQ(RegistryFailureOf([&] { registry.ReadIntegerIfPresent(missing, "ProxyEnable"); }),
+            "Failed to get data for 'ProxyEnable'");
+  EXPECT_EQ(RegistryFailureOf([&] { registry.WriteInteger(missing, "ProxyEnable", 1); }),
             "Failed to set data for 'ProxyEnable'");
-  EXPECT_EQ(RegistryFailureOf([&] { registry.WriteString("Start Page", "x"); }), "Failed to set data for 'Start Page'");
+  EXPECT_EQ(RegistryFailureOf([&] { registry.WriteString(missing, "Start Page", "x"); }),
+            "Failed to set data for 'Start Page'");
+  EXPECT_EQ(RegistryFailureOf([&] { registry.DeleteValue(missing, "AutoConfigURL"); }),
+            "Failed to set data for 'AutoConfigURL'");
 }
 
 TEST_F(Win32RegistryTest, WritesDwordsAndTextsWithTheirTerminatingZero) {
-  ASSERT_TRUE(registry.OpenKey(Path("\\first"), false));
-  registry.WriteInteger("n", -1);
-  registry.WriteString("t", "proxy:8080");
-  registry.WriteString("e", "");
+  const std::string key = Path("\\first");
+  registry.WriteInteger(key, "n", -1);
+  registry.WriteString(key, "t", "proxy:8080");
+  registry.WriteString(key, "e", "");
   PutRaw(first.get(), "x", RawValue{REG_EXPAND_SZ, BytesOf("%TEMP%")});
-  registry.WriteString("x", "plain");
+  registry.WriteString(key, "x", "plain");
   EXPECT_EQ(GetRaw(first.get(), "n"), (RawValue{REG_DWORD, BytesOf(0xFFFFFFFFu)}));
   EXPECT_EQ(GetRaw(first.get(), "t"), (Sz("proxy:8080")));
   EXPECT_EQ(GetRaw(first.get(), "e"), (RawValue{REG_SZ, Bytes(1, '\0')}));
   EXPECT_EQ(GetRaw(first.get(), "x"), (Sz("plain")));
+}
+
+// The stored UTF-16 of a value, as the W functions see it.
+std::wstring StoredText(HKEY key, const char* name) {
+  wchar_t data[64] = {};
+  DWORD size = sizeof data - sizeof(wchar_t);
+  EXPECT_EQ(RegQueryValueExW(key, Wide(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+            ERROR_SUCCESS);
+  return data;
+}
+
+// UTF-8 through the accessor; the settings file's code-page text through the product's, which gives the
+// registry what the A functions gave it (the letters of the Western code page, where the suite runs).
+TEST_F(Win32RegistryTest, TakesUtf8AndTheProductsAccessorTheCodePageAsTheAFunctionsDid) {
+  if (GetACP() != 1252) GTEST_SKIP() << "needs the Western code page";
+  const std::string key = Path("\\first");
+  PutRaw(first.get(), "a", Sz("caf\xE9 \x80"));
+  const std::wstring asTheAFunctionStores = StoredText(first.get(), "a");
+  EXPECT_EQ(asTheAFunctionStores, L"caf\u00E9 \u20AC");
+
+  registry.WriteString(key, "u", "caf\xC3\xA9 \xE2\x82\xAC");
+  EXPECT_EQ(StoredText(first.get(), "u"), asTheAFunctionStores);
+  EXPECT_EQ(registry.ReadString(key, "a"), "caf\xC3\xA9 \xE2\x82\xAC");
+  registry.WriteString(key, "z", "\xD0\x96");  // outside the code page, whole
+  EXPECT_EQ(StoredText(first.get(), "z"), L"\u0416");
+
+  CodePageRegistry product;
+  product.WriteString(key, "c", "caf\xE9 \x80");
+  EXPECT_EQ(StoredText(first.get(), "c"), asTheAFunctionStores);
+  EXPECT_EQ(product.ReadString(key, "a"), "caf\xE9 \x80");
+  EXPECT_EQ(product.ReadString(key, "z"), "?");
 }
 
 // --- The switch on the user's real values ------------------------------------------------------
