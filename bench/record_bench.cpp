@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "record/RunRecordWin32.h"
+#include "run/RunRecordEvents.h"
 
 namespace {
 

@@ -52,8 +52,8 @@ if [ -z "${KESTEL_BENCH_IN_NETNS:-}" ]; then
   x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -mwindows -static bench/onewindow.cpp -o "$out/onewindow.exe"
   x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static bench/libcost.cpp -o "$out/libcost.exe"
   x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -I. -DWIN32_LEAN_AND_MEAN -DNOMINMAX -DSTRICT -D_WIN32_WINNT=0x0601 \
-    -DKESTEL_VERSION='"bench"' bench/record_bench.cpp record/RunRecord.cpp record/RunRecordWin32.cpp net/uncmap.cpp \
-    net/ErrorText.cpp -o "$out/record_bench.exe" -static -lmpr
+    -DKESTEL_VERSION='"bench"' bench/record_bench.cpp record/RunRecord.cpp record/RunRecordWin32.cpp \
+    run/RunRecordEvents.cpp base/ErrorTextWin32.cpp base/ErrorText.cpp base/Utf.cpp -o "$out/record_bench.exe" -static
   exec env KESTEL_BENCH_IN_NETNS=1 unshare -n bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
 fi
 

@@ -12,8 +12,8 @@
 #include "base/UniqueHandle.h"
 #include "check/Findings.h"
 #include "env/EnvironWin32.h"
-#include "launch/Launch.h"
-#include "net/uncmap.h"
+#include "launch/AppDirectoryWin32.h"
+#include "base/ErrorTextWin32.h"
 
 namespace {
 

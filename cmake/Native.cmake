@@ -43,6 +43,6 @@ endforeach()
 add_executable(echo_responder tests/tools/echo_responder.cpp)
 kestel_warnings(echo_responder)
 
-# The layers below the run never include from it; a quick look over the sources, no build needed.
-add_test(NAME build.LowerLayersDoNotIncludeApp
+# Every folder includes only from those on a lower floor; a quick look over the sources, no build needed.
+add_test(NAME build.LayersIncludeOnlyFromBelow
          COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check-layers.sh ${CMAKE_SOURCE_DIR})

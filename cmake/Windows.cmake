@@ -15,16 +15,18 @@ add_library(kestel_win32 STATIC
   proxy/InternetSettingsWin32.cpp
   follow/FollowWin32.cpp
   env/EnvironWin32.cpp
+  launch/AppDirectoryWin32.cpp
   launch/Launch.cpp
   net/NetworkFingerprintWin32.cpp
   net/PingUtil.cpp
+  base/ErrorTextWin32.cpp
   net/uncmap.cpp
   net/NetworkChangeNotices.cpp
   ui/Application.cpp
   ui/LogonWindow.cpp
   ui/NoticeBox.cpp
   ui/NotificationIcon.cpp
-  ui/ResidentWindow.cpp
+  follow/ResidentWindow.cpp
 )
 target_compile_definitions(kestel_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX STRICT _WIN32_WINNT=0x0601)
 target_link_libraries(kestel_win32 PUBLIC kestel_core wsock32 icmp mpr advapi32 user32 gdi32 msimg32)

@@ -29,16 +29,16 @@ void FollowDecider::Polled(FollowTime now, const std::optional<std::string>& fin
   nextPoll_ = now + kFollowPollInterval;
   if (!fingerprint) return;
   if (fingerprint_ && *fingerprint_ != *fingerprint)
-    Changed(now, FollowTrigger::NetworkChanged, fingerprint_, fingerprint);
+    Changed(now, FollowEvent::NetworkChanged, fingerprint_, fingerprint);
   fingerprint_ = fingerprint;
 }
 
-void FollowDecider::Noticed(FollowTime now, FollowTrigger trigger) {
+void FollowDecider::Noticed(FollowTime now, FollowEvent trigger) {
   Changed(now, trigger, std::nullopt, std::nullopt);
 }
 
 // A decision under way keeps the trigger that started it; the fingerprints span every change in it.
-void FollowDecider::Changed(FollowTime now, FollowTrigger trigger, const std::optional<std::string>& before,
+void FollowDecider::Changed(FollowTime now, FollowEvent trigger, const std::optional<std::string>& before,
                             const std::optional<std::string>& after) {
   if (stage_ == Stage::Idle) reason_ = {trigger, std::nullopt, std::nullopt, {}};
   if (after) {
@@ -51,7 +51,7 @@ void FollowDecider::Changed(FollowTime now, FollowTrigger trigger, const std::op
   quietUntil_ = now + kFollowQuietPeriod;
 }
 
-void FollowDecider::CheckNow(FollowTime now, FollowTrigger trigger) {
+void FollowDecider::CheckNow(FollowTime now, FollowEvent trigger) {
   switch (stage_) {
     case Stage::Idle:
       reason_ = {trigger, std::nullopt, std::nullopt, {}};

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "follow/FollowEvent.h"
 #include "net/PingUtil.h"
 
 namespace kestel {
@@ -26,17 +27,6 @@ inline constexpr FollowTime kFollowQuietPeriod{3000};
 // Wi-Fi hiccup at home must not switch the proxy away and back.
 inline constexpr FollowTime kAwayConfirmations[] = {FollowTime{5000}, FollowTime{15000}};
 
-// What made the follower look again.
-enum class FollowTrigger {
-  Started,         // the follower decides once as it starts
-  NetworkChanged,  // the fingerprint differs from the one before
-  SystemNotice,    // the platform reported a change of routes or addresses
-  Resumed,         // woke from sleep
-  Unlocked,        // the session was unlocked
-  CheckNowChosen,  // "Check now" in the icon's menu
-  CheckCommand,    // kestel.exe /check
-};
-
 // One probe of a decision, timed from the decision's first probe.
 struct FollowProbe {
   FollowTime after;
@@ -45,7 +35,7 @@ struct FollowProbe {
 
 // Why a decision was taken, for the run record.
 struct FollowReason {
-  FollowTrigger trigger = FollowTrigger::NetworkChanged;
+  FollowEvent trigger = FollowEvent::NetworkChanged;  // what made the follower look again
   // The fingerprints before and after, when the network was seen to change on the way.
   std::optional<std::string> before;
   std::optional<std::string> after;
@@ -73,9 +63,9 @@ class FollowDecider {
   // first one is the one later polls are compared with.
   void Polled(FollowTime now, const std::optional<std::string>& fingerprint);
   // A change the platform reported, or a wake-up or unlock.
-  void Noticed(FollowTime now, FollowTrigger trigger);
+  void Noticed(FollowTime now, FollowEvent trigger);
   // Decide again at once, without the quiet period.
-  void CheckNow(FollowTime now, FollowTrigger trigger);
+  void CheckNow(FollowTime now, FollowEvent trigger);
   // The answer of the probe that Due asked for; a switch when the decision differs from the one in
   // force, which it then is.
   std::optional<FollowSwitch> Probed(FollowTime now, const ProbeOutcome& outcome);
@@ -86,7 +76,7 @@ class FollowDecider {
 
  private:
   enum class Stage { Idle, Quiet, Confirming };
-  void Changed(FollowTime now, FollowTrigger trigger, const std::optional<std::string>& before,
+  void Changed(FollowTime now, FollowEvent trigger, const std::optional<std::string>& before,
                const std::optional<std::string>& after);
   std::optional<FollowSwitch> Decided(std::optional<Place> to);
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 #include "base/Utf.h"
 
@@ -12,10 +13,10 @@ namespace {
 // Local\: one follower per session, reached only from within it.
 constexpr const char* kFollowerMutex = "Local\\Kestel.Follower";
 
-// Sets the follower's event for wake, when a follower runs.
-void Signal(FollowWake wake) {
+// Sets the follower's named event that tells it told, when a follower runs.
+void Signal(FollowEvent told) {
   for (const FollowerEvent& e : kFollowerEvents)
-    if (e.wake == wake) {
+    if (e.event == told) {
       const UniqueHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, Wide(e.name).c_str()));
       if (event) SetEvent(event.get());
     }
@@ -30,14 +31,14 @@ std::string TimeOfDayText(const SYSTEMTIME& time) {
 }
 
 int SendFollowerCommand(FollowerCommand command) {
-  Signal(command == FollowerCommand::Stop ? FollowWake::StopCommand : FollowWake::CheckCommand);
+  Signal(command == FollowerCommand::Stop ? FollowEvent::StopCommand : FollowEvent::CheckCommand);
   return 0;
 }
 
 int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, HINSTANCE instance) {
   // Whatever this run put in force is in force now, also for a follower that runs already.
   if (const std::optional<Place> inForce = state.End ? PlaceInForceAfter(*state.End) : std::nullopt)
-    Signal(*inForce == Place::Home ? FollowWake::HomeSetByARun : FollowWake::AwaySetByARun);
+    Signal(*inForce == Place::Home ? FollowEvent::HomeSetByARun : FollowEvent::AwaySetByARun);
   const std::optional<Place> place = FollowAfter(host, state);
   if (!place) return exitCode;
   const UniqueHandle one(CreateMutexW(nullptr, FALSE, Wide(kFollowerMutex).c_str()));
@@ -62,29 +63,23 @@ Win32FollowHost::Win32FollowHost(HINSTANCE instance, Application& application)
     events_[i].reset(CreateEventW(nullptr, FALSE, FALSE, Wide(kFollowerEvents[i].name).c_str()));
 }
 
-FollowWake Win32FollowHost::WaitUntil(FollowTime deadline) {
+FollowEvents Win32FollowHost::WaitUntil(FollowTime deadline) {
   for (;;) {
-    if (woken_ != 0) {
-      // The stops, last in the list, go first.
-      unsigned kind = 31;
-      while ((woken_ & (1u << kind)) == 0) --kind;
-      woken_ &= ~(1u << kind);
-      return static_cast<FollowWake>(kind);
-    }
+    if (!woken_.Empty()) return std::exchange(woken_, {});
     const FollowTime now = Now();
-    if (now >= deadline) return FollowWake::Deadline;
+    if (now >= deadline) return {};
     // Those that could not be made are left out of the wait.
     HANDLE events[kFollowerEventCount];
-    FollowWake wakes[kFollowerEventCount];
+    FollowEvent told[kFollowerEventCount];
     DWORD count = 0;
     for (std::size_t i = 0; i < kFollowerEventCount; ++i)
       if (events_[i]) {
         events[count] = events_[i].get();
-        wakes[count++] = kFollowerEvents[i].wake;
+        told[count++] = kFollowerEvents[i].event;
       }
     const DWORD result = MsgWaitForMultipleObjectsEx(count, events, static_cast<DWORD>((deadline - now).count()),
                                                      QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (result < WAIT_OBJECT_0 + count) return wakes[result - WAIT_OBJECT_0];
+    if (result < WAIT_OBJECT_0 + count) return {told[result - WAIT_OBJECT_0]};
     if (result == WAIT_OBJECT_0 + count) application_.ProcessMessages();
     // Waiting again at once after a failed wait would turn the loop into a busy one.
     if (result == WAIT_FAILED) throw std::runtime_error("the wait for the network's changes failed");
@@ -99,26 +94,13 @@ std::string Win32FollowHost::TimeOfDay() {
 
 bool Win32FollowHost::StopPending() {
   const UniqueHandle& stop = events_[kFollowerEventCount - 1];
-  if (stop && WaitForSingleObject(stop.get(), 0) == WAIT_OBJECT_0) Woken(FollowWake::StopCommand);
-  return woken_ >= 1u << static_cast<unsigned>(FollowWake::StopChosen);
+  if (stop && WaitForSingleObject(stop.get(), 0) == WAIT_OBJECT_0) woken_.Add(FollowEvent::StopCommand);
+  return woken_.StopPending();
 }
 
-void Win32FollowHost::Notice(ResidentNotice notice) {
-  switch (notice) {
-    case ResidentNotice::NetworkChanged:
-      return Woken(FollowWake::SystemNotice);
-    case ResidentNotice::Resumed:
-      return Woken(FollowWake::Resumed);
-    case ResidentNotice::Unlocked:
-      return Woken(FollowWake::Unlocked);
-    case ResidentNotice::CheckNowChosen:
-      return Woken(FollowWake::CheckNowChosen);
-    case ResidentNotice::StopChosen:
-      return Woken(FollowWake::StopChosen);
-    case ResidentNotice::SessionEnding:
-      if (follower_ != nullptr) follower_->End(FollowEnd::SessionEnded);
-      return Woken(FollowWake::SessionEnded);
-  }
+void Win32FollowHost::Notice(FollowEvent event) {
+  if (event == FollowEvent::SessionEnded && follower_ != nullptr) follower_->End(FollowEnd::SessionEnded);
+  woken_.Add(event);
 }
 
 }  // namespace kestel

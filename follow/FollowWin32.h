@@ -7,13 +7,13 @@
 
 #include <iterator>
 
-#include "follow/Follower.h"
-#include "run/Win32Host.h"
 #include "base/UniqueHandle.h"
+#include "follow/Follower.h"
+#include "follow/ResidentWindow.h"
 #include "net/NetworkChangeNotices.h"
 #include "net/NetworkFingerprintWin32.h"
+#include "run/Win32Host.h"
 #include "ui/Application.h"
-#include "ui/ResidentWindow.h"
 
 namespace kestel {
 
@@ -25,20 +25,21 @@ int SendFollowerCommand(FollowerCommand command);
 // returns its exit code; otherwise returns exitCode at once.
 int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, HINSTANCE instance);
 
-// The events other kestel.exe processes set for the follower, and what each wakes it for; when
+// The events other kestel.exe processes set for the follower, and what each tells it; when
 // several are set, the first in this order goes first: a check before a stop, whoever asked for both.
 struct FollowerEvent {
   const char* name;  // under Local\: reached only from within the session
-  FollowWake wake;
+  FollowEvent event;
 };
 inline constexpr FollowerEvent kFollowerEvents[] = {
-    {"Local\\Kestel.Follower.Check", FollowWake::CheckCommand},
-    {"Local\\Kestel.Follower.Home", FollowWake::HomeSetByARun},
-    {"Local\\Kestel.Follower.Away", FollowWake::AwaySetByARun},
-    {"Local\\Kestel.Follower.Stop", FollowWake::StopCommand},
+    {"Local\\Kestel.Follower.Check", FollowEvent::CheckCommand},
+    {"Local\\Kestel.Follower.Home", FollowEvent::HomeSetByARun},
+    {"Local\\Kestel.Follower.Away", FollowEvent::AwaySetByARun},
+    {"Local\\Kestel.Follower.Stop", FollowEvent::StopCommand},
 };
 inline constexpr std::size_t kFollowerEventCount = std::size(kFollowerEvents);
-static_assert(kFollowerEvents[kFollowerEventCount - 1].wake == FollowWake::StopCommand, "the stop is last");
+static_assert(kFollowerEvents[kFollowerEventCount - 1].event == FollowEvent::StopCommand,
+              "StopPending looks at the last");
 
 class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
  public:
@@ -47,21 +48,19 @@ class Win32FollowHost final : public FollowHost, private ResidentNoticeSink {
   void EndWithTheSession(Follower& follower) noexcept { follower_ = &follower; }
 
   FollowTime Now() override { return FollowTime{GetTickCount64()}; }
-  FollowWake WaitUntil(FollowTime deadline) override;
+  FollowEvents WaitUntil(FollowTime deadline) override;
   std::optional<std::string> TakeFingerprint() override { return fingerprinter_.Take(); }
   std::string TimeOfDay() override;
   void ShowTip(const std::string& tip) override { window_.ShowTip(tip); }
   bool StopPending() override;
 
  private:
-  void Notice(ResidentNotice notice) override;
-  void Woken(FollowWake wake) noexcept { woken_ |= 1u << static_cast<unsigned>(wake); }
+  void Notice(FollowEvent event) override;
 
   Application& application_;
   UniqueHandle events_[kFollowerEventCount];
-  // What the window was told since the last wait returned, one bit per kind: a burst of one kind
-  // is one wake.
-  unsigned woken_ = 0;
+  // What the window was told since the last wait returned.
+  FollowEvents woken_;
   Follower* follower_ = nullptr;
   NetworkFingerprinter fingerprinter_;
   // The window goes after the notices that post to it.

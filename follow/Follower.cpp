@@ -1,10 +1,11 @@
 #include "follow/Follower.h"
 
 #include <exception>
+#include <iterator>
 
+#include "base/AsciiText.h"
 #include "base/Errors.h"
 #include "proxy/InternetSettings.h"
-#include "base/AsciiText.h"
 
 namespace kestel {
 
@@ -54,6 +55,36 @@ std::optional<Place> FollowAfter(RoamingHost& host, const RoamingState& state) {
   return place;
 }
 
+namespace {
+
+// The order events are handled in when several came at once: the stops first, the session's end
+// before the others since the process may be ended any moment; then a run's set, which the next
+// decision goes against, then the checks and notices.
+constexpr FollowEvent kHandlingOrder[] = {
+    FollowEvent::SessionEnded,  FollowEvent::StopCommand,  FollowEvent::StopChosen,     FollowEvent::AwaySetByARun,
+    FollowEvent::HomeSetByARun, FollowEvent::CheckCommand, FollowEvent::CheckNowChosen, FollowEvent::Unlocked,
+    FollowEvent::Resumed,       FollowEvent::SystemNotice, FollowEvent::NetworkChanged, FollowEvent::Started};
+constexpr std::size_t kStops = 3;
+static_assert(std::size(kHandlingOrder) == static_cast<std::size_t>(FollowEvent::SessionEnded) + 1,
+              "every event has its turn");
+
+}  // namespace
+
+bool FollowEvents::StopPending() const noexcept {
+  for (std::size_t i = 0; i < kStops; ++i)
+    if ((bits_ & Bit(kHandlingOrder[i])) != 0) return true;
+  return false;
+}
+
+std::optional<FollowEvent> FollowEvents::TakeNext() noexcept {
+  for (const FollowEvent event : kHandlingOrder)
+    if ((bits_ & Bit(event)) != 0) {
+      bits_ &= ~Bit(event);
+      return event;
+    }
+  return std::nullopt;
+}
+
 std::string FollowTip(Place place, const std::string& since) {
   return std::string("Kestel: ") + (place == Place::Home ? "home" : "away") + " since " + since;
 }
@@ -74,11 +105,13 @@ int Follower::Run() {
     decider_.Polled(host_.Now(), fingerprint);
     // The network the follower starts from is not the one the logon run decided on: drives, programs
     // and the window's end came between. A move meanwhile would go unseen, so it decides once at once.
-    decider_.CheckNow(host_.Now(), FollowTrigger::Started);
+    decider_.CheckNow(host_.Now(), FollowEvent::Started);
     Record([&] { return FollowStartEvent(decider_.InForce(), fingerprint); });
     host_.ShowTip(FollowTip(decider_.InForce(), since_));
     while (!end_) {
-      Woken(host_.WaitUntil(decider_.NextDeadline()));
+      // With events left over, only what has come meanwhile is fetched: a stop overtakes them.
+      pending_ |= host_.WaitUntil(pending_.Empty() ? decider_.NextDeadline() : host_.Now());
+      if (const std::optional<FollowEvent> event = pending_.TakeNext()) Woken(*event);
       if (!end_) DoWhatIsDue();
     }
     return 0;
@@ -102,41 +135,36 @@ void Follower::End(FollowEnd end) {
   Record([&] { return FollowEndEvent(end, exitCode, static_cast<std::uint64_t>((host_.Now() - started_).count())); });
 }
 
-void Follower::Woken(FollowWake wake) {
+void Follower::Woken(FollowEvent event) {
   const FollowTime now = host_.Now();
-  switch (wake) {
-    case FollowWake::Deadline:
+  switch (event) {
+    case FollowEvent::Started:
+    case FollowEvent::NetworkChanged:
+      break;  // the follower's own, never handed to it
+    case FollowEvent::SystemNotice:
+    case FollowEvent::Resumed:
+    case FollowEvent::Unlocked:
+      decider_.Noticed(now, event);
       break;
-    case FollowWake::SystemNotice:
-      decider_.Noticed(now, FollowTrigger::SystemNotice);
+    case FollowEvent::CheckNowChosen:
+    case FollowEvent::CheckCommand:
+      decider_.CheckNow(now, event);
       break;
-    case FollowWake::Resumed:
-      decider_.Noticed(now, FollowTrigger::Resumed);
-      break;
-    case FollowWake::Unlocked:
-      decider_.Noticed(now, FollowTrigger::Unlocked);
-      break;
-    case FollowWake::CheckNowChosen:
-      decider_.CheckNow(now, FollowTrigger::CheckNowChosen);
-      break;
-    case FollowWake::CheckCommand:
-      decider_.CheckNow(now, FollowTrigger::CheckCommand);
-      break;
-    case FollowWake::HomeSetByARun:
-    case FollowWake::AwaySetByARun: {
-      const Place place = wake == FollowWake::HomeSetByARun ? Place::Home : Place::Away;
+    case FollowEvent::HomeSetByARun:
+    case FollowEvent::AwaySetByARun: {
+      const Place place = event == FollowEvent::HomeSetByARun ? Place::Home : Place::Away;
       decider_.InForceNow(place);
       Record([&] { return FollowRunSetEvent(place); });
       host_.ShowTip(FollowTip(place, host_.TimeOfDay()));
       break;
     }
-    case FollowWake::StopChosen:
+    case FollowEvent::StopChosen:
       End(FollowEnd::StopChosen);
       break;
-    case FollowWake::StopCommand:
+    case FollowEvent::StopCommand:
       End(FollowEnd::StopCommand);
       break;
-    case FollowWake::SessionEnded:
+    case FollowEvent::SessionEnded:
       End(FollowEnd::SessionEnded);
       break;
   }

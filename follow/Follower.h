@@ -3,11 +3,13 @@
 // session ends.
 #pragma once
 
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "follow/FollowDecision.h"
+#include "follow/FollowRecordEvents.h"
 #include "run/Run.h"
 
 namespace kestel {
@@ -30,19 +32,29 @@ std::optional<Place> FollowAfter(RoamingHost& host, const RoamingState& state);
 // The icon's tip: "Kestel: home since 08:14".
 std::string FollowTip(Place place, const std::string& since);
 
-// What ended a follower's wait; the stops last.
-enum class FollowWake {
-  Deadline,
-  SystemNotice,  // the platform reported a change of routes or addresses
-  Resumed,
-  Unlocked,
-  CheckNowChosen,
-  CheckCommand,
-  HomeSetByARun,  // another kestel.exe's logon run put the local set in force
-  AwaySetByARun,  // or the away set
-  StopChosen,
-  StopCommand,
-  SessionEnded,
+// The events that came since the follower last looked, each kind once: a burst of one kind is one
+// event.
+class FollowEvents {
+ public:
+  FollowEvents() = default;
+  FollowEvents(std::initializer_list<FollowEvent> events) noexcept {
+    for (const FollowEvent event : events) Add(event);
+  }
+  void Add(FollowEvent event) noexcept { bits_ |= Bit(event); }
+  FollowEvents& operator|=(FollowEvents other) noexcept {
+    bits_ |= other.bits_;
+    return *this;
+  }
+  bool Empty() const noexcept { return bits_ == 0; }
+  // A stop among them: the session's end, /stop or "Stop following".
+  bool StopPending() const noexcept;
+  // The one to handle next, taken out; a stop before anything else, since whatever else came with it
+  // would only hold the stop up.
+  std::optional<FollowEvent> TakeNext() noexcept;
+
+ private:
+  static unsigned Bit(FollowEvent event) noexcept { return 1u << static_cast<unsigned>(event); }
+  unsigned bits_ = 0;
 };
 
 // What a follower asks of the platform beyond the run's host: a clock, a wait, the network's
@@ -51,8 +63,9 @@ class FollowHost {
  public:
   virtual ~FollowHost() = default;
   virtual FollowTime Now() = 0;
-  // Returns when something happens, or at deadline (at once when it has passed).
-  virtual FollowWake WaitUntil(FollowTime deadline) = 0;
+  // Returns what happened since the last call as soon as anything did, or nothing at deadline (at
+  // once when it has passed).
+  virtual FollowEvents WaitUntil(FollowTime deadline) = 0;
   // nullopt when it cannot be taken.
   virtual std::optional<std::string> TakeFingerprint() = 0;
   // The local time of day, "08:14".
@@ -72,7 +85,7 @@ class Follower {
   void End(FollowEnd end);
 
  private:
-  void Woken(FollowWake wake);
+  void Woken(FollowEvent event);
   void DoWhatIsDue();
   std::optional<FollowEnd> ReadSettings();
   void Switch(const FollowSwitch& change);
@@ -97,6 +110,8 @@ class Follower {
   TStringList names_;
   TStringList lines_;
   std::optional<FollowEnd> end_;
+  // Taken one at a time, each followed by whatever falls due.
+  FollowEvents pending_;
 };
 
 }  // namespace kestel

@@ -2,19 +2,11 @@
 
 #include <windows.h>
 
-#include "base/ModuleFileName.h"
 #include "base/Stopwatch.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf.h"
-#include "launch/AppDirectory.h"
 
 namespace kestel {
-
-std::string AppDirectory;
-
-void InitAppDirectory() {
-  AppDirectory = DirectoryOfPath(ModuleFileName(nullptr));
-}
 
 ProgramOutcome LaunchProgram(const std::string& commandLine, bool wait, bool show) {
   ProgramOutcome outcome;

@@ -1,4 +1,4 @@
-// Starting configured command lines, and knowing the executable's own directory.
+// Starting configured command lines.
 #pragma once
 
 #include <cstdint>
@@ -19,10 +19,5 @@ struct ProgramOutcome {
 ProgramOutcome LaunchProgram(const std::string& commandLine, bool wait, bool show);
 // LaunchProgram's verdict alone: true when the process was created.
 bool RunProgram(const std::string& commandLine, bool wait, bool show);
-
-// Works out AppDirectory from the executable's full path; called once at start-up.
-void InitAppDirectory();
-// The process-wide directory of the executable, set by InitAppDirectory.
-extern std::string AppDirectory;
 
 }  // namespace kestel

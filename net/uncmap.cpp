@@ -2,16 +2,12 @@
 
 #include <winnetwk.h>
 
+#include "base/ErrorTextWin32.h"
 #include "base/Utf.h"
-#include "net/ErrorText.h"
 
 namespace kestel {
 
 namespace {
-
-constexpr DWORD kFormatFlags =
-    FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ARGUMENT_ARRAY;
-constexpr DWORD kErrorTextBufferSize = 256;
 
 // Owner nullptr with MB_TASKMODAL: the box holds off every window of the application, not just
 // the status window, and needs no window of its own to exist.
@@ -21,12 +17,6 @@ void ShowFailure(const char* firstLine, const char* caption, DWORD code) {
 }
 
 }  // namespace
-
-std::string SystemErrorText(DWORD code) {
-  wchar_t buffer[kErrorTextBufferSize];
-  const DWORD length = FormatMessageW(kFormatFlags, nullptr, code, 0, buffer, kErrorTextBufferSize, nullptr);
-  return TrimErrorText(Utf8(std::wstring_view(buffer, length < kErrorTextBufferSize ? length : 0)));
-}
 
 DWORD MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors, bool noPrompting,
                HWND owner, const std::string& userName, const std::string& password) {

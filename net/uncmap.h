@@ -10,7 +10,5 @@ namespace kestel {
 DWORD MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors, bool noPrompting,
                HWND owner, const std::string& userName, const std::string& password);
 DWORD UnmapDrive(const std::string& deviceName, bool showErrors, bool force, bool updateProfile);
-// The system's text for code, trimmed as the boxes show it.
-std::string SystemErrorText(DWORD code);
 
 }  // namespace kestel

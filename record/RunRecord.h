@@ -7,11 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "settings/Config.h"
 #include "proxy/ConnectionOptions.h"
-#include "follow/FollowDecision.h"
-#include "launch/Launch.h"
-#include "net/PingUtil.h"
+#include "settings/Config.h"
 
 namespace kestel {
 
@@ -94,17 +91,6 @@ void RecordIfOn(RunRecord& record, Compose compose) {
   if (record.On()) record.Report(compose());
 }
 
-// The ends of a run, as the end event names them.
-enum class RunEnd {
-  NoSettingsFile,
-  NoServer,
-  LogonCancelled,
-  MappingFailed,
-  HomeComplete,
-  AwayComplete,
-  UncaughtError,
-};
-
 // Where the credentials came from; while following only the settings file counts.
 enum class CredentialSource { SettingsFile, DialogLogon, DialogClosed, DialogCancelled, NoneStored };
 
@@ -118,8 +104,6 @@ RunEvent DriveCancelledEvent(const std::string& device, std::uint32_t result, co
 // A set put into force, or (the away set only) captured; allConnections when it went to every phonebook
 // entry too.
 RunEvent ProxySetEvent(ProxySetOf which, bool captured, const ProxySet& set, bool allConnections);
-// errorText explains outcome.error when the service counted no reply.
-RunEvent ProbeEvent(const std::string& server, const ProbeOutcome& outcome, const std::string& errorText);
 RunEvent DecisionEvent(bool home);
 RunEvent CredentialsEvent(CredentialSource source, const std::string& userName);
 RunEvent MappingEvent(const std::string& device, const std::string& target, std::uint32_t result,
@@ -132,33 +116,9 @@ RunEvent CredentialsSavedEvent(PasswordSave password, const std::string& userNam
 RunEvent ConnectionEvent(std::string_view set, const ConnectionOutcome& outcome, const std::string& systemText);
 // A script URL of the set that is not http(s), and so not applied.
 RunEvent ScriptRefusedEvent(std::string_view set, const std::string& url);
-RunEvent ProgramEvent(const std::string& commandLine, const ProgramOutcome& outcome, const std::string& errorText);
-RunEvent EndEvent(RunEnd end, int exitCode, std::uint64_t totalMs);
 RunEvent UncaughtErrorEvent(const std::string& kind, const std::string& message);
 
-// Why a follower ends.
-enum class FollowEnd {
-  StopCommand,  // kestel.exe /stop
-  StopChosen,   // "Stop following" in the icon's menu
-  SessionEnded,
-  NotAsked,  // kestel.ini no longer says follow=1
-  NoSettingsFile,
-  NoServer,
-  Error,  // recorded as an error just before
-};
-// The follower after a logon run: the decision in force and the network it starts from.
-RunEvent FollowStartEvent(Place inForce, const std::optional<std::string>& fingerprint);
-// A follow=1 run that leaves the following to the follower already there.
-RunEvent FollowElsewhereEvent();
-// The follower, told that another kestel.exe's logon run put this set in force.
-RunEvent FollowRunSetEvent(Place inForce);
-RunEvent FollowEndEvent(FollowEnd end, int exitCode, std::uint64_t followedMs);
-RunEvent SwitchEvent(const FollowSwitch& change, const std::string& server);
 // Away while following, with no away set in kestel.ini: nothing is captured, nothing written.
 RunEvent AwaySetNotStoredEvent();
-
-// The echo service's statuses share their numbers with unrelated system codes, so they are named
-// here; null for a code that is no such status.
-const char* IpStatusName(std::uint32_t status);
 
 }  // namespace kestel

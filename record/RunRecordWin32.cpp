@@ -1,8 +1,8 @@
 #include "record/RunRecordWin32.h"
 
+#include "base/ErrorTextWin32.h"
 #include "base/ModuleFileName.h"
 #include "base/Utf.h"
-#include "net/uncmap.h"
 
 namespace kestel {
 

@@ -7,11 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "settings/Config.h"
 #include "proxy/ConnectionOptions.h"
 #include "proxy/InternetSettings.h"
 #include "proxy/Registry.h"
 #include "record/RunRecord.h"
+#include "run/RunRecordEvents.h"
+#include "settings/Config.h"
 #include "settings/SettingsFile.h"
 #include "settings/StoredPassword.h"
 #include "ui/ModalResult.h"

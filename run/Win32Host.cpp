@@ -2,6 +2,7 @@
 
 #include "base/Utf.h"
 #include "env/EnvironWin32.h"
+#include "launch/AppDirectoryWin32.h"
 #include "launch/Launch.h"
 #include "net/PingUtil.h"
 #include "net/uncmap.h"

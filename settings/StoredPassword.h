@@ -14,11 +14,6 @@ namespace kestel {
 // Braces keep it apart from any password a person would write in.
 inline constexpr std::string_view kProtectedPrefix = "{protected}";
 
-std::string EncodeBase64(std::string_view bytes);
-// nullopt for anything but standard base64 with its padding, so that a value cut short or damaged in
-// the file is refused here rather than handed to the platform.
-std::optional<std::string> DecodeBase64(std::string_view text);
-
 // The platform's data protection for the current user on this machine.
 class UserDataProtection {
  public:

@@ -48,6 +48,21 @@ Owner* OwnerOf(HWND window, UINT message, LPARAM lParam) {
   return reinterpret_cast<Owner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
+// The window procedure of every window of ours: the owner handles the messages of its own window in
+// OnMessage (those that come before CreateWindowEx has returned go to the default procedure), and
+// says in OnFailure what an exception from it becomes, since none may unwind through the system's
+// frames. OnFailure is called inside the handler, so it may rethrow to look at the exception.
+template <class Owner>
+LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Owner* self = OwnerOf<Owner>(window, message, lParam);
+  if (self == nullptr || self->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
+  try {
+    return self->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    return self->OnFailure(message, wParam, lParam);
+  }
+}
+
 // Keyboard rules of one of our top-level windows, consulted before a key message is dispatched to
 // the window or any of its controls. PreTranslate returns true when it used the message up.
 class KeyboardRules {

@@ -89,7 +89,7 @@ LogonWindow::LogonWindow(HINSTANCE instance, Application& application)
     pictureTransparent_ = GetPixel(memory.get(), 0, info.bmHeight - 1);
   }
 
-  RegisterWindowClass(instance, kWindowClass, &LogonWindow::WindowProc, background_.get());
+  RegisterWindowClass(instance, kWindowClass, &WindowProcOf<LogonWindow>, background_.get());
   RECT outer{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
   window_.reset(CreateWindowExW(kExStyle, Wide(kWindowClass).c_str(), Wide(kCaption).c_str(), kStyle, CW_USEDEFAULT,
@@ -144,16 +144,15 @@ void LogonWindow::CreateControls(HINSTANCE instance) {
   SendMessageW(password_, EM_SETLIMITTEXT, 0, 0);
 }
 
-LRESULT CALLBACK LogonWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = OwnerOf<LogonWindow>(window, message, lParam);
-  if (self == nullptr || self->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
-  // An error must not unwind through the system's frames: it is told, and the run goes on.
+// An error is told, and the run goes on.
+LRESULT LogonWindow::OnFailure(UINT, WPARAM, LPARAM) noexcept {
   try {
-    return self->OnMessage(message, wParam, lParam);
+    throw;
   } catch (const std::exception& e) {
-    MessageBoxW(window, Wide(e.what()).c_str(), Wide(self->application_.Title()).c_str(), MB_OK | MB_ICONSTOP);
-    return 0;
+    MessageBoxW(window_.get(), Wide(e.what()).c_str(), Wide(application_.Title()).c_str(), MB_OK | MB_ICONSTOP);
+  } catch (...) {
   }
+  return 0;
 }
 
 LRESULT LogonWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

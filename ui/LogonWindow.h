@@ -44,8 +44,9 @@ class LogonWindow final : private KeyboardRules {
   void CancelClick();
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK WindowProcOf<LogonWindow>(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnFailure(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
   bool PreTranslate(const MSG& msg) override;
   void CreateControls(HINSTANCE instance);
   void LayOut(int clientWidth, int clientHeight);

@@ -36,7 +36,7 @@ class NoticeBox final : private KeyboardRules {
   NoticeBox(Application& application, const std::string& text) : application_(application), font_(MessageFont()) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     const std::wstring wideText = Wide(text);
-    RegisterWindowClass(instance, kNoticeClass, &NoticeBox::WindowProc,
+    RegisterWindowClass(instance, kNoticeClass, &WindowProcOf<NoticeBox>,
                         reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
 
     // Wrap at word boundaries to at most half the screen's width.
@@ -93,27 +93,30 @@ class NoticeBox final : private KeyboardRules {
   }
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = OwnerOf<NoticeBox>(window, message, lParam);
-    if (self != nullptr) {
-      switch (message) {
-        case WM_COMMAND:
-          if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) self->closed_ = true;
+  friend LRESULT CALLBACK kestel::WindowProcOf<NoticeBox>(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+      case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) closed_ = true;
+        return 0;
+      case WM_CLOSE:
+        closed_ = true;
+        return 0;
+      case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE && ok_ != nullptr) {
+          SetFocus(ok_);
           return 0;
-        case WM_CLOSE:
-          self->closed_ = true;
-          return 0;
-        case WM_ACTIVATE:
-          if (LOWORD(wParam) != WA_INACTIVE && self->ok_ != nullptr) {
-            SetFocus(self->ok_);
-            return 0;
-          }
-          break;
-        default:
-          break;
-      }
+        }
+        break;
+      default:
+        break;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return DefWindowProcW(window_.get(), message, wParam, lParam);
+  }
+  // Nothing above throws.
+  LRESULT OnFailure(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    return DefWindowProcW(window_.get(), message, wParam, lParam);
   }
 
   // OK is both the default and the cancel button.

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "settings/StoredPassword.h"
+#include "base/Base64.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);

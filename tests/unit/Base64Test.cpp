@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "settings/StoredPassword.h"
+#include "base/Base64.h"
 
 namespace kestel {
 namespace {

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/ErrorText.h"
+#include "base/ErrorText.h"
 
 namespace kestel {
 namespace {

@@ -50,8 +50,8 @@ std::string Simulate(const Row& row, int& polls) {
       const std::string& what = next->second;
       if (what.rfind("net:", 0) == 0) network = what.substr(4);
       if (what.rfind("server:", 0) == 0) answers = what == "server:yes";
-      if (what == "notice") decider.Noticed(now, FollowTrigger::SystemNotice);
-      if (what == "check") decider.CheckNow(now, FollowTrigger::CheckCommand);
+      if (what == "notice") decider.Noticed(now, FollowEvent::SystemNotice);
+      if (what == "check") decider.CheckNow(now, FollowEvent::CheckCommand);
     }
     for (FollowDue due; (due = decider.Due(now)) != FollowDue::Nothing;) {
       if (due == FollowDue::Poll) {

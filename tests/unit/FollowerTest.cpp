@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
+#include <utility>
 
 #include "follow/Follower.h"
 #include "tests/unit/RecordingHost.h"
@@ -16,15 +17,17 @@ using testing::RecordingHost;
 class ScriptedFollowHost final : public FollowHost {
  public:
   FollowTime Now() override { return now_; }
-  FollowWake WaitUntil(FollowTime deadline) override {
+  FollowEvents WaitUntil(FollowTime deadline) override {
+    if (!first.Empty()) return std::exchange(first, {});
     now_ = std::min(std::max(now_, deadline), FollowTime{60000});
-    return now_ == FollowTime{60000} ? FollowWake::StopCommand : FollowWake::Deadline;
+    return now_ == FollowTime{60000} ? FollowEvents{FollowEvent::StopCommand} : FollowEvents{};
   }
   std::optional<std::string> TakeFingerprint() override { return now_ < FollowTime{10000} ? "here" : "moved"; }
   std::string TimeOfDay() override { return "12:00"; }
   void ShowTip(const std::string& tip) override { tips.push_back(tip); }
   bool StopPending() override { return false; }
   Log tips;
+  FollowEvents first;  // what the first wait returns, at once
 
  private:
   FollowTime now_{0};
@@ -112,6 +115,31 @@ const Row kRows[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Follow, FollowerSwitch, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Events that come at once are handled one by one, each followed by whatever falls due: a stop must
+// not wait behind a check's probe, nor a run's set be recorded once the follower is stopping.
+TEST(FollowerEvents, AStopGoesBeforeWhateverCameWithIt) {
+  const struct {
+    FollowEvents events;
+    const char* end;
+  } cases[] = {
+      {{FollowEvent::CheckCommand, FollowEvent::StopCommand}, "stopped by /stop"},
+      {{FollowEvent::AwaySetByARun, FollowEvent::Unlocked, FollowEvent::StopChosen}, "stopped by \"Stop following\""},
+      {{FollowEvent::StopChosen, FollowEvent::StopCommand, FollowEvent::SessionEnded}, "stopped: the session ends"},
+  };
+  for (const auto& c : cases) {
+    RecordingHost host;
+    for (const auto& e : kIni)
+      if (e.extra == 0) host.profile.Set(e.section, e.key, e.value);
+    ScriptedFollowHost follow;
+    follow.first = c.events;
+    Follower follower(host, follow, Place::Home, "08:14");
+    EXPECT_EQ(follower.Run(), 0);
+    for (const std::string& r : host.log) EXPECT_NE(r.rfind("ping:", 0), 0u) << c.end;
+    ASSERT_EQ(host.record.events.size(), 2u) << c.end << ": the start and the end, nothing between";
+    EXPECT_NE(host.record.events.back().find(c.end), std::string::npos) << host.record.events.back();
+  }
+}
 
 TEST(FollowerCommand, IsOneWordInAnyCapitalsWithBlanksAround) {
   const std::pair<const char*, FollowerCommand> cases[] = {

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "base/Errors.h"
+#include "base/Base64.h"
 #include "run/Run.h"
 #include "tests/unit/RecordingHost.h"
 

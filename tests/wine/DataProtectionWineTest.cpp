@@ -6,6 +6,7 @@
 
 #include "settings/DataProtectionWin32.h"
 #include "settings/SettingsWin32.h"
+#include "base/Base64.h"
 #include "settings/StoredPassword.h"
 #include "tests/wine/TempFolder.h"
 

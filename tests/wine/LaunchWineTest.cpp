@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "launch/AppDirectoryWin32.h"
 #include "launch/Launch.h"
 #include "tests/tools/RecordLog.h"
 #include "tests/wine/TempFolder.h"

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "base/ErrorTextWin32.h"
 #include "net/uncmap.h"
 
 namespace kestel {

@@ -1,9 +1,8 @@
-#include "ui/ResidentWindow.h"
+#include "follow/ResidentWindow.h"
 
 #include <wtsapi32.h>
 
 #include "base/Utf.h"
-#include "ui/Application.h"
 #include "ui/ResidentIds.h"
 
 namespace kestel {
@@ -12,7 +11,7 @@ ResidentWindow::ResidentWindow(HINSTANCE instance, ResidentNoticeSink& sink)
     : sink_(sink),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
       window_([&] {
-        RegisterWindowClass(instance, kResidentWindowClass, &ResidentWindow::WindowProc, nullptr);
+        RegisterWindowClass(instance, kResidentWindowClass, &WindowProcOf<ResidentWindow>, nullptr);
         return CreateWindowExW(WS_EX_TOOLWINDOW, Wide(kResidentWindowClass).c_str(), L"Kestel", WS_OVERLAPPED, 0, 0, 0,
                                0, nullptr, nullptr, instance, this);
       }()),
@@ -38,40 +37,34 @@ void ResidentWindow::RegisterSessionNotices() {
     sessionNotices_ = reg(window_.get(), NOTIFY_FOR_THIS_SESSION) != FALSE;
 }
 
-LRESULT CALLBACK ResidentWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = OwnerOf<ResidentWindow>(window, message, lParam);
-  if (self == nullptr || self->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
-  // Nothing may unwind through the system's frames; the follower records its own failures.
-  try {
-    return self->OnMessage(message, wParam, lParam);
-  } catch (...) {
-    return DefWindowProcW(window, message, wParam, lParam);
-  }
+// The follower records its own failures.
+LRESULT ResidentWindow::OnFailure(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  return DefWindowProcW(window_.get(), message, wParam, lParam);
 }
 
 LRESULT ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   HWND window = window_.get();
   switch (message) {
     case kNetworkChangedMessage:
-      sink_.Notice(ResidentNotice::NetworkChanged);
+      sink_.Notice(FollowEvent::SystemNotice);
       return 0;
     case WM_POWERBROADCAST:
-      if (wParam == PBT_APMRESUMEAUTOMATIC) sink_.Notice(ResidentNotice::Resumed);
+      if (wParam == PBT_APMRESUMEAUTOMATIC) sink_.Notice(FollowEvent::Resumed);
       return TRUE;
     case WM_WTSSESSION_CHANGE:
-      if (wParam == WTS_SESSION_UNLOCK) sink_.Notice(ResidentNotice::Unlocked);
+      if (wParam == WTS_SESSION_UNLOCK) sink_.Notice(FollowEvent::Unlocked);
       return 0;
     case WM_QUERYENDSESSION:
       return TRUE;
     case WM_ENDSESSION:
-      if (wParam != FALSE) sink_.Notice(ResidentNotice::SessionEnding);
+      if (wParam != FALSE) sink_.Notice(FollowEvent::SessionEnded);
       return 0;
     case kIconMessage:
       if (lParam == WM_RBUTTONUP || lParam == WM_LBUTTONUP || lParam == WM_CONTEXTMENU) icon_.ShowMenu();
       return 0;
     case WM_COMMAND:
-      if (LOWORD(wParam) == kCheckNowCommand) sink_.Notice(ResidentNotice::CheckNowChosen);
-      if (LOWORD(wParam) == kStopFollowingCommand) sink_.Notice(ResidentNotice::StopChosen);
+      if (LOWORD(wParam) == kCheckNowCommand) sink_.Notice(FollowEvent::CheckNowChosen);
+      if (LOWORD(wParam) == kStopFollowingCommand) sink_.Notice(FollowEvent::StopChosen);
       return 0;
     default:
       if (message == taskbarCreated_ && taskbarCreated_ != 0) {

@@ -1,4 +1,4 @@
-#include "net/ErrorText.h"
+#include "base/ErrorText.h"
 
 namespace kestel {
 

@@ -1,4 +1,4 @@
-// The operating system's text for an error code, as the drive error boxes show it.
+// The operating system's text for an error code, as the boxes, the checker and the record show it.
 #pragma once
 
 #include <string>

@@ -8,18 +8,18 @@
 #include <string>
 
 #include "base/SystemLibrary.h"
+#include "follow/FollowEvent.h"
+#include "ui/Application.h"
 #include "ui/NotificationIcon.h"
 #include "ui/WinHandles.h"
 
 namespace kestel {
 
-enum class ResidentNotice { NetworkChanged, Resumed, Unlocked, CheckNowChosen, StopChosen, SessionEnding };
-
-// Told of each notice as the window handles it. SessionEnding comes inside the system's last message
+// Told of each event as the window handles it. SessionEnded comes inside the system's last message
 // to the window: whatever must be done before the process may be ended is done there.
 class ResidentNoticeSink {
  public:
-  virtual void Notice(ResidentNotice notice) = 0;
+  virtual void Notice(FollowEvent event) = 0;
 
  protected:
   ~ResidentNoticeSink() = default;
@@ -40,8 +40,9 @@ class ResidentWindow {
 
  private:
   static constexpr UINT kIconMessage = WM_APP + 2;
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  friend LRESULT CALLBACK WindowProcOf<ResidentWindow>(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnFailure(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
   void RegisterSessionNotices();
 
   ResidentNoticeSink& sink_;
