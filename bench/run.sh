@@ -149,7 +149,7 @@ mpr_lines() { if [ -f "$1" ]; then grep -c -E "^$2 " "$1" || true; else echo 0; 
 # The stand-in wininet logs each InternetSetOption call with its option: programs are told with
 # INTERNET_OPTION_SETTINGS_CHANGED (39) and INTERNET_OPTION_REFRESH (37), a connection's proxy is set
 # with INTERNET_OPTION_PER_CONNECTION_OPTION (75). Each kind is counted by itself.
-options_set() { mpr_lines "$1" "InternetSetOption[AW]? .*option=($2) "; }
+options_set() { mpr_lines "$1" "InternetSetOption[AW]? .*option=($2)"; }
 check() {  # case expected-start-page expected-connections [expected-notices expected-connection-sets]
   local log=$out/mpr-$1.log notices=$out/wininet-$1.log result
   rm -f "$log" "$notices"
