@@ -69,7 +69,7 @@ bool Win32Host::FileExists(const std::string& path) const {
 }
 
 RegistryAccess& Win32Host::CreateRegistry() {
-  registry_ = std::make_unique<CodePageRegistry>();
+  registry_ = std::make_unique<Win32Registry>();
   return *registry_;
 }
 

@@ -5,13 +5,13 @@
 
 #include <memory>
 
-#include "settings/DataProtectionWin32.h"
+#include "env/Environ.h"
 #include "proxy/InternetSettingsWin32.h"
 #include "proxy/RegistryWin32.h"
-#include "run/Run.h"
 #include "record/RunRecordWin32.h"
+#include "run/Run.h"
+#include "settings/DataProtectionWin32.h"
 #include "settings/SettingsWin32.h"
-#include "env/Environ.h"
 #include "ui/Application.h"
 #include "ui/LogonWindow.h"
 
@@ -63,7 +63,7 @@ class Win32Host final : public RoamingHost {
   // process started the run with.
   EnvironmentSnapshot environment_;
   std::unique_ptr<LogonWindow> logonWindow_;
-  std::unique_ptr<CodePageRegistry> registry_;
+  std::unique_ptr<Win32Registry> registry_;
   Win32Profile profile_;
   Win32UserDataProtection protection_;
   Win32InternetOptions internet_;
