@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "base/Errors.h"
+#include "base/ModuleFileName.h"
+#include "base/Utf.h"
 #include "launch/AppDirectory.h"
 
 namespace kestel {
@@ -11,16 +13,14 @@ std::string ModuleNameOf(const void* address, std::uintptr_t& offset) {
   HMODULE module = nullptr;
   offset = reinterpret_cast<std::uintptr_t>(address);
   if (address != nullptr &&
-      GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         static_cast<LPCSTR>(address), &module)) {
+      GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         static_cast<LPCWSTR>(address), &module)) {
     offset -= reinterpret_cast<std::uintptr_t>(module);
   } else {
-    module = GetModuleHandleA(nullptr);
+    module = GetModuleHandleW(nullptr);
     offset = 0;
   }
-  char path[MAX_PATH + 1] = {};
-  const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
-  const std::string full(path, length);
+  const std::string full = ModuleFileName(module);
   return full.substr(DirectoryOfPath(full).size());
 }
 
@@ -38,7 +38,7 @@ int ReportUncaughtError(const std::string& kind, const std::string& message, con
   std::uintptr_t offset = 0;
   const std::string module = ModuleNameOf(address, offset);
   const std::string text = FormatApplicationErrorText(kind, module, offset, message);
-  MessageBoxA(nullptr, text.c_str(), "Application Error", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+  MessageBoxW(nullptr, Wide(text).c_str(), L"Application Error", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
   return 1;
 }
 

@@ -1,6 +1,7 @@
 #include "base/ErrorTextWin32.h"
 
 #include "base/ErrorText.h"
+#include "base/Utf.h"
 
 namespace kestel {
 
@@ -13,9 +14,9 @@ constexpr DWORD kErrorTextBufferSize = 256;
 }  // namespace
 
 std::string SystemErrorText(DWORD code) {
-  char buffer[kErrorTextBufferSize];
-  const DWORD length = FormatMessageA(kFormatFlags, nullptr, code, 0, buffer, kErrorTextBufferSize, nullptr);
-  return TrimErrorText(std::string_view(buffer, length < kErrorTextBufferSize ? length : 0));
+  wchar_t buffer[kErrorTextBufferSize];
+  const DWORD length = FormatMessageW(kFormatFlags, nullptr, code, 0, buffer, kErrorTextBufferSize, nullptr);
+  return TrimErrorText(Utf8(std::wstring_view(buffer, length < kErrorTextBufferSize ? length : 0)));
 }
 
 }  // namespace kestel

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/UniqueHandle.h"
+#include "base/Utf.h"
 
 namespace kestel {
 
@@ -18,13 +19,15 @@ using UniqueModule = Unique<HMODULE, FreeLibrary>;
 // the full path in the system folder does the same for the DLL, and the altered search path keeps its
 // own imports to that folder too. nullptr when the DLL cannot be loaded.
 inline UniqueModule LoadSystemLibrary(const char* name) {
-  if (HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return UniqueModule(module);
+  const std::wstring wideName = Wide(name);
+  if (HMODULE module = LoadLibraryExW(wideName.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+    return UniqueModule(module);
   if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
-  char folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+  wchar_t folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;
-  const std::string path = std::string(folder, length) + "\\" + name;
-  return UniqueModule(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  const std::wstring path = std::wstring(folder, length) + L"\\" + wideName;
+  return UniqueModule(LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
 // The named export of module as the function type it is declared with; nullptr when it has none.

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   if (_stricmp(argv[1], "wininet.dll") == 0) {
     using SetOption = BOOL(WINAPI*)(void*, DWORD, void*, DWORD);
     const auto setOption =
-        reinterpret_cast<SetOption>(reinterpret_cast<void*>(GetProcAddress(library, "InternetSetOptionA")));
+        reinterpret_cast<SetOption>(reinterpret_cast<void*>(GetProcAddress(library, "InternetSetOptionW")));
     if (setOption == nullptr) return 1;
     setOption(nullptr, 39, nullptr, 0);  // INTERNET_OPTION_SETTINGS_CHANGED
     setOption(nullptr, 37, nullptr, 0);  // INTERNET_OPTION_REFRESH

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/Utf.h"
+
 namespace kestel {
 
 namespace {
@@ -15,7 +17,7 @@ constexpr const char* kFollowerMutex = "Local\\Kestel.Follower";
 void Signal(FollowEvent told) {
   for (const FollowerEvent& e : kFollowerEvents)
     if (e.event == told) {
-      const UniqueHandle event(OpenEventA(EVENT_MODIFY_STATE, FALSE, e.name));
+      const UniqueHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, Wide(e.name).c_str()));
       if (event) SetEvent(event.get());
     }
 }
@@ -39,7 +41,7 @@ int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, H
     Signal(*inForce == Place::Home ? FollowEvent::HomeSetByARun : FollowEvent::AwaySetByARun);
   const std::optional<Place> place = FollowAfter(host, state);
   if (!place) return exitCode;
-  const UniqueHandle one(CreateMutexA(nullptr, FALSE, kFollowerMutex));
+  const UniqueHandle one(CreateMutexW(nullptr, FALSE, Wide(kFollowerMutex).c_str()));
   if (!one) return exitCode;
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     RecordIfOn(host.Record(), [] { return FollowElsewhereEvent(); });
@@ -58,7 +60,7 @@ Win32FollowHost::Win32FollowHost(HINSTANCE instance, Application& application)
       window_(instance, *this),
       notices_(window_.Handle(), ResidentWindow::kNetworkChangedMessage) {
   for (std::size_t i = 0; i < kFollowerEventCount; ++i)
-    events_[i].reset(CreateEventA(nullptr, FALSE, FALSE, kFollowerEvents[i].name));
+    events_[i].reset(CreateEventW(nullptr, FALSE, FALSE, Wide(kFollowerEvents[i].name).c_str()));
 }
 
 FollowEvents Win32FollowHost::WaitUntil(FollowTime deadline) {

@@ -2,17 +2,18 @@
 
 #include <wtsapi32.h>
 
+#include "base/Utf.h"
 #include "ui/ResidentIds.h"
 
 namespace kestel {
 
 ResidentWindow::ResidentWindow(HINSTANCE instance, ResidentNoticeSink& sink)
     : sink_(sink),
-      taskbarCreated_(RegisterWindowMessageA("TaskbarCreated")),
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
       window_([&] {
         RegisterWindowClass(instance, kResidentWindowClass, &WindowProcOf<ResidentWindow>, nullptr);
-        return CreateWindowExA(WS_EX_TOOLWINDOW, kResidentWindowClass, "Kestel", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
-                               nullptr, instance, this);
+        return CreateWindowExW(WS_EX_TOOLWINDOW, Wide(kResidentWindowClass).c_str(), L"Kestel", WS_OVERLAPPED, 0, 0, 0,
+                               0, nullptr, nullptr, instance, this);
       }()),
       icon_(instance, window_.get(), kIconMessage) {
   RegisterSessionNotices();
@@ -38,7 +39,7 @@ void ResidentWindow::RegisterSessionNotices() {
 
 // The follower records its own failures.
 LRESULT ResidentWindow::OnFailure(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-  return DefWindowProcA(window_.get(), message, wParam, lParam);
+  return DefWindowProcW(window_.get(), message, wParam, lParam);
 }
 
 LRESULT ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -70,7 +71,7 @@ LRESULT ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         icon_.Restore();
         return 0;
       }
-      return DefWindowProcA(window, message, wParam, lParam);
+      return DefWindowProcW(window, message, wParam, lParam);
   }
 }
 

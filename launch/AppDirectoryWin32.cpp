@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/ModuleFileName.h"
 #include "launch/AppDirectory.h"
 
 namespace kestel {
@@ -9,9 +10,7 @@ namespace kestel {
 std::string AppDirectory;
 
 void InitAppDirectory() {
-  char path[261] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  AppDirectory = DirectoryOfPath(std::string_view(path, length < sizeof path ? length : sizeof path - 1));
+  AppDirectory = DirectoryOfPath(ModuleFileName(nullptr));
 }
 
 }  // namespace kestel

@@ -5,7 +5,7 @@
 
 namespace kestel {
 
-// Works out AppDirectory from GetModuleFileNameA; called once at start-up.
+// Works out AppDirectory from the executable's full path; called once at start-up.
 void InitAppDirectory();
 // The process-wide directory of the executable, set by InitAppDirectory.
 extern std::string AppDirectory;

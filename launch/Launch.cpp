@@ -2,27 +2,25 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "base/Stopwatch.h"
 #include "base/UniqueHandle.h"
+#include "base/Utf.h"
 
 namespace kestel {
 
 ProgramOutcome LaunchProgram(const std::string& commandLine, bool wait, bool show) {
   ProgramOutcome outcome;
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   // The size as compiled: a 64-bit build has a larger record than a 32-bit one.
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = show ? SW_SHOW : SW_HIDE;
   PROCESS_INFORMATION created{};
 
-  // CreateProcessA may write into the command line, so it gets a copy of its own.
-  std::vector<char> writable(commandLine.begin(), commandLine.end());
-  writable.push_back('\0');
+  // CreateProcessW may write into the command line, so it gets a copy of its own.
+  std::wstring writable = Wide(commandLine);
 
-  if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE,
+  if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE,
                       CREATE_NEW_PROCESS_GROUP | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &created)) {
     outcome.error = GetLastError();
     return outcome;

@@ -40,7 +40,7 @@ NetworkChangeNotices::~NetworkChangeNotices() {
 
 // The one thing done on the platform's threads; window_ and message_ never change after construction.
 void NetworkChangeNotices::Post() const {
-  PostMessageA(window_, message_, 0, 0);
+  PostMessageW(window_, message_, 0, 0);
 }
 
 }  // namespace kestel

@@ -35,7 +35,7 @@ std::string Narrow(const wchar_t* text) {
 // imports, which list only what a run that does not follow needs.
 template <class Function>
 Function* NtdllProcedure(const char* name) {
-  return ProcedureOf<Function>(GetModuleHandleA("ntdll.dll"), name);
+  return ProcedureOf<Function>(GetModuleHandleW(L"ntdll.dll"), name);
 }
 
 // Empty for a family other than IPv4 and IPv6.

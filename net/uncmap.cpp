@@ -3,6 +3,7 @@
 #include <winnetwk.h>
 
 #include "base/ErrorTextWin32.h"
+#include "base/Utf.h"
 
 namespace kestel {
 
@@ -12,25 +13,27 @@ namespace {
 // the status window, and needs no window of its own to exist.
 void ShowFailure(const char* firstLine, const char* caption, DWORD code) {
   const std::string text = std::string(firstLine) + "\r\n" + SystemErrorText(code);
-  MessageBoxA(nullptr, text.c_str(), caption, MB_OK | MB_TASKMODAL);
+  MessageBoxW(nullptr, Wide(text).c_str(), Wide(caption).c_str(), MB_OK | MB_TASKMODAL);
 }
 
 }  // namespace
 
 DWORD AddDriveConnection(const std::string& localName, const std::string& remoteName, bool noPrompting, HWND owner,
                          const std::string& userName, const std::string& password) {
-  NETRESOURCEA resource{};
+  std::wstring local = Wide(localName);
+  std::wstring remote = Wide(remoteName);
+  NETRESOURCEW resource{};
   resource.dwType = RESOURCETYPE_DISK;
-  // The record's fields are not const in the platform's headers, but the service only reads them.
-  resource.lpLocalName = const_cast<char*>(localName.c_str());
-  resource.lpRemoteName = const_cast<char*>(remoteName.c_str());
+  resource.lpLocalName = local.data();
+  resource.lpRemoteName = remote.data();
   // Never CONNECT_UPDATE_PROFILE: a drive mapped here must not come back by itself at the next logon.
   const DWORD flags = noPrompting ? 0 : CONNECT_INTERACTIVE;
-  return WNetAddConnection3A(owner, &resource, password.c_str(), userName.c_str(), flags);
+  return WNetAddConnection3W(owner, &resource, Wide(password).c_str(), Wide(userName).c_str(), flags);
 }
 
 DWORD CancelDriveConnection(const std::string& deviceName, bool force, bool updateProfile) {
-  return WNetCancelConnection2A(deviceName.c_str(), updateProfile ? CONNECT_UPDATE_PROFILE : 0, force ? TRUE : FALSE);
+  return WNetCancelConnection2W(Wide(deviceName).c_str(), updateProfile ? CONNECT_UPDATE_PROFILE : 0,
+                                force ? TRUE : FALSE);
 }
 
 // The text is that of the returned code: a provider need not leave it in the thread's last error.

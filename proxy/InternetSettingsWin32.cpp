@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "base/Utf.h"
+
 namespace kestel {
 
 namespace {
@@ -15,8 +17,8 @@ ConnectionCall Refused(const char* call) {
 }
 
 // The connection's name as the option list takes it: none for the LAN.
-char* ConnectionName(const std::string& connection) {
-  return connection.empty() ? nullptr : const_cast<char*>(connection.c_str());
+wchar_t* ConnectionName(std::wstring& connection) {
+  return connection.empty() ? nullptr : connection.data();
 }
 
 }  // namespace
@@ -37,50 +39,52 @@ Function* Win32InternetOptions::Procedure(UniqueModule& module, const char* libr
 ConnectionCall Win32InternetOptions::ListEntries(std::vector<std::string>& names) {
   names.clear();
   ConnectionCall call;
-  const auto enumEntries = Procedure<decltype(RasEnumEntriesA)>(rasapi32_, "rasapi32.dll", "RasEnumEntriesA", call);
+  const auto enumEntries = Procedure<decltype(RasEnumEntriesW)>(rasapi32_, "rasapi32.dll", "RasEnumEntriesW", call);
   if (enumEntries == nullptr) return call;
   // The size asked for is known after a first try; an entry added in between asks once more.
-  std::vector<RASENTRYNAMEA> entries(1);
+  std::vector<RASENTRYNAMEW> entries(1);
   DWORD result = ERROR_BUFFER_TOO_SMALL;
   DWORD count = 0;
   for (int attempt = 0; attempt < 3 && result == ERROR_BUFFER_TOO_SMALL; ++attempt) {
-    for (RASENTRYNAMEA& entry : entries) entry.dwSize = sizeof entry;
-    DWORD bytes = static_cast<DWORD>(entries.size() * sizeof(RASENTRYNAMEA));
+    for (RASENTRYNAMEW& entry : entries) entry.dwSize = sizeof entry;
+    DWORD bytes = static_cast<DWORD>(entries.size() * sizeof(RASENTRYNAMEW));
     result = enumEntries(nullptr, nullptr, entries.data(), &bytes, &count);
-    if (result == ERROR_BUFFER_TOO_SMALL) entries.resize(bytes / sizeof(RASENTRYNAMEA) + 1);
+    if (result == ERROR_BUFFER_TOO_SMALL) entries.resize(bytes / sizeof(RASENTRYNAMEW) + 1);
   }
-  if (result != ERROR_SUCCESS) return {"RasEnumEntriesA", result};
-  for (DWORD i = 0; i < count && i < entries.size(); ++i) names.emplace_back(entries[i].szEntryName);
+  if (result != ERROR_SUCCESS) return {"RasEnumEntriesW", result};
+  for (DWORD i = 0; i < count && i < entries.size(); ++i) names.push_back(Utf8(entries[i].szEntryName));
   return {};
 }
 
 ConnectionCall Win32InternetOptions::QueryFlags(const std::string& connection, std::uint32_t& flags) {
   ConnectionCall call;
-  const auto query = Procedure<decltype(InternetQueryOptionA)>(wininet_, "wininet.dll", "InternetQueryOptionA", call);
+  const auto query = Procedure<decltype(InternetQueryOptionW)>(wininet_, "wininet.dll", "InternetQueryOptionW", call);
   if (query == nullptr) return call;
+  std::wstring name = Wide(connection);
   // Since the browser's version 8 the plain flags may lag behind what the user chose; the option
   // the settings pages use has it. Wine knows only the plain one.
   for (const DWORD option :
        {static_cast<DWORD>(INTERNET_PER_CONN_FLAGS_UI), static_cast<DWORD>(INTERNET_PER_CONN_FLAGS)}) {
-    INTERNET_PER_CONN_OPTIONA value{};
+    INTERNET_PER_CONN_OPTIONW value{};
     value.dwOption = option;
-    INTERNET_PER_CONN_OPTION_LISTA list{sizeof list, ConnectionName(connection), 1, 0, &value};
+    INTERNET_PER_CONN_OPTION_LISTW list{sizeof list, ConnectionName(name), 1, 0, &value};
     DWORD size = sizeof list;
     if (query(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size)) {
       flags = value.Value.dwValue;
       return {};
     }
-    call = Refused("InternetQueryOptionA");
+    call = Refused("InternetQueryOptionW");
   }
   return call;
 }
 
 ConnectionCall Win32InternetOptions::Set(const std::string& connection, const ConnectionProxy& proxy) {
   ConnectionCall call;
-  const auto set = Procedure<decltype(InternetSetOptionA)>(wininet_, "wininet.dll", "InternetSetOptionA", call);
+  const auto set = Procedure<decltype(InternetSetOptionW)>(wininet_, "wininet.dll", "InternetSetOptionW", call);
   if (set == nullptr) return call;
-  std::string server = proxy.server, bypass = proxy.bypass, script = proxy.scriptUrl.value_or(std::string());
-  INTERNET_PER_CONN_OPTIONA options[4]{};
+  std::wstring name = Wide(connection), server = Wide(proxy.server), bypass = Wide(proxy.bypass),
+               script = Wide(proxy.scriptUrl.value_or(std::string()));
+  INTERNET_PER_CONN_OPTIONW options[4]{};
   options[0].dwOption = INTERNET_PER_CONN_FLAGS;
   options[0].Value.dwValue = proxy.flags;
   options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
@@ -89,14 +93,14 @@ ConnectionCall Win32InternetOptions::Set(const std::string& connection, const Co
   options[2].Value.pszValue = bypass.data();
   options[3].dwOption = INTERNET_PER_CONN_AUTOCONFIG_URL;
   options[3].Value.pszValue = script.data();
-  INTERNET_PER_CONN_OPTION_LISTA list{sizeof list, ConnectionName(connection), proxy.scriptUrl ? 4u : 3u, 0, options};
-  if (!set(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof list)) return Refused("InternetSetOptionA");
+  INTERNET_PER_CONN_OPTION_LISTW list{sizeof list, ConnectionName(name), proxy.scriptUrl ? 4u : 3u, 0, options};
+  if (!set(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof list)) return Refused("InternetSetOptionW");
   return {};
 }
 
 void Win32InternetOptions::SettingsChanged() {
   ConnectionCall call;
-  const auto set = Procedure<decltype(InternetSetOptionA)>(wininet_, "wininet.dll", "InternetSetOptionA", call);
+  const auto set = Procedure<decltype(InternetSetOptionW)>(wininet_, "wininet.dll", "InternetSetOptionW", call);
   if (set == nullptr) return;
   set(nullptr, INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
   set(nullptr, INTERNET_OPTION_REFRESH, nullptr, 0);

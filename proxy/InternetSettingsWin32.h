@@ -2,8 +2,8 @@
 // for, and the notice to programs already running.
 #pragma once
 
-#include "proxy/ConnectionOptions.h"
 #include "base/SystemLibrary.h"
+#include "proxy/ConnectionOptions.h"
 
 namespace kestel {
 
@@ -11,7 +11,7 @@ namespace kestel {
 // into force or captured, and only then: a run that ends before the away step loads neither.
 class Win32InternetOptions final : public ConnectionOptions {
  public:
-  // RasEnumEntriesA over every phonebook the user sees.
+  // RasEnumEntriesW over every phonebook the user sees.
   ConnectionCall ListEntries(std::vector<std::string>& names) override;
   // The flags as the settings pages show them, or on platforms without that option the plain ones.
   ConnectionCall QueryFlags(const std::string& connection, std::uint32_t& flags) override;

@@ -57,23 +57,6 @@ void SetValue(const std::string& key, const std::string& name, DWORD type, const
     FailSet(name);
 }
 
-std::wstring WideOfCodePage(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
-
-std::string CodePageOfWide(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int length =
-      WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length, nullptr, nullptr);
-  return text;
-}
-
 }  // namespace
 
 bool Win32Registry::HasKey(const std::string& key) {
@@ -125,14 +108,6 @@ void Win32Registry::DeleteValue(const std::string& key, const std::string& name)
   if (!opened) FailSet(name);
   const LSTATUS status = RegDeleteValueW(opened.get(), Wide(name).c_str());
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) FailSet(name);
-}
-
-std::string CodePageRegistry::ReadString(const std::string& key, const std::string& name) {
-  return CodePageOfWide(Wide(registry_.ReadString(key, name)));
-}
-
-void CodePageRegistry::WriteString(const std::string& key, const std::string& name, const std::string& text) {
-  registry_.WriteString(key, name, Utf8(WideOfCodePage(text)));
 }
 
 }  // namespace kestel

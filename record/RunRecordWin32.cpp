@@ -1,6 +1,7 @@
 #include "record/RunRecordWin32.h"
 
 #include "base/ErrorTextWin32.h"
+#include "base/ModuleFileName.h"
 #include "base/Utf.h"
 
 namespace kestel {
@@ -16,14 +17,13 @@ LocalTime Now() {
 StartDetails LookUpStartDetails() {
   StartDetails details;
   details.version = KESTEL_VERSION;
-  char text[MAX_PATH + 1] = {};
-  DWORD length = GetModuleFileNameA(nullptr, text, MAX_PATH);
-  details.executable.assign(text, length < MAX_PATH ? length : 0);
-  // GetUserNameA counts the closing zero, GetComputerNameA does not.
-  length = sizeof text;
-  if (GetUserNameA(text, &length) && length > 0) details.user.assign(text, length - 1);
-  length = sizeof text;
-  if (GetComputerNameA(text, &length)) details.computer.assign(text, length);
+  details.executable = ModuleFileName(nullptr);
+  // GetUserNameW counts the closing zero, GetComputerNameW does not. Both names are far shorter than a path.
+  wchar_t text[MAX_PATH + 1] = {};
+  DWORD length = MAX_PATH + 1;
+  if (GetUserNameW(text, &length) && length > 0) details.user = Utf8(std::wstring_view(text, length - 1));
+  length = MAX_PATH + 1;
+  if (GetComputerNameW(text, &length)) details.computer = Utf8(std::wstring_view(text, length));
   return details;
 }
 
@@ -76,7 +76,7 @@ void Win32RunRecord::Open(const RecordSettings& settings) {
   if (!holding_) return;
   holding_ = false;
   if (!settings.path.empty()) OpenFile(settings.path);
-  if (settings.eventLog) source_.reset(RegisterEventSourceA(nullptr, kEventSource));
+  if (settings.eventLog) source_.reset(RegisterEventSourceW(nullptr, Wide(kEventSource).c_str()));
   if (On()) {
     for (const auto& [time, event] : held_)
       Write(time, event.kind == EventKind::Start ? StartEvent(LookUpStartDetails()) : event);
@@ -115,9 +115,9 @@ void Win32RunRecord::Write(const LocalTime& time, const RunEvent& event) {
     WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   }
   if (source_) {
-    const std::string text = EventLine(event);
-    const char* strings[] = {text.c_str()};
-    ReportEventA(source_.get(), EventType(event.severity), 0, static_cast<DWORD>(event.kind), nullptr, 1, 0, strings,
+    const std::wstring text = Wide(EventLine(event));
+    const wchar_t* strings[] = {text.c_str()};
+    ReportEventW(source_.get(), EventType(event.severity), 0, static_cast<DWORD>(event.kind), nullptr, 1, 0, strings,
                  nullptr);
   }
 }

@@ -1,5 +1,6 @@
 #include "run/Win32Host.h"
 
+#include "base/Utf.h"
 #include "env/EnvironWin32.h"
 #include "launch/AppDirectoryWin32.h"
 #include "launch/Launch.h"
@@ -64,12 +65,12 @@ std::string Win32Host::AppDirectory() const {
 }
 
 bool Win32Host::FileExists(const std::string& path) const {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 RegistryAccess& Win32Host::CreateRegistry() {
-  registry_ = std::make_unique<CodePageRegistry>();
+  registry_ = std::make_unique<Win32Registry>();
   return *registry_;
 }
 

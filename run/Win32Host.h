@@ -67,7 +67,7 @@ class Win32Host final : public RoamingHost {
   // process started the run with.
   EnvironmentSnapshot environment_;
   std::unique_ptr<LogonWindow> logonWindow_;
-  std::unique_ptr<CodePageRegistry> registry_;
+  std::unique_ptr<Win32Registry> registry_;
   Win32Profile profile_;
   Win32UserDataProtection protection_;
   Win32InternetOptions internet_;

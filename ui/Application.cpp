@@ -1,26 +1,28 @@
 #include "ui/Application.h"
 
+#include "base/Utf.h"
+
 namespace kestel {
 
 namespace {
 
-constexpr const char* kKeyboardRulesProperty = "KestelKeyboardRules";
+constexpr const wchar_t* kKeyboardRulesProperty = L"KestelKeyboardRules";
 
 // Handles one message: a key meant for one of our windows meets that window's keyboard rules first.
 void HandleMessage(MSG& msg) {
   if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd != nullptr) {
-    auto* rules = static_cast<KeyboardRules*>(GetPropA(GetAncestor(msg.hwnd, GA_ROOT), kKeyboardRulesProperty));
+    auto* rules = static_cast<KeyboardRules*>(GetPropW(GetAncestor(msg.hwnd, GA_ROOT), kKeyboardRulesProperty));
     if (rules != nullptr && rules->PreTranslate(msg)) return;
   }
   TranslateMessage(&msg);
-  DispatchMessageA(&msg);
+  DispatchMessageW(&msg);
 }
 
 }  // namespace
 
 void Application::ProcessMessages() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       Terminate();
       continue;
@@ -36,7 +38,7 @@ void Application::HandleNextMessage() {
   // the caller looks at its mark again after each one.
   MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   MSG msg;
-  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return;  // only sent messages: handled already
+  if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return;  // only sent messages: handled already
   if (msg.message == WM_QUIT) {
     Terminate();
     return;
@@ -45,21 +47,23 @@ void Application::HandleNextMessage() {
 }
 
 void RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC procedure, HBRUSH background) {
-  WNDCLASSEXA wc{};
+  // A Unicode class: its windows, and the controls created the same way, take every letter whole.
+  const std::wstring name = Wide(className);
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = procedure;
   wc.hInstance = instance;
-  wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
   wc.hbrBackground = background;
-  wc.lpszClassName = className;
-  RegisterClassExA(&wc);
+  wc.lpszClassName = name.c_str();
+  RegisterClassExW(&wc);
 }
 
 void AttachKeyboardRules(HWND topLevel, KeyboardRules* rules) {
   if (rules != nullptr)
-    SetPropA(topLevel, kKeyboardRulesProperty, rules);
+    SetPropW(topLevel, kKeyboardRulesProperty, rules);
   else
-    RemovePropA(topLevel, kKeyboardRulesProperty);
+    RemovePropW(topLevel, kKeyboardRulesProperty);
 }
 
 DisabledThreadWindows::DisabledThreadWindows(HWND keep) {

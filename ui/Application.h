@@ -42,10 +42,10 @@ void RegisterWindowClass(HINSTANCE instance, const char* className, WNDPROC proc
 template <class Owner>
 Owner* OwnerOf(HWND window, UINT message, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
-  return reinterpret_cast<Owner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  return reinterpret_cast<Owner*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 // The window procedure of every window of ours: the owner handles the messages of its own window in
@@ -55,7 +55,7 @@ Owner* OwnerOf(HWND window, UINT message, LPARAM lParam) {
 template <class Owner>
 LRESULT CALLBACK WindowProcOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Owner* self = OwnerOf<Owner>(window, message, lParam);
-  if (self == nullptr || self->window_.get() != window) return DefWindowProcA(window, message, wParam, lParam);
+  if (self == nullptr || self->window_.get() != window) return DefWindowProcW(window, message, wParam, lParam);
   try {
     return self->OnMessage(message, wParam, lParam);
   } catch (...) {

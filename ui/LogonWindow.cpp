@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "base/Utf.h"
 #include "ui/DisplayScale.h"
 
 namespace kestel {
@@ -66,28 +67,28 @@ bool KeyDown(int virtualKey) {
 }
 
 std::string TextOf(HWND window) {
-  const int length = GetWindowTextLengthA(window);
+  const int length = GetWindowTextLengthW(window);
   if (length <= 0) return {};
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(window, text.data(), length + 1);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window, text.data(), length + 1);
   text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-  return text;
+  return Utf8(text);
 }
 
 UniqueGdi<HFONT> WindowFont(int dpi) {
-  return UniqueGdi<HFONT>(CreateFontA(-Scaled(kFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+  return UniqueGdi<HFONT>(CreateFontW(-Scaled(kFontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                      DEFAULT_PITCH | FF_DONTCARE, "Arial"));
+                                      DEFAULT_PITCH | FF_DONTCARE, L"Arial"));
 }
 
 }  // namespace
 
 LogonWindow::LogonWindow(HINSTANCE instance, Application& application)
     : application_(application), background_(CreateSolidBrush(kBackground)) {
-  pictureBitmap_.reset(static_cast<HBITMAP>(LoadImageA(instance, "LOGON_PICTURE", IMAGE_BITMAP, 0, 0, 0)));
+  pictureBitmap_.reset(static_cast<HBITMAP>(LoadImageW(instance, L"LOGON_PICTURE", IMAGE_BITMAP, 0, 0, 0)));
   if (pictureBitmap_) {
     BITMAP info{};
-    GetObjectA(pictureBitmap_.get(), sizeof info, &info);
+    GetObjectW(pictureBitmap_.get(), sizeof info, &info);
     UniqueMemoryDc memory(CreateCompatibleDC(nullptr));
     SelectionScope selected(memory.get(), pictureBitmap_.get());
     pictureTransparent_ = GetPixel(memory.get(), 0, info.bmHeight - 1);
@@ -95,7 +96,7 @@ LogonWindow::LogonWindow(HINSTANCE instance, Application& application)
 
   RegisterWindowClass(instance, kWindowClass, &WindowProcOf<LogonWindow>, background_.get());
   RECT outer = scale_.OuterOf(RECT{0, 0, kClientWidth, kClientHeight}, kStyle, kExStyle, kDesignDpi);
-  window_.reset(CreateWindowExA(kExStyle, kWindowClass, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+  window_.reset(CreateWindowExW(kExStyle, Wide(kWindowClass).c_str(), Wide(kCaption).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                                 outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, this));
   if (!window_) return;
   // Only a window knows the monitor it is on: the design's size first, then the size at its DPI.
@@ -119,10 +120,10 @@ LogonWindow::~LogonWindow() {
 void LogonWindow::CreateControls(HINSTANCE instance) {
   for (const ControlDesign& c : kControls) {
     const RECT r = ScaledRect(c.left, c.top, c.width, c.height, dpi_);
-    HWND control = CreateWindowExA(c.exStyle, c.windowClass, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left, r.top,
+    HWND control = CreateWindowExW(c.exStyle, Wide(c.windowClass).c_str(), Wide(c.text).c_str(), WS_CHILD | WS_VISIBLE | c.style, r.left, r.top,
                                    r.right - r.left, r.bottom - r.top, window_.get(),
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     switch (c.id) {
       case kIdStatusLine:
         statusLine_ = control;
@@ -138,7 +139,7 @@ void LogonWindow::CreateControls(HINSTANCE instance) {
         break;
       case kIdPassword:
         password_ = control;
-        SendMessageA(control, EM_SETPASSWORDCHAR, '*', 0);
+        SendMessageW(control, EM_SETPASSWORDCHAR, L'*', 0);
         break;
       case kIdLogon:
         logonButton_ = control;
@@ -151,8 +152,8 @@ void LogonWindow::CreateControls(HINSTANCE instance) {
     }
   }
   // 0 lifts the limit to the largest an edit can hold.
-  SendMessageA(username_, EM_SETLIMITTEXT, 0, 0);
-  SendMessageA(password_, EM_SETLIMITTEXT, 0, 0);
+  SendMessageW(username_, EM_SETLIMITTEXT, 0, 0);
+  SendMessageW(password_, EM_SETLIMITTEXT, 0, 0);
 }
 
 void LogonWindow::ChangeDpi(int dpi, const RECT& suggested) {
@@ -162,7 +163,7 @@ void LogonWindow::ChangeDpi(int dpi, const RECT& suggested) {
   for (const ControlDesign& c : kControls) {
     HWND control = GetDlgItem(window_.get(), c.id);
     if (control == nullptr) continue;
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     const RECT r = ScaledRect(c.left, c.top, c.width, c.height, dpi_);
     MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
   }
@@ -181,7 +182,7 @@ LRESULT LogonWindow::OnFailure(UINT, WPARAM, LPARAM) noexcept {
   try {
     throw;
   } catch (const std::exception& e) {
-    MessageBoxA(window_.get(), e.what(), application_.Title().c_str(), MB_OK | MB_ICONSTOP);
+    MessageBoxW(window_.get(), Wide(e.what()).c_str(), Wide(application_.Title()).c_str(), MB_OK | MB_ICONSTOP);
   } catch (...) {
   }
   return 0;
@@ -226,7 +227,7 @@ LRESULT LogonWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         application_.Terminate();
       return 0;
     default:
-      return DefWindowProcA(window_.get(), message, wParam, lParam);
+      return DefWindowProcW(window_.get(), message, wParam, lParam);
   }
 }
 
@@ -308,7 +309,7 @@ bool LogonWindow::PreTranslate(const MSG& msg) {
     case dialogkeys::Decision::Kind::Focus: {
       HWND target = HandleOf(decision.target);
       SetFocus(target);
-      if (target == username_ || target == password_) SendMessageA(target, EM_SETSEL, 0, -1);
+      if (target == username_ || target == password_) SendMessageW(target, EM_SETSEL, 0, -1);
       return true;
     }
   }
@@ -361,8 +362,8 @@ void LogonWindow::DrawButton(const DRAWITEMSTRUCT& item, Control button) {
   SetTextColor(dc, (item.itemState & ODS_DISABLED) != 0 ? GetSysColor(COLOR_GRAYTEXT) : kFontColour);
   RECT text = face;
   if (pushed) OffsetRect(&text, 1, 1);
-  const std::string caption = TextOf(item.hwndItem);
-  DrawTextA(dc, caption.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  const std::wstring caption = Wide(TextOf(item.hwndItem));
+  DrawTextW(dc, caption.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   if ((item.itemState & ODS_FOCUS) != 0) {
     RECT focus = face;
     InflateRect(&focus, -Scaled(4, dpi_), -Scaled(4, dpi_));
@@ -374,7 +375,7 @@ void LogonWindow::DrawPicture(const DRAWITEMSTRUCT& item) {
   FillRect(item.hDC, &item.rcItem, background_.get());
   if (!pictureBitmap_) return;
   BITMAP info{};
-  GetObjectA(pictureBitmap_.get(), sizeof info, &info);
+  GetObjectW(pictureBitmap_.get(), sizeof info, &info);
   if (dpi_ != kDesignDpi) {
     DrawScaledPicture(item, info);
     return;
@@ -416,7 +417,7 @@ void LogonWindow::DrawScaledPicture(const DRAWITEMSTRUCT& item, const BITMAP& in
 }
 
 void LogonWindow::SetStatus(const std::string& text) {
-  SetWindowTextA(statusLine_, text.c_str());
+  SetWindowTextW(statusLine_, Wide(text).c_str());
 }
 
 void LogonWindow::Show() {

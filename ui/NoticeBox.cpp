@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/Utf.h"
 #include "ui/Application.h"
 #include "ui/DisplayScale.h"
 #include "ui/WinHandles.h"
@@ -26,13 +27,14 @@ constexpr UINT kTextFlags = DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX
 class NoticeBox final : private KeyboardRules {
  public:
   NoticeBox(Application& application, const std::string& text) : application_(application) {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    const std::wstring wideText = Wide(text);
     RegisterWindowClass(instance, kNoticeClass, &WindowProcOf<NoticeBox>,
                         reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
     // Created where it will show, the screen's centre, so that it can tell the DPI it is sized for.
-    window_.reset(CreateWindowExA(kExStyle, kNoticeClass, application_.Title().c_str(), kStyle, screenWidth / 2,
+    window_.reset(CreateWindowExW(kExStyle, Wide(kNoticeClass).c_str(), Wide(application_.Title()).c_str(), kStyle, screenWidth / 2,
                                   screenHeight / 2, 0, 0, nullptr, nullptr, instance, this));
     if (!window_) return;
     const DisplayScale scale;
@@ -47,7 +49,7 @@ class NoticeBox final : private KeyboardRules {
     {
       WindowDc screen(nullptr);
       SelectionScope selected(screen.get(), font_.get());
-      DrawTextA(screen.get(), text.c_str(), -1, &textRect, kTextFlags | DT_CALCRECT);
+      DrawTextW(screen.get(), wideText.c_str(), -1, &textRect, kTextFlags | DT_CALCRECT);
     }
     const int textWidth = std::min(static_cast<int>(textRect.right), std::max(screenWidth / 2, buttonWidth));
     const int textHeight = static_cast<int>(textRect.bottom);
@@ -59,14 +61,14 @@ class NoticeBox final : private KeyboardRules {
     const int height = outer.bottom - outer.top;
     SetWindowPos(window_.get(), nullptr, (screenWidth - width) / 2, (screenHeight - height) / 2, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    HWND label = CreateWindowExA(0, "STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, margin,
+    HWND label = CreateWindowExW(0, L"STATIC", wideText.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, margin,
                                  margin, textWidth, textHeight, window_.get(),
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), instance, nullptr);
-    ok_ = CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+    ok_ = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
                           (clientWidth - buttonWidth) / 2, margin + textHeight + margin, buttonWidth, buttonHeight,
                           window_.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), instance, nullptr);
-    SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    SendMessageA(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageW(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     AttachKeyboardRules(window_.get(), this);
   }
 
@@ -111,11 +113,11 @@ class NoticeBox final : private KeyboardRules {
       default:
         break;
     }
-    return DefWindowProcA(window_.get(), message, wParam, lParam);
+    return DefWindowProcW(window_.get(), message, wParam, lParam);
   }
   // Nothing above throws.
   LRESULT OnFailure(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
-    return DefWindowProcA(window_.get(), message, wParam, lParam);
+    return DefWindowProcW(window_.get(), message, wParam, lParam);
   }
 
   // OK is both the default and the cancel button.

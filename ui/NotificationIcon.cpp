@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/Utf.h"
 #include "ui/ResidentIds.h"
 
 namespace kestel {
@@ -16,7 +17,7 @@ constexpr WORD kProgramIcon = 1;
 
 NotificationIcon::NotificationIcon(HINSTANCE instance, HWND owner, UINT callbackMessage)
     : owner_(owner), callbackMessage_(callbackMessage), shell32_(LoadSystemLibrary("shell32.dll")) {
-  if (shell32_) notify_ = ProcedureOf<decltype(Shell_NotifyIconA)>(shell32_.get(), "Shell_NotifyIconA");
+  if (shell32_) notify_ = ProcedureOf<decltype(Shell_NotifyIconW)>(shell32_.get(), "Shell_NotifyIconW");
   icon_ = LoadSmallIcon(instance);
 }
 
@@ -33,7 +34,7 @@ NotificationIcon::OwnedIcon NotificationIcon::LoadSmallIcon(HINSTANCE instance) 
         return OwnedIcon(icon);
     }
   }
-  return OwnedIcon(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kProgramIcon), IMAGE_ICON,
+  return OwnedIcon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON,
                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
 }
 
@@ -54,30 +55,33 @@ void NotificationIcon::Restore() {
 
 bool NotificationIcon::Notify(DWORD message, const std::string& tip) {
   if (notify_ == nullptr || owner_ == nullptr) return false;
-  NOTIFYICONDATAA data{};
+  NOTIFYICONDATAW data{};
   data.cbSize = sizeof data;
   data.hWnd = owner_;
   data.uID = kIconId;
   data.uFlags = NIF_MESSAGE | NIF_TIP | (icon_ ? NIF_ICON : 0u);
   data.uCallbackMessage = callbackMessage_;
   data.hIcon = icon_.get();
-  const std::size_t length = std::min(tip.size(), sizeof data.szTip - 1);
-  tip.copy(data.szTip, length);
+  const std::wstring wideTip = Wide(tip);
+  std::size_t length = std::min(wideTip.size(), std::size(data.szTip) - 1);
+  // A tip cut short never ends in the first half of a pair of surrogates.
+  if (length < wideTip.size() && length > 0 && wideTip[length - 1] >= 0xD800 && wideTip[length - 1] < 0xDC00) --length;
+  wideTip.copy(data.szTip, length);
   return notify_(message, &data) != FALSE;
 }
 
 void NotificationIcon::ShowMenu() const {
   const Unique<HMENU, DestroyMenu> menu(CreatePopupMenu());
   if (!menu) return;
-  AppendMenuA(menu.get(), MF_STRING, kCheckNowCommand, "Check now");
-  AppendMenuA(menu.get(), MF_STRING, kStopFollowingCommand, "Stop following");
+  AppendMenuW(menu.get(), MF_STRING, kCheckNowCommand, L"Check now");
+  AppendMenuW(menu.get(), MF_STRING, kStopFollowingCommand, L"Stop following");
   POINT at{};
   GetCursorPos(&at);
   // The menu closes when the user clicks elsewhere only while its owner is the foreground window;
   // the message after it lets the shell see the menu end.
   SetForegroundWindow(owner_);
   TrackPopupMenu(menu.get(), TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, 0, owner_, nullptr);
-  PostMessageA(owner_, WM_NULL, 0, 0);
+  PostMessageW(owner_, WM_NULL, 0, 0);
 }
 
 }  // namespace kestel

@@ -37,7 +37,7 @@ class NotificationIcon {
   HWND owner_;
   UINT callbackMessage_;
   UniqueModule shell32_;
-  decltype(&Shell_NotifyIconA) notify_ = nullptr;
+  decltype(&Shell_NotifyIconW) notify_ = nullptr;
   // Ours to destroy: the destructor takes it out of the notification area first.
   OwnedIcon icon_;
   bool added_ = false;

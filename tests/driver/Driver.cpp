@@ -6,6 +6,8 @@
 #include <cctype>
 #include <thread>
 
+#include "../tools/WideText.h"
+
 namespace kestel::driver {
 
 namespace {
@@ -277,36 +279,36 @@ std::optional<std::chrono::microseconds> AnswerTime(HWND window, Milliseconds ti
 }
 
 std::string ClassNameOf(HWND window) {
-  char name[256] = {};
-  const int length = GetClassNameA(window, name, sizeof name);
-  return std::string(name, static_cast<std::size_t>(std::max(length, 0)));
+  wchar_t name[256] = {};
+  const int length = GetClassNameW(window, name, 256);
+  return testing::Utf8OfWide(std::wstring_view(name, static_cast<std::size_t>(std::max(length, 0))));
 }
 
 std::string StoredText(HWND window) {
-  const int length = GetWindowTextLengthA(window);
-  std::string text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
-  const int copied = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
+  const int copied = GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
   text.resize(static_cast<std::size_t>(std::max(copied, 0)));
-  return text;
+  return testing::Utf8OfWide(text);
 }
 
 std::optional<std::string> WindowText(HWND window, Milliseconds timeout) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, TimeoutOf(timeout), &length))
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, TimeoutOf(timeout), &length))
     return std::nullopt;
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
                            TimeoutOf(timeout), &copied))
     return std::nullopt;
   text.resize(std::min<std::size_t>(static_cast<std::size_t>(copied), text.size() - 1));
-  return text;
+  return testing::Utf8OfWide(text);
 }
 
 bool SetText(HWND window, std::string_view text, Milliseconds timeout) {
-  const std::string terminated(text);
+  const std::wstring terminated = testing::WideOfUtf8(text);
   DWORD_PTR result = 0;
-  return SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(terminated.c_str()), SMTO_ABORTIFHUNG,
+  return SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(terminated.c_str()), SMTO_ABORTIFHUNG,
                              TimeoutOf(timeout), &result) != 0 &&
          result != 0;
 }
@@ -332,6 +334,12 @@ bool PostKey(HWND window, Key key) {
   if (key == Key::Tab && down && up)
     WaitUntil([&] { return FocusedChild(window).value_or(nullptr) != target; }, Milliseconds{1000});
   return down && up;
+}
+
+bool TypeText(HWND control, std::string_view text) {
+  for (const wchar_t unit : testing::WideOfUtf8(text))
+    if (!PostMessageW(control, WM_CHAR, unit, 1)) return false;
+  return true;
 }
 
 bool RequestClose(HWND window) {

@@ -109,6 +109,9 @@ bool TypeKey(HWND window, Key key, bool shift = false);
 // The target's key state does not see Shift this way, so Shift+Tab needs TypeKey. A posted Tab waits
 // (at most a second) until the focus has moved, so that the next key goes to the new control.
 bool PostKey(HWND window, Key key);
+// Posts each UTF-16 unit of text (UTF-8) as a wide WM_CHAR to control, as a keyboard of any language
+// would type it: the letters arrive whole only through a Unicode control and a W message loop.
+bool TypeText(HWND control, std::string_view text);
 // The close box: posts WM_SYSCOMMAND SC_CLOSE.
 bool RequestClose(HWND window);
 

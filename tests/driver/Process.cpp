@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "../tools/WideText.h"
+
 namespace kestel::driver {
 
 namespace {
@@ -40,10 +42,10 @@ void ReportRetry(const std::string& line) {
 
 std::string BuildEnvironmentBlock(const EnvOverrides& overrides) {
   std::vector<std::string> entries;
-  if (char* block = GetEnvironmentStringsA()) {
-    for (const char* entry = block; *entry != '\0'; entry += std::string_view(entry).size() + 1)
-      entries.emplace_back(entry);
-    FreeEnvironmentStringsA(block);
+  if (wchar_t* block = GetEnvironmentStringsW()) {
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += std::wstring_view(entry).size() + 1)
+      entries.push_back(testing::Utf8OfWide(entry));
+    FreeEnvironmentStringsW(block);
   }
   for (const auto& [name, value] : overrides) {
     const auto same = [&](const std::string& entry) { return NamesEqual(NameOf(entry), name); };
@@ -100,8 +102,12 @@ void Process::Terminate() {
 Process StartProgram(const std::string& program, const StartOptions& options) {
   std::string commandLine = "\"" + program + "\"";
   if (!options.arguments.empty()) commandLine += " " + options.arguments;
-  std::string block = BuildEnvironmentBlock(options.env);
-  STARTUPINFOA startup{};
+  std::wstring wideCommandLine = testing::WideOfUtf8(commandLine);
+  // The block's zeros come through the conversion as they are.
+  std::wstring block = testing::WideOfUtf8(BuildEnvironmentBlock(options.env));
+  const std::wstring wideProgram = testing::WideOfUtf8(program);
+  const std::wstring workingDir = testing::WideOfUtf8(options.workingDir);
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   if (options.output != nullptr) {
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -112,9 +118,9 @@ Process StartProgram(const std::string& program, const StartOptions& options) {
   // failure of Wine's, and no other, gets at most two more tries, each said aloud so that a run's
   // output counts them.
   for (int retries = 0;; ++retries) {
-    if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, options.output != nullptr, 0,
-                       block.data(), options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &startup,
-                       &info))
+    if (CreateProcessW(wideProgram.c_str(), wideCommandLine.data(), nullptr, nullptr, options.output != nullptr,
+                       CREATE_UNICODE_ENVIRONMENT, block.data(), workingDir.empty() ? nullptr : workingDir.c_str(),
+                       &startup, &info))
       break;
     const DWORD error = GetLastError();
     if (error != ERROR_INTERNAL_ERROR || retries == 2)

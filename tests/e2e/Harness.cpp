@@ -9,11 +9,19 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "../tools/WideText.h"
+
 namespace kestel::e2e {
 
 namespace {
 
 using driver::UniqueHandle;
+using testing::Utf8OfWide;
+
+// Paths are UTF-8 here and wide at every file call, so a folder named in any language works.
+std::wstring W(const std::string& path) {
+  return testing::WideOfUtf8(path);
+}
 
 struct FindCloser {
   void operator()(HANDLE h) const noexcept {
@@ -28,9 +36,9 @@ std::string WithBackslash(std::string path) {
 }
 
 std::string ExecutableDir() {
-  char path[MAX_PATH + 1] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string full(path, length);
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const std::string full = Utf8OfWide(std::wstring_view(path, length));
   return full.substr(0, full.rfind('\\') + 1);
 }
 
@@ -50,26 +58,26 @@ std::string CurrentTestName() {
 // Removes a folder and everything in it, read-only entries included. A program still letting go of
 // a file (Wine closes an exited process's files a moment later) gets a bounded number of retries.
 bool RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA entry;
-  const UniqueFind find(FindFirstFileA((dir + "*").c_str(), &entry));
+  WIN32_FIND_DATAW entry;
+  const UniqueFind find(FindFirstFileW(W(dir + "*").c_str(), &entry));
   if (find.get() != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = entry.cFileName;
+      const std::string name = Utf8OfWide(entry.cFileName);
       if (name == "." || name == "..") continue;
       const std::string path = dir + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_NORMAL);
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         RemoveTree(path + "\\");
       else
-        DeleteFileA(path.c_str());
-    } while (FindNextFileA(find.get(), &entry));
+        DeleteFileW(W(path).c_str());
+    } while (FindNextFileW(find.get(), &entry));
   }
-  return RemoveDirectoryA(dir.c_str()) != FALSE || GetLastError() == ERROR_FILE_NOT_FOUND ||
+  return RemoveDirectoryW(W(dir).c_str()) != FALSE || GetLastError() == ERROR_FILE_NOT_FOUND ||
          GetLastError() == ERROR_PATH_NOT_FOUND;
 }
 
 void CopyOrThrow(const std::string& from, const std::string& to) {
-  if (!CopyFileA(from.c_str(), to.c_str(), FALSE))
+  if (!CopyFileW(W(from).c_str(), W(to).c_str(), FALSE))
     throw std::runtime_error("cannot copy " + from + " to " + to + " (error " + std::to_string(GetLastError()) + ")");
 }
 
@@ -127,14 +135,14 @@ std::string Describe(const AnswerTimes& times) {
 
 Sandbox::Sandbox() {
   static std::atomic<unsigned> counter{0};
-  char temp[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(MAX_PATH, temp);
-  const std::string root = WithBackslash(std::string(temp, length)) + "kestel-e2e\\";
-  CreateDirectoryA(root.c_str(), nullptr);
+  wchar_t temp[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathW(MAX_PATH, temp);
+  const std::string root = WithBackslash(Utf8OfWide(std::wstring_view(temp, length))) + "kestel-e2e\\";
+  CreateDirectoryW(W(root).c_str(), nullptr);
   dir_ =
       root + CurrentTestName() + "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++) + "\\";
   RemoveTree(dir_);
-  if (!CreateDirectoryA(dir_.c_str(), nullptr))
+  if (!CreateDirectoryW(W(dir_).c_str(), nullptr))
     throw std::runtime_error("cannot create " + dir_ + " (error " + std::to_string(GetLastError()) + ")");
   const std::string tools = ToolsDir();
   CopyOrThrow(tools + "kestel.exe", PathOf("kestel.exe"));
@@ -147,7 +155,7 @@ Sandbox::~Sandbox() {
 
 void Sandbox::WriteFile(std::string_view name, std::string_view bytes) const {
   const std::string path = PathOf(name);
-  const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  const UniqueHandle file(CreateFileW(W(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
   if (file.get() == INVALID_HANDLE_VALUE ||
@@ -158,7 +166,7 @@ void Sandbox::WriteFile(std::string_view name, std::string_view bytes) const {
 
 std::optional<std::string> Sandbox::ReadFile(std::string_view name) const {
   const std::string path = PathOf(name);
-  const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+  const UniqueHandle file(CreateFileW(W(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -171,30 +179,34 @@ std::optional<std::string> Sandbox::ReadFile(std::string_view name) const {
 
 void Sandbox::MakeDirectory(std::string_view name) const {
   const std::string path = PathOf(name);
-  if (!CreateDirectoryA(path.c_str(), nullptr))
+  if (!CreateDirectoryW(W(path).c_str(), nullptr))
     throw std::runtime_error("cannot create " + path + " (error " + std::to_string(GetLastError()) + ")");
 }
 
 void Sandbox::Remove(std::string_view name) const {
   const std::string path = PathOf(name);
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(W(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  SetFileAttributesW(W(path).c_str(), FILE_ATTRIBUTE_NORMAL);
   if (attributes & FILE_ATTRIBUTE_DIRECTORY)
     RemoveTree(path + "\\");
   else
-    DeleteFileA(path.c_str());
+    DeleteFileW(W(path).c_str());
+}
+
+void Sandbox::Copy(std::string_view from, std::string_view to) const {
+  CopyOrThrow(PathOf(from), PathOf(to));
 }
 
 std::vector<std::string> Sandbox::List() const {
   std::vector<std::string> names;
-  WIN32_FIND_DATAA entry;
-  const UniqueFind find(FindFirstFileA((dir_ + "*").c_str(), &entry));
+  WIN32_FIND_DATAW entry;
+  const UniqueFind find(FindFirstFileW(W(dir_ + "*").c_str(), &entry));
   if (find.get() == INVALID_HANDLE_VALUE) return names;
   do {
-    const std::string name = entry.cFileName;
+    const std::string name = Utf8OfWide(entry.cFileName);
     if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(find.get(), &entry));
+  } while (FindNextFileW(find.get(), &entry));
   std::sort(names.begin(), names.end());
   return names;
 }

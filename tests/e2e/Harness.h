@@ -82,12 +82,14 @@ class Sandbox {
   const std::string& Dir() const noexcept { return dir_; }
   std::string PathOf(std::string_view name) const { return dir_ + std::string(name); }
 
-  // Raw bytes in and out; the name is relative to Dir() (sub-folders must exist).
+  // Raw bytes in and out; the name is relative to Dir() (sub-folders must exist). Names are UTF-8.
   void WriteFile(std::string_view name, std::string_view bytes) const;
   std::optional<std::string> ReadFile(std::string_view name) const;
   void WriteIni(std::string_view bytes) const { WriteFile("kestel.ini", bytes); }
   std::optional<std::string> ReadIni() const { return ReadFile("kestel.ini"); }
   void MakeDirectory(std::string_view name) const;
+  // Copies a file of the folder to another name in it (names relative to Dir(), UTF-8).
+  void Copy(std::string_view from, std::string_view to) const;
   void Remove(std::string_view name) const;
   // Names of the entries at the top of the folder, sorted, without "." and "..".
   std::vector<std::string> List() const;

@@ -145,7 +145,7 @@ TEST(RunRecordEventLog, ReportsEveryEventUnderItsKindsId) {
   // What Wine prints for each event: the call with its type and id, then the text (escaped, and cut
   // short when long).
   static const std::regex reported(
-      R"(ReportEventA \([0-9A-F]+,0x([0-9a-f]+),0x[0-9a-f]+,0x([0-9a-f]+),[^\n]*\n[^\n]*\n[^\n]*:eventlog:ReportEventW L"([^\n]*)\")");
+      R"(ReportEventW \([0-9A-F]+,0x([0-9a-f]+),0x[0-9a-f]+,0x([0-9a-f]+),[^\n]*\n[^\n]*:eventlog:ReportEventW L"([^\n]*)\")");
   const std::string printed = ReadFrom(output, before);
   const std::vector<Line> lines = ReadLog(sandbox, process.Pid());
   EXPECT_EQ(Kinds(lines),

@@ -2,7 +2,9 @@
 // provider that writes them and the tests that read them. Header-only and platform-free.
 //
 // Log: one line per call, LF ended, appended to the file named by KESTEL_MPR_LOG:
-//   FUNCTION key=value key=value ...
+//   FUNCTION family=A|W key=value key=value ...
+// FUNCTION is named without its A or W, and every text is UTF-8 whichever family was called, so a
+// test reads the same line from either; family says which one it was.
 // A value is null (an absent pointer), a bare token (a number, or a word such as "window"), or a
 // quoted string: '"' ... '"' with '\\' and '"' escaped by a backslash and every byte below 0x20, 0x7F
 // and above as \xHH, so an empty string ("") and an absent one (null) never look alike.
@@ -25,8 +27,8 @@
 
 namespace kestel::testing::mpr {
 
-inline constexpr std::string_view kAddConnection = "WNetAddConnection3A";
-inline constexpr std::string_view kCancelConnection = "WNetCancelConnection2A";
+inline constexpr std::string_view kAddConnection = "WNetAddConnection3";
+inline constexpr std::string_view kCancelConnection = "WNetCancelConnection2";
 
 // ---- Writing ------------------------------------------------------------------------------------
 
@@ -48,6 +50,9 @@ inline std::string Quote(const char* text) {
     }
   }
   return out + '"';
+}
+inline std::string Quote(const std::optional<std::string>& text) {
+  return text ? Quote(text->c_str()) : "null";
 }
 
 // ---- Reading ------------------------------------------------------------------------------------

@@ -9,8 +9,9 @@
 //   PID            the process id, decimal
 //   USESHOWWINDOW  1 when STARTF_USESHOWWINDOW was set in the startup record, else 0
 //   SHOWWINDOW     the startup record's wShowWindow, decimal (SW_HIDE 0, SW_SHOW 5 ...)
-//   COMMANDLINE    GetCommandLineA() byte for byte, except that CR and LF become blanks so the
-//                  line stays one line; it is last so that tabs inside it need no escaping
+//   COMMANDLINE    GetCommandLineW() in UTF-8, except that CR and LF become blanks so the line
+//                  stays one line; it is last so that tabs inside it need no escaping. Every letter
+//                  the program was started with shows, whatever the ANSI code page.
 //
 // tests/tools/RecordLog.h reads this format. --sleep waits before recording, so the line is
 // written only when the program is about to end; --exit sets the exit code (default 0).
@@ -19,6 +20,8 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+
+#include "WideText.h"
 
 namespace {
 
@@ -45,10 +48,10 @@ Options ParseOptions(int argc, char** argv) {
 }
 
 std::string RecordLine() {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  GetStartupInfoA(&startup);
-  std::string commandLine = GetCommandLineA();
+  GetStartupInfoW(&startup);
+  std::string commandLine = kestel::testing::Utf8OfWide(GetCommandLineW());
   for (char& c : commandLine)
     if (c == '\r' || c == '\n') c = ' ';
   const bool usesShowWindow = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0;
