@@ -34,6 +34,17 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
   return true;
 }
 
+// Where users may change kestel.ini but not add a file to its folder (the folder locked down, the
+// file's own permissions opened), the file is rewritten where it lies, as earlier Kestel always did:
+// such a deployment must not lose the typed credentials because the safer swap is not allowed.
+bool RewriteInPlace(const std::wstring& target, const std::string& bytes) {
+  const HANDLE opened = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return false;
+  const UniqueHandle file(opened);
+  return WriteAll(file.get(), bytes) && SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
+}
+
 }  // namespace
 
 unsigned Win32AnsiCodePage::Number() const {
@@ -77,8 +88,9 @@ bool Win32SettingsStore::ReplaceAll(const std::string& path, const std::string& 
   beside.handle =
       CreateFileW(beside.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (beside.handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
     beside.path.clear();  // not ours to remove
-    return false;
+    return exists && error == ERROR_ACCESS_DENIED && RewriteInPlace(target, bytes);
   }
   if (!WriteAll(beside.handle, bytes) || !FlushFileBuffers(beside.handle)) return false;
   CloseHandle(beside.handle);
@@ -87,10 +99,13 @@ bool Win32SettingsStore::ReplaceAll(const std::string& path, const std::string& 
   // ReplaceFileW keeps the file's attributes and permissions. Refused, it leaves the old file whole,
   // except that it may have taken the old one away before failing to move the new one in: the new one
   // is then moved into place, or left beside when even that fails, so that the settings stay somewhere.
-  if (exists &&
-      ReplaceFileW(target.c_str(), beside.path.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-    return beside.kept = true;
-  if (exists && GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  if (exists) {
+    if (ReplaceFileW(target.c_str(), beside.path.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+      return beside.kept = true;
+    // Still there: the swap was refused (the file not ours to delete, or held open) and the old file is
+    // whole. It is rewritten in place where it may be written; one held open against writing refuses that too.
+    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) return RewriteInPlace(target, bytes);
+  }
   if (MoveFileExW(beside.path.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return beside.kept = true;
   beside.kept = exists;
   return false;

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "base/Errors.h"
+#include "base/Utf.h"
 #include "settings/SettingsFile.h"
 #include "settings/SettingsWin32.h"
 #include "tests/wine/TempFolder.h"
@@ -194,6 +195,17 @@ TEST_F(SettingsFileOnDisk, RefusedWriteRaisesWithTheFullPathAndEarlierWritesStay
   EXPECT_EQ(settings.ReadSettingText("user", "username", "NOUSER"), "ann");
   EXPECT_EQ(settings.ReadSettingText("user", "password", "NOPASS"), "NOPASS");
   EXPECT_NE(FileContent().find("username=ann"), std::string::npos);
+}
+
+TEST_F(SettingsFileOnDisk, AFileThatMayBeWrittenButNotReplacedIsWrittenInPlace) {
+  SettingsFile& settings = WithFile("[connection]\r\nserver=home\r\n");
+  // Open for others to read and write but not to delete: the swap is refused, writing is not.
+  const UniqueHandle held(CreateFileW(Wide(folder_.File("kestel.ini")).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                      nullptr));
+  ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
+  settings.WriteSettingText("user", "username", "ann");
+  EXPECT_EQ(FileContent(), "[connection]\r\nserver=home\r\n[user]\r\nusername=ann\r\n");
 }
 
 std::string Utf16Le(std::u16string_view text) {
