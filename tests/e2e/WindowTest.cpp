@@ -952,8 +952,10 @@ TEST(LogonDialog, LaysItselfOutAgainForANewDpi) {
   HWND form = WaitForDialog(process);
   ASSERT_NE(form, nullptr);
   const RECT before = driver::OuterRect(form);
-  const RECT suggested{before.left - 20, before.top - 30, before.left - 20 + AtDpi(before.right - before.left, 144),
-                       before.top - 30 + AtDpi(before.bottom - before.top, 144)};
+  // A place well inside the screen, whatever place the window was given: a rectangle partly off the
+  // screen would capture black where the status line's ink is measured.
+  const RECT suggested{40, 40, 40 + AtDpi(before.right - before.left, 144),
+                       40 + AtDpi(before.bottom - before.top, 144)};
   // The message's rectangle is not carried to another process: it is written into the program's memory.
   void* remote = VirtualAllocEx(process.Handle(), nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
   ASSERT_NE(remote, nullptr);
