@@ -64,14 +64,14 @@ std::size_t AfterLineEnd(std::string_view all, std::size_t contentEnd) {
 // Line by line, so that a write knows each line's bytes and keeps those of the lines it leaves alone.
 // Line ends are the same bytes in every ANSI code page, and are carried as they are.
 void DecodeAnsiLines(std::string_view bytes, const AnsiCodePage& codePage, DecodedSettings& decoded) {
+  decoded.exact = false;
+  decoded.text.clear();
   for (std::size_t pos = 0; pos < bytes.size();) {
     decoded.lineStarts.push_back({pos, decoded.text.size()});
     const std::size_t contentEnd = std::min(bytes.find_first_of("\r\n", pos), bytes.size());
     const std::size_t end = AfterLineEnd(bytes, contentEnd);
     const std::string_view content = bytes.substr(pos, contentEnd - pos);
-    const std::string line = codePage.ToUtf8(content);
-    if (codePage.FromUtf8(line) != content) decoded.exact = false;
-    (decoded.text += line) += bytes.substr(contentEnd, end - contentEnd);
+    (decoded.text += codePage.ToUtf8(content)) += bytes.substr(contentEnd, end - contentEnd);
     pos = end;
   }
   decoded.lineStarts.push_back({bytes.size(), decoded.text.size()});
@@ -127,7 +127,8 @@ DecodedSettings DecodeSettings(std::string_view bytes, const AnsiCodePage& codeP
     decoded.text = bytes;
   } else {
     decoded.encoding = TextEncoding::Ansi;
-    DecodeAnsiLines(bytes, codePage, decoded);
+    decoded.text = codePage.ToUtf8(bytes);
+    if (codePage.FromUtf8(decoded.text) != bytes) DecodeAnsiLines(bytes, codePage, decoded);
   }
   // UTF-8 text is carried as its bytes: whatever it holds goes back as it came.
   if (decoded.text.find('\0') != std::string::npos) decoded.writable = false;
@@ -307,9 +308,8 @@ bool IniProfile::WriteString(const char* section, const char* key, const char* v
   if (!decoded.writable) return false;
   const std::string text = SettingsText(decoded.text).WithValue(section, key, value);
   if (read == SettingsStore::Read::Ok && text == decoded.text) return true;
-  std::optional<std::string> written = decoded.encoding == TextEncoding::Ansi
-                                           ? WithChangedLines(bytes, decoded, text, codePage_)
-                                           : EncodeSettings(text, decoded.encoding, codePage_);
+  std::optional<std::string> written = decoded.exact ? EncodeSettings(text, decoded.encoding, codePage_)
+                                                     : WithChangedLines(bytes, decoded, text, codePage_);
   const bool reencoded = !written;
   // UTF-8 holds every letter, but re-encoded, a line the code page could not read would be lost.
   if (reencoded && !decoded.exact) return false;
