@@ -114,10 +114,13 @@ gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST
 gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
   TEST_FILTER "InternetSettingsProxy/*" TEST_LIST kestel_e2e_tests_builtin_wininet
   PROPERTIES ENVIRONMENT "KESTEL_WININET=b" TIMEOUT 180 RESOURCE_LOCK kestel_user_session)
-# The encoding table once more under a second ANSI code page (1251): Wine takes a program's code page
+# The encoding table once more under a second ANSI code page (1251), and under UTF-8 as the ANSI code
+# page (65001, which an older kestel.ini in 1252 is not valid in): Wine takes a program's code page
 # from the Unix locale it starts in (cmake/wine-run.sh.in picks it for KESTEL_CODE_PAGE), and every
 # program the test starts inherits it. The test checks that the code page is the one asked for, so a
 # missing locale cannot pass for it. One variable only: the property's semicolons would split it.
-gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e-cp1251." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-  TEST_FILTER "Encodings/*" TEST_LIST kestel_e2e_tests_cp1251
-  PROPERTIES ENVIRONMENT "KESTEL_CODE_PAGE=1251" TIMEOUT 180 RESOURCE_LOCK kestel_user_session)
+foreach(code_page 1251 65001)
+  gtest_discover_tests(kestel_e2e_tests TEST_PREFIX "e2e-cp${code_page}." DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120 TEST_FILTER "Encodings/*" TEST_LIST kestel_e2e_tests_cp${code_page}
+    PROPERTIES ENVIRONMENT "KESTEL_CODE_PAGE=${code_page}" TIMEOUT 180 RESOURCE_LOCK kestel_user_session)
+endforeach()

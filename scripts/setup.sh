@@ -15,8 +15,12 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # Wine takes a program's ANSI code page from the Unix locale it starts in: the encoding tests run once
-# more under a Cyrillic locale (code page 1251), which has to exist on the machine.
-if ! locale -a 2>/dev/null | grep -qix 'ru_RU.utf-\?8'; then
-  if [ "$(id -u)" -ne 0 ]; then echo "setup: run as root to generate the locale ru_RU.UTF-8" >&2; exit 1; fi
-  localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
-fi
+# more under a Cyrillic locale (code page 1251), and once under a locale with no code page of its own
+# (65001). Both have to exist on the machine: without it, Wine takes Unix file names as ASCII and
+# cannot make one with a letter outside it.
+for name in ru_RU hi_IN; do
+  if ! locale -a 2>/dev/null | grep -qix "$name.utf-\?8"; then
+    if [ "$(id -u)" -ne 0 ]; then echo "setup: run as root to generate the locale $name.UTF-8" >&2; exit 1; fi
+    localedef -i "$name" -f UTF-8 "$name.UTF-8"
+  fi
+done

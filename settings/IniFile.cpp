@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "base/AsciiText.h"
@@ -55,6 +56,51 @@ std::string Utf16LeBytes(std::u16string_view units) {
   return bytes;
 }
 
+// Where the line whose text ends at contentEnd ends: after CR LF, LF or a lone CR.
+std::size_t AfterLineEnd(std::string_view all, std::size_t contentEnd) {
+  return contentEnd + (all.substr(contentEnd).starts_with("\r\n") ? 2 : contentEnd < all.size());
+}
+
+// Line by line, so that a write knows each line's bytes and keeps those of the lines it leaves alone.
+// Line ends are the same bytes in every ANSI code page, and are carried as they are.
+void DecodeAnsiLines(std::string_view bytes, const AnsiCodePage& codePage, DecodedSettings& decoded) {
+  decoded.exact = false;
+  decoded.text.clear();
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    decoded.lineStarts.push_back({pos, decoded.text.size()});
+    const std::size_t contentEnd = std::min(bytes.find_first_of("\r\n", pos), bytes.size());
+    const std::size_t end = AfterLineEnd(bytes, contentEnd);
+    const std::string_view content = bytes.substr(pos, contentEnd - pos);
+    (decoded.text += codePage.ToUtf8(content)) += bytes.substr(contentEnd, end - contentEnd);
+    pos = end;
+  }
+  decoded.lineStarts.push_back({bytes.size(), decoded.text.size()});
+}
+
+// The bytes of a file in the code page once its text is text: the lines before the first change and
+// after the last keep their bytes, those between are in the code page; nullopt where it cannot hold
+// them.
+std::optional<std::string> WithChangedLines(std::string_view bytes, const DecodedSettings& decoded,
+                                            std::string_view text, const AnsiCodePage& codePage) {
+  const std::string_view before = decoded.text;
+  const std::size_t shorter = std::min(before.size(), text.size());
+  std::size_t same = 0;
+  while (same < shorter && before[same] == text[same]) ++same;
+  std::size_t sameAtEnd = 0;
+  while (sameAtEnd < shorter - same && before[before.size() - 1 - sameAtEnd] == text[text.size() - 1 - sameAtEnd])
+    ++sameAtEnd;
+  using LineStart = DecodedSettings::LineStart;
+  const auto& starts = decoded.lineStarts;
+  const auto first = std::prev(std::upper_bound(starts.begin(), starts.end(), same,
+                                                [](std::size_t at, const LineStart& s) { return at < s.text; }));
+  const auto last = std::lower_bound(first, starts.end(), before.size() - sameAtEnd,
+                                     [](const LineStart& s, std::size_t at) { return s.text < at; });
+  const std::string_view changed = text.substr(first->text, text.size() - (before.size() - last->text) - first->text);
+  std::string encoded = codePage.FromUtf8(changed);
+  if (codePage.ToUtf8(encoded) != changed) return std::nullopt;
+  return std::string(bytes.substr(0, first->byte)) + encoded + std::string(bytes.substr(last->byte));
+}
+
 // At most size bytes of text, never ending inside a letter.
 std::size_t CutAtLetter(std::string_view text, std::size_t size) {
   if (text.size() <= size) return text.size();
@@ -82,7 +128,7 @@ DecodedSettings DecodeSettings(std::string_view bytes, const AnsiCodePage& codeP
   } else {
     decoded.encoding = TextEncoding::Ansi;
     decoded.text = codePage.ToUtf8(bytes);
-    decoded.writable = codePage.FromUtf8(decoded.text) == bytes;
+    if (codePage.FromUtf8(decoded.text) != bytes) DecodeAnsiLines(bytes, codePage, decoded);
   }
   // UTF-8 text is carried as its bytes: whatever it holds goes back as it came.
   if (decoded.text.find('\0') != std::string::npos) decoded.writable = false;
@@ -117,7 +163,7 @@ SettingsText::SettingsText(std::string text) : text_(std::move(text)) {
     Line line;
     line.start = pos;
     line.contentEnd = std::min(all.find_first_of("\r\n", pos), all.size());
-    line.end = line.contentEnd + (all.substr(line.contentEnd).starts_with("\r\n") ? 2 : line.contentEnd < all.size());
+    line.end = AfterLineEnd(all, line.contentEnd);
     pos = line.end;
     const std::string_view content = all.substr(line.start, line.contentEnd - line.start);
     const std::string_view trimmed = Trimmed(content);
@@ -262,8 +308,11 @@ bool IniProfile::WriteString(const char* section, const char* key, const char* v
   if (!decoded.writable) return false;
   const std::string text = SettingsText(decoded.text).WithValue(section, key, value);
   if (read == SettingsStore::Read::Ok && text == decoded.text) return true;
-  std::optional<std::string> written = EncodeSettings(text, decoded.encoding, codePage_);
+  std::optional<std::string> written = decoded.exact ? EncodeSettings(text, decoded.encoding, codePage_)
+                                                     : WithChangedLines(bytes, decoded, text, codePage_);
   const bool reencoded = !written;
+  // UTF-8 holds every letter, but re-encoded, a line the code page could not read would be lost.
+  if (reencoded && !decoded.exact) return false;
   if (reencoded) written = text;
   if (!store_.ReplaceAll(path, *written)) return false;
   if (reencoded && reencoded_) reencoded_(path, key, codePage_.Number());

@@ -35,14 +35,23 @@ class AnsiCodePage {
 struct DecodedSettings {
   TextEncoding encoding = TextEncoding::Utf8;
   std::string text;  // UTF-8, without a byte-order mark
-  // Whether the file may be rewritten: its text encodes back to exactly its bytes, and holds no zero
-  // character (which the platform's writer took lines over only up to, and no text file holds).
+  // Whether the file may be rewritten: it holds no zero character (which the platform's writer took
+  // lines over only up to, and no text file holds), and a UTF-16 file encodes back to its bytes.
   bool writable = true;
+  // Whether the text encodes back to exactly the file's bytes. Not so in the ANSI code page for a byte
+  // it does not define, nor under code page 65001 for any file that is not UTF-8 throughout: a write
+  // then encodes only the lines it changes, and never the whole file anew.
+  bool exact = true;
+  // When not exact: where each line begins, then where the file ends, in bytes and in text.
+  struct LineStart {
+    std::size_t byte = 0, text = 0;
+  };
+  std::vector<LineStart> lineStarts;
 };
 
 // FF FE: UTF-16LE; EF BB BF: UTF-8 with its mark; else UTF-8 when the whole file is valid UTF-8; else
-// the ANSI code page. A UTF-16BE file is none of these: it reads as the code page, finds no setting
-// (every other byte is zero) and is never written to.
+// the ANSI code page, line by line when not exact. A UTF-16BE file is none of these: it reads as the
+// code page, finds no setting (every other byte is zero) and is never written to.
 DecodedSettings DecodeSettings(std::string_view bytes, const AnsiCodePage& codePage);
 // The file's bytes for text; nullopt when the ANSI code page cannot hold every letter of it.
 std::optional<std::string> EncodeSettings(std::string_view text, TextEncoding encoding, const AnsiCodePage& codePage);

@@ -2,8 +2,10 @@
 // runs at home: what reaches the stand-in network provider, the started program and the registry.
 // Every value that is not ASCII holds a Greek letter, outside both code pages the suite is run under
 // (1252, and 1251 in the second run of this table), so an A call anywhere on its way shows as a '?'.
+// The third run has UTF-8 as the code page (65001), where an older file in 1252 is not valid.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <ostream>
@@ -31,9 +33,13 @@ struct Texts {
   std::string password = {};  // likewise
   std::string argument = {};  // given to the home program
   std::string homePage = {};  // the local set's start page
+  std::string comment = {};   // a comment line after [connection]
+  bool awayStored = true;     // false: the first run captures the away set into the file
 };
 
-enum class Encoding { Ascii, Ansi, Utf8, Utf8Mark, Utf16Le };
+// Cp1252: the file an older Kestel's administrator saved on a Western system, whatever the code page
+// of the run.
+enum class Encoding { Ascii, Ansi, Utf8, Utf8Mark, Utf16Le, Cp1252 };
 
 struct Row {
   const char* name;
@@ -51,13 +57,15 @@ std::string Bytes(const std::wstring& wide) {
   return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
 }
 
-// The system's own code page: the file a user's editor saved in it.
-std::string InAnsiCodePage(const std::string& utf8) {
+// The system's own code page, or another: the file a user's editor saved in it.
+std::string InCodePage(const std::string& utf8, UINT codePage = CP_ACP) {
   const std::wstring wide = testing::WideOfUtf8(utf8);
-  std::string ansi(wide.size() * 2, '\0');
+  std::string ansi(wide.size() * 4, '\0');
   BOOL lost = FALSE;
-  const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(),
-                                         static_cast<int>(ansi.size()), nullptr, &lost);
+  // UTF-8 holds every letter, and Windows refuses to say so: the flag must be null there.
+  const bool toUtf8 = (codePage == CP_ACP ? GetACP() : codePage) == CP_UTF8;
+  const int length = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), ansi.data(),
+                                         static_cast<int>(ansi.size()), nullptr, toUtf8 ? nullptr : &lost);
   EXPECT_FALSE(lost) << "the row's text must fit the code page";
   ansi.resize(static_cast<std::size_t>(length));
   return ansi;
@@ -69,7 +77,9 @@ std::string Encoded(Encoding encoding, const std::string& utf8) {
     case Encoding::Utf8:
       return utf8;
     case Encoding::Ansi:
-      return InAnsiCodePage(utf8);
+      return InCodePage(utf8);
+    case Encoding::Cp1252:
+      return InCodePage(utf8, 1252);
     case Encoding::Utf8Mark:
       return "\xEF\xBB\xBF" + utf8;
     case Encoding::Utf16Le:
@@ -81,11 +91,14 @@ std::string Encoded(Encoding encoding, const std::string& utf8) {
 // [connection] stands first, so that a mark before it is before a section header on line 1.
 std::string IniText(const Sandbox& sandbox, const Texts& t) {
   std::string ini = "[connection]\r\nserver=127.0.0.1\r\n";
+  if (!t.comment.empty()) ini += "; " + t.comment + "\r\n";
   if (!t.user.empty()) ini += "[user]\r\nusername=" + t.user + "\r\npassword=" + t.password + "\r\n";
-  return ini + "[mappings]\r\nH:=\\\\127.0.0.1\\" + t.share +
-         "\r\n"
-         "[awayinternetsettings]\r\nawayproxyenabled=0\r\nawayproxyserver=\r\nawayproxyexceptions=\r\n"
-         "awayhomepage=about:blank\r\n"
+  ini += "[mappings]\r\nH:=\\\\127.0.0.1\\" + t.share + "\r\n";
+  if (t.awayStored)
+    ini +=
+        "[awayinternetsettings]\r\nawayproxyenabled=0\r\nawayproxyserver=\r\nawayproxyexceptions=\r\n"
+        "awayhomepage=about:blank\r\n";
+  return ini +
          "[localinternetsettings]\r\nlocalproxyenabled=0\r\nlocalproxyserver=\r\nlocalproxyexceptions=\r\n"
          "localhomepage=" +
          t.homePage +
@@ -166,7 +179,8 @@ TEST_P(TextEncodings, ReachTheProviderTheProgramAndTheRegistryWhole) {
     sandbox.Copy("kestel.exe", folder + "kestel.exe");
     sandbox.Copy("mpr.dll", folder + "mpr.dll");
   }
-  sandbox.WriteFile(folder + "kestel.ini", Encoded(row.encoding, IniText(sandbox, row.written)));
+  const std::string ini = Encoded(row.encoding, IniText(sandbox, row.written));
+  sandbox.WriteFile(folder + "kestel.ini", ini);
   const Texts& credentials = row.written.user.empty() ? row.typed : row.written;
 
   const Seen first = RunAtHome(sandbox, row);
@@ -180,6 +194,14 @@ TEST_P(TextEncodings, ReachTheProviderTheProgramAndTheRegistryWhole) {
   ASSERT_EQ(starts.size(), 1u);
   EXPECT_TRUE(starts[0].commandLine.ends_with(" " + row.startedWith)) << starts[0].commandLine;
   EXPECT_EQ(StartPage(), row.written.homePage);
+  if (!row.written.awayStored) {
+    // Added at the end, every line before it as it was.
+    const std::string after = sandbox.ReadFile("kestel.ini").value_or("");
+    EXPECT_TRUE(after.starts_with(ini)) << after;
+    const std::string added = after.substr(std::min(ini.size(), after.size()));
+    EXPECT_TRUE(added.starts_with("[awayinternetsettings]\r\nawayproxyenabled=0\r\n")) << added;
+    EXPECT_NE(added.find("\r\nawayhomepage="), std::string::npos) << added;
+  }
 
   if (!row.written.user.empty()) return;
   // Typed credentials were stored; the next run takes them from the file without asking.
@@ -202,6 +224,13 @@ const Texts kCyrillic{"Общий-Ω", "Пётр-Ω", "Пароль-Ω", "Док
 const Texts kPlaceholder{"%KESTEL_E2E_DEPT%", "alice", "s3cret", "%KESTEL_E2E_DEPT%", "http://intranet.invalid/"};
 const Texts kTypedCyrillic{.user = "Пётр-Ω", .password = "Пароль-Ω€"};
 const Texts kAsk{"home", "", "", "plain", "http://intranet.invalid/"};
+const Texts kOlderFile{.share = "home",
+                       .user = "alice",
+                       .password = "s3cret",
+                       .argument = "plain",
+                       .homePage = "http://intranet.invalid/",
+                       .comment = "für das Büro",
+                       .awayStored = false};
 
 INSTANTIATE_TEST_SUITE_P(
     Encodings, TextEncodings,
@@ -210,6 +239,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Row{.name = "Utf8WithoutMark", .encoding = Encoding::Utf8, .written = kLatin},
                       Row{.name = "Utf8MarkBeforeConnection", .encoding = Encoding::Utf8Mark, .written = kLatin},
                       Row{.name = "Utf16LeCyrillic", .encoding = Encoding::Utf16Le, .written = kCyrillic},
+                      Row{.name = "OlderCp1252NoAwaySet", .encoding = Encoding::Cp1252, .written = kOlderFile},
                       Row{.name = "PlaceholderWithCyrillicValue",
                           .encoding = Encoding::Ascii,
                           .written = kPlaceholder,

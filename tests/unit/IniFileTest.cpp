@@ -2,6 +2,7 @@
 // encoding, the cuts, and writes that change one line and keep every other byte.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ TEST(DecodeSettings, TellsTheEncodingFromTheBytesAndWhetherTheFileMayBeRewritten
     TextEncoding encoding;
     std::string text;
     bool writable;
+    bool exact = true;
   } cases[] = {
       {"empty file", "", TextEncoding::Utf8, "", true},
       {"ASCII", "[connection]\r\nserver=home\r\n", TextEncoding::Utf8, "[connection]\r\nserver=home\r\n", true},
@@ -42,7 +44,7 @@ TEST(DecodeSettings, TellsTheEncodingFromTheBytesAndWhetherTheFileMayBeRewritten
       {"code page: UTF-8 broken in one place", "a=\xC3\xBC\r\nb=\xFC", TextEncoding::Ansi,
        "a=\xC3\x83\xC2\xBC\r\nb=\xC3\xBC", true},
       {"every byte but zero", everyByteButZero, TextEncoding::Ansi, kCodePage.ToUtf8(everyByteButZero), true},
-      {"a byte the code page does not define", "a=\x81\xFC", TextEncoding::Ansi, "a=\xEF\xBF\xBD\xC3\xBC", false},
+      {"a byte the code page does not define", "a=\x81\xFC", TextEncoding::Ansi, "a=\xEF\xBF\xBD\xC3\xBC", true, false},
       {"UTF-16LE", "\xFF\xFE[\0a\0]\0\x16\x04"s, TextEncoding::Utf16Le, "[a]\xD0\x96", true},
       {"UTF-16LE, odd last byte", "\xFF\xFE[\0a"s, TextEncoding::Utf16Le, "[", false},
       {"UTF-16LE, lone surrogate", "\xFF\xFE\x00\xD8"s, TextEncoding::Utf16Le, "\xEF\xBF\xBD", false},
@@ -59,6 +61,7 @@ TEST(DecodeSettings, TellsTheEncodingFromTheBytesAndWhetherTheFileMayBeRewritten
     EXPECT_EQ(decoded.encoding, c.encoding) << c.name;
     EXPECT_EQ(decoded.text, c.text) << c.name;
     EXPECT_EQ(decoded.writable, c.writable) << c.name;
+    EXPECT_EQ(decoded.exact, c.exact) << c.name;
   }
 }
 
@@ -220,6 +223,52 @@ TEST(IniProfile, AValueOutsideTheCodePageTurnsTheWholeFileIntoUtf8AndSaysSo) {
   EXPECT_EQ(settings.ReadSettingText("user", "password", ""), "p\xC3\xA4ss");
 }
 
+// Under code page 65001 a file in 1252 is no UTF-8, and reads with U+FFFD for its letters outside
+// ASCII; any code page may leave bytes undefined. The write encodes only what it changes.
+TEST(IniProfile, AFileTheCodePageCannotReadBackKeepsTheBytesOfEveryLineAWriteLeaves) {
+  const testing::FakeUtf8CodePage utf8CodePage;
+  const std::string older = "; f\xFCr das B\xFCro\r\n[connection]\r\nserver=home\r\n[user]\r\nusername=J\xFCrgen\r\n";
+  const std::string cyrillic = "\xD0\x96\xD0\xB5\xD0\xBD\xD1\x8F";
+  const struct {
+    const char* name;
+    const AnsiCodePage& codePage;
+    std::string before;
+    std::string section, key, value;
+    std::optional<std::string> after;  // nullopt: refused, the file left as it was
+  } cases[] = {
+      {"65001: the away set captured into a new section", utf8CodePage, older, "awayinternetsettings", "awayhomepage",
+       "http://intranet.invalid/B\xC3\xBCro",
+       older + "[awayinternetsettings]\r\nawayhomepage=http://intranet.invalid/B\xC3\xBCro\r\n"},
+      {"65001: a key added after a line in 1252", utf8CodePage, older, "user", "password", "p\xC3\xA4ss",
+       older + "password=p\xC3\xA4ss\r\n"},
+      {"65001: the line in 1252 rewritten", utf8CodePage, older, "user", "username", cyrillic,
+       "; f\xFCr das B\xFCro\r\n[connection]\r\nserver=home\r\n[user]\r\nusername=" + cyrillic + "\r\n"},
+      {"65001: a line between two in 1252", utf8CodePage, "[c]\nx=\xFC\nserver=a\ny=\xE4", "c", "server", "b\xC3\xBC",
+       "[c]\nx=\xFC\nserver=b\xC3\xBC\ny=\xE4"},
+      {"65001: a section after a last line in 1252 without its end", utf8CodePage, "[c]\r\nx=\xFC", "u", "k", "v",
+       "[c]\r\nx=\xFC\r\n[u]\r\nk=v\r\n"},
+      {"1252: a byte it does not define", kCodePage, "[user]\r\nnote=\x81\xFC\r\n", "user", "username", "J\xC3\xBCrgen",
+       "[user]\r\nnote=\x81\xFC\r\nusername=J\xFCrgen\r\n"},
+      {"1252: a byte it does not define, and a value it cannot hold", kCodePage, "[user]\r\nnote=\x81\xFC\r\n", "user",
+       "username", cyrillic, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    testing::MemoryStore store;
+    store.files[kPath] = c.before;
+    IniProfile profile(store, c.codePage, [](const std::string&, const std::string&, unsigned) { FAIL(); });
+    EXPECT_EQ(profile.WriteString(c.section.c_str(), c.key.c_str(), c.value.c_str(), kPath), c.after.has_value())
+        << c.name;
+    EXPECT_EQ(store.files[kPath], c.after.value_or(c.before)) << c.name;
+    if (!c.after) continue;
+    SettingsFile settings(kPath, profile);
+    EXPECT_EQ(settings.ReadSettingText(c.section, c.key, ""), c.value) << c.name;
+  }
+  testing::MemoryStore store;
+  store.files[kPath] = older;
+  IniProfile profile(store, utf8CodePage);
+  EXPECT_EQ(SettingsFile(kPath, profile).ReadSettingText("user", "username", ""), "J\xEF\xBF\xBDrgen");
+}
+
 TEST(IniProfile, RefusesWritesThatWouldLoseTextAndCreatesAMissingFile) {
   const struct {
     const char* name;
@@ -229,7 +278,6 @@ TEST(IniProfile, RefusesWritesThatWouldLoseTextAndCreatesAMissingFile) {
   } refused[] = {
       {"UTF-16BE", "\xFE\xFF\0[\0u\0]\0\r\0\n"s},
       {"a zero byte", "[user]\r\nnote=a\0b\r\n"s},
-      {"a byte the code page does not define", "[user]\r\nnote=\x81\xFC\r\n"},
       {"a lone surrogate", "\xFF\xFE[\0u\0]\0\x00\xD8"s},
       {"a line break in the value", "[user]\r\n", "v\r\n[connection]\r\nserver=elsewhere"},
       {"a file that cannot be read", "[user]\r\n", "v", true},

@@ -30,6 +30,15 @@ class FakeCodePage final : public AnsiCodePage {
   }
 };
 
+// Code page 65001, the ANSI code page of a system set to "Use Unicode UTF-8 for worldwide language
+// support": a byte that is no UTF-8 reads as U+FFFD.
+class FakeUtf8CodePage final : public AnsiCodePage {
+ public:
+  unsigned Number() const override { return 65001; }
+  std::string ToUtf8(std::string_view bytes) const override { return Utf16ToUtf8(Utf8ToUtf16(bytes)); }
+  std::string FromUtf8(std::string_view text) const override { return Utf16ToUtf8(Utf8ToUtf16(text)); }
+};
+
 class MemoryStore final : public SettingsStore {
  public:
   std::map<std::string, std::string> files;
