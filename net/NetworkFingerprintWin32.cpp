@@ -8,6 +8,8 @@
 #include <mstcpip.h>
 // clang-format on
 
+#include "base/Utf.h"
+
 namespace kestel {
 
 namespace {
@@ -20,15 +22,9 @@ constexpr int kCallsForAFit = 3;  // adapters may come between two calls
 constexpr ULONG kFlags =
     GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER | GAA_FLAG_INCLUDE_GATEWAYS;
 
-// In the ANSI code page, as every other text of the run record.
-std::string Narrow(const wchar_t* text) {
-  if (text == nullptr || *text == L'\0') return {};
-  const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 1) return {};
-  std::string narrow(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), bytes, nullptr, nullptr);
-  narrow.pop_back();  // the terminating NUL
-  return narrow;
+// UTF-8, as every other text of the run record; the adapter may leave a name out.
+std::string TextOf(const wchar_t* text) {
+  return text != nullptr ? Utf8(text) : std::string();
 }
 
 // ntdll is in every process from its start: taken by name, its two functions stay out of kestel.exe's
@@ -66,7 +62,7 @@ bool Counts(const IP_ADAPTER_UNICAST_ADDRESS& unicast) {
 
 AdapterSnapshot SnapshotOf(const IP_ADAPTER_ADDRESSES& adapter) {
   AdapterSnapshot snapshot;
-  snapshot.name = Narrow(adapter.FriendlyName);
+  snapshot.name = TextOf(adapter.FriendlyName);
   for (auto* unicast = adapter.FirstUnicastAddress; unicast != nullptr; unicast = unicast->Next) {
     if (!Counts(*unicast)) continue;
     std::string text = AddressText(unicast->Address);
@@ -76,7 +72,7 @@ AdapterSnapshot SnapshotOf(const IP_ADAPTER_ADDRESSES& adapter) {
     std::string text = AddressText(gateway->Address);
     if (!text.empty()) snapshot.gateways.push_back(std::move(text));
   }
-  snapshot.dnsSuffix = Narrow(adapter.DnsSuffix);
+  snapshot.dnsSuffix = TextOf(adapter.DnsSuffix);
   return snapshot;
 }
 

@@ -22,8 +22,9 @@ class NetworkFingerprinter {
   // GetAdaptersAddresses now: the adapters that are up, their IPv4 and non-temporary IPv6 unicast
   // addresses, their default gateways and DNS suffixes, loopback left out. Also left out: IPv6
   // link-local addresses, which every link has, and addresses still being checked for a duplicate on
-  // the link or found to be one. Names and suffixes in the ANSI code page, as the rest of the run
-  // record. nullopt when the call fails.
+  // the link or found to be one. Names and suffixes in UTF-8, as the rest of the run record:
+  // a name in the code page would make the log invalid UTF-8 and move it aside at the next run. nullopt when the call
+  // fails.
   std::optional<std::string> Take();
 
  private:
