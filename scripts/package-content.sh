@@ -11,5 +11,6 @@ rm -rf "$folder"
 mkdir -p "$folder"
 msidump -t -s -d "$folder" "$package" >/dev/null
 sed -i '/^1[23]\t/d' "$folder/_SummaryInformation.idt"
-# The summary stream holds the same fields, times included, in binary.
-rm -f "$folder/_Streams/SummaryInformation" "$folder/_Streams/"*DigitalSignature*
+# The summary stream (its name begins with a control character) holds the same fields, times
+# included, in binary.
+rm -f "$folder/_Streams/"*SummaryInformation "$folder/_Streams/"*DigitalSignature*
