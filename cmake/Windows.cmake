@@ -69,10 +69,26 @@ target_link_options(kestel-check PRIVATE -municode ${KESTEL_STATIC_LINK} -s -Wl,
 kestel_warnings(kestel-check)
 set_target_properties(kestel-check PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
+# kestel.msi, the per-user package of both programs (package/kestel.wxs). It is made again on every
+# build: the files in it carry the time of the last commit, which no file dependency follows.
+find_program(KESTEL_WIXL wixl REQUIRED)
+find_program(KESTEL_MSIBUILD msibuild REQUIRED)
+add_custom_target(kestel_msi ALL
+  COMMAND ${CMAKE_COMMAND} -DVERSION=${PROJECT_VERSION} -DPROGRAMS=${CMAKE_BINARY_DIR}
+          -DOUTPUT=${CMAKE_BINARY_DIR}/kestel.msi -DWIXL=${KESTEL_WIXL} -DMSIBUILD=${KESTEL_MSIBUILD}
+          -P ${CMAKE_SOURCE_DIR}/package/package.cmake
+  BYPRODUCTS ${CMAKE_BINARY_DIR}/kestel.msi VERBATIM)
+add_dependencies(kestel_msi kestel kestel-check)
+
 if(BUILD_TESTING)
   include(cmake/WineTests.cmake)
   # Two builds of one commit, in different folders, must give the same kestel.exe byte for byte.
   add_test(NAME build.KestelExeIsReproducible
            COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/reproducible.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})
   set_tests_properties(build.KestelExeIsReproducible PROPERTIES TIMEOUT 900)
+  add_test(NAME build.PackageFollowsPerUserRules
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/package-tables.sh ${CMAKE_BINARY_DIR}/kestel.msi ${PROJECT_VERSION})
+  # kestel.msi through Wine's msiexec: it installs into the one user profile that kestel.exe's runs change.
+  add_test(NAME e2e.PackageInstallUpgradeRemove COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/package-e2e.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(e2e.PackageInstallUpgradeRemove PROPERTIES TIMEOUT 600 RESOURCE_LOCK kestel_user_session)
 endif()

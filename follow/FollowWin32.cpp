@@ -49,6 +49,13 @@ int FollowAfterLogon(Win32Host& host, const RoamingState& state, int exitCode, H
   }
   // The logon window is gone before the following starts.
   host.CloseLogonWindow();
+  // An installer that replaces kestel.exe closes the follower through the Restart Manager (as the
+  // session's end does) and starts it again from the new file once the files are in place: a logon
+  // run, then following. Only then: not after a crash or hang, and not after a restart of Windows,
+  // where the logon starts Kestel anyway. An empty command line would undo the registration; any word
+  // but /check and /stop is a logon run, and this one tells in the process list why it started. A
+  // follower that cannot register follows all the same.
+  RegisterApplicationRestart(L"/restarted", RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT);
   Win32FollowHost follow(instance, host.App());
   Follower follower(host, follow, *place, TimeOfDayText(host.DecidedAt()));
   follow.EndWithTheSession(follower);
