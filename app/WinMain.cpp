@@ -24,6 +24,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
       command != kestel::FollowerCommand::None)
     return kestel::SendFollowerCommand(command);
   kestel::InitAppDirectory();
+  kestel::TidySettingsLeftovers(kestel::AppDirectory + std::string(kestel::kSettingsFileName));
   kestel::Win32Host host(instance);
   static kestel::RoamingState state;  // lives until the process ends, as the run expects
   try {

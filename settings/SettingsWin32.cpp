@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
-#include <limits>
+#include <algorithm>
+#include <memory>
 #include <string>
 
 #include "base/CodePageWin32.h"
+#include "base/ModuleFileName.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf.h"
 
@@ -13,39 +15,128 @@ namespace kestel {
 
 namespace {
 
-// Closes the file written beside the settings file, and removes it unless it was swapped in.
-struct BesideFile {
-  std::wstring path;
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  bool kept = false;
-  ~BesideFile() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    if (!kept && !path.empty()) DeleteFileW(path.c_str());
-  }
-};
+static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND && kErrorSharingViolation == ERROR_SHARING_VIOLATION &&
+              kErrorLockViolation == ERROR_LOCK_VIOLATION && kErrorFileExists == ERROR_FILE_EXISTS &&
+              kErrorAlreadyExists == ERROR_ALREADY_EXISTS &&
+              kErrorUnableToRemoveReplaced == ERROR_UNABLE_TO_REMOVE_REPLACED &&
+              kErrorUnableToMoveReplacement == ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+              kErrorUnableToMoveReplacement2 == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+              kFileAttributeReadOnly == FILE_ATTRIBUTE_READONLY && kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
 
-bool WriteAll(HANDLE file, const std::string& bytes) {
-  for (std::size_t done = 0; done < bytes.size();) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0) return false;
-    done += written;
-  }
-  return true;
+std::uint32_t Result(BOOL ok) {
+  return ok ? 0 : GetLastError();
 }
 
-// Where users may change kestel.ini but not add a file to its folder (the folder locked down, the
-// file's own permissions opened), the file is rewritten where it lies, as earlier Kestel always did:
-// such a deployment must not lose the typed credentials because the safer swap is not allowed.
-bool RewriteInPlace(const std::wstring& target, const std::string& bytes) {
-  const HANDLE opened = CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return false;
-  const UniqueHandle file(opened);
-  return WriteAll(file.get(), bytes) && SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
+class Win32File final : public FileCalls::File {
+ public:
+  explicit Win32File(HANDLE handle) : handle_(handle) {}
+  std::uint32_t Write(std::string_view bytes) override {
+    for (std::size_t done = 0; done < bytes.size();) {
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+      DWORD written = 0;
+      if (!WriteFile(handle_.get(), bytes.data() + done, chunk, &written, nullptr)) return GetLastError();
+      if (written == 0) return ERROR_WRITE_FAULT;
+      done += written;
+    }
+    return 0;
+  }
+  std::uint32_t EndHere() override { return Result(SetEndOfFile(handle_.get())); }
+  std::uint32_t Flush() override { return Result(FlushFileBuffers(handle_.get())); }
+  std::uint32_t Discard() override {
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return Result(SetFileInformationByHandle(handle_.get(), FileDispositionInfo, &disposition, sizeof disposition));
+  }
+
+ private:
+  UniqueHandle handle_;
+};
+
+// The file name of a path, after its last separator.
+std::wstring_view NameOf(std::wstring_view path) {
+  const std::size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
 }
 
 }  // namespace
+
+std::uint32_t Win32FileCalls::Open(const std::string& path, Access access, std::unique_ptr<File>& file) {
+  struct Way {
+    DWORD rights, sharing, disposition;
+  };
+  const Way way = access == Access::Delete
+                      ? Way{DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING}
+                  : access == Access::CreateNew ? Way{GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, CREATE_NEW}
+                                                : Way{GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING};
+  const HANDLE opened = CreateFileW(Wide(path).c_str(), way.rights, way.sharing, nullptr, way.disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return GetLastError();
+  file = std::make_unique<Win32File>(opened);
+  return 0;
+}
+
+std::uint32_t Win32FileCalls::Attributes(const std::string& path, std::uint32_t& attributes) {
+  attributes = GetFileAttributesW(Wide(path).c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+}
+
+std::uint32_t Win32FileCalls::Replace(const std::string& target, const std::string& replacement,
+                                      const std::string& backup) {
+  return Result(ReplaceFileW(Wide(target).c_str(), Wide(replacement).c_str(), Wide(backup).c_str(),
+                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+}
+
+std::uint32_t Win32FileCalls::Move(const std::string& from, const std::string& to) {
+  return Result(MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_WRITE_THROUGH));
+}
+
+std::uint32_t Win32FileCalls::Delete(const std::string& path) {
+  return Result(DeleteFileW(Wide(path).c_str()));
+}
+
+void Win32FileCalls::Pause(unsigned milliseconds) {
+  Sleep(milliseconds);
+}
+
+std::uint32_t Win32FileCalls::ProcessId() {
+  return GetCurrentProcessId();
+}
+
+std::vector<std::string> Win32FileCalls::Find(const std::string& prefix) {
+  std::vector<std::string> paths;
+  const std::wstring wide = Wide(prefix);
+  const std::wstring folder(wide.substr(0, wide.size() - NameOf(wide).size()));
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((wide + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return paths;
+  do {
+    // The pattern matches short names too: only a long name that begins with the prefix counts.
+    const std::string path = Utf8(folder + found.cFileName);
+    if (path.compare(0, prefix.size(), prefix) == 0) paths.push_back(path);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return paths;
+}
+
+bool Win32FileCalls::MaySwap(std::uint32_t processId) {
+  const HANDLE opened = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, processId);
+  // Refused: another user's, which may be a Kestel of the same folder on a shared machine.
+  if (opened == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+  const UniqueHandle process(opened);
+  if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) return false;
+  // Ids are soon given again: a live process of another program does not keep a leftover.
+  std::wstring image(0x8000, L'\0');
+  DWORD size = static_cast<DWORD>(image.size());
+  if (!QueryFullProcessImageNameW(process.get(), 0, image.data(), &size)) return true;
+  const std::wstring own = Wide(ModuleFileName(nullptr));
+  const std::wstring_view theirs = NameOf(std::wstring_view(image.data(), size)), ours = NameOf(own);
+  return CompareStringOrdinal(theirs.data(), static_cast<int>(theirs.size()), ours.data(),
+                              static_cast<int>(ours.size()), TRUE) == CSTR_EQUAL;
+}
+
+void TidySettingsLeftovers(const std::string& path) {
+  Win32FileCalls calls;
+  TidyBeside(calls, path);
+}
 
 unsigned Win32AnsiCodePage::Number() const {
   return AnsiCodePageNumber();
@@ -77,38 +168,8 @@ SettingsStore::Read Win32SettingsStore::ReadAll(const std::string& path, std::st
 }
 
 bool Win32SettingsStore::ReplaceAll(const std::string& path, const std::string& bytes) {
-  const std::wstring target = Wide(path);
-  const DWORD attributes = GetFileAttributesW(target.c_str());
-  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-  if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) return false;
-
-  // Beside the file, so that the swap stays on one volume and never copies.
-  BesideFile beside;
-  beside.path = target + L".kestel-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
-  beside.handle =
-      CreateFileW(beside.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (beside.handle == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    beside.path.clear();  // not ours to remove
-    return exists && error == ERROR_ACCESS_DENIED && RewriteInPlace(target, bytes);
-  }
-  if (!WriteAll(beside.handle, bytes) || !FlushFileBuffers(beside.handle)) return false;
-  CloseHandle(beside.handle);
-  beside.handle = INVALID_HANDLE_VALUE;
-
-  // ReplaceFileW keeps the file's attributes and permissions. Refused, it leaves the old file whole,
-  // except that it may have taken the old one away before failing to move the new one in: the new one
-  // is then moved into place, or left beside when even that fails, so that the settings stay somewhere.
-  if (exists) {
-    if (ReplaceFileW(target.c_str(), beside.path.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-      return beside.kept = true;
-    // Still there: the swap was refused (the file not ours to delete, or held open) and the old file is
-    // whole. It is rewritten in place where it may be written; one held open against writing refuses that too.
-    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) return RewriteInPlace(target, bytes);
-  }
-  if (MoveFileExW(beside.path.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return beside.kept = true;
-  beside.kept = exists;
-  return false;
+  Win32FileCalls calls;
+  return SwapInWhole(calls, path, bytes);
 }
 
 }  // namespace kestel

@@ -2,6 +2,7 @@
 // written beside the file, then swapped in, so that a write replaces the whole file or nothing.
 #pragma once
 
+#include "settings/FileSwap.h"
 #include "settings/IniFile.h"
 
 namespace kestel {
@@ -12,6 +13,23 @@ class Win32AnsiCodePage final : public AnsiCodePage {
   std::string ToUtf8(std::string_view bytes) const override;
   std::string FromUtf8(std::string_view text) const override;
 };
+
+// The swap's file calls, made for real.
+class Win32FileCalls final : public FileCalls {
+ public:
+  std::uint32_t Open(const std::string& path, Access access, std::unique_ptr<File>& file) override;
+  std::uint32_t Attributes(const std::string& path, std::uint32_t& attributes) override;
+  std::uint32_t Replace(const std::string& target, const std::string& replacement, const std::string& backup) override;
+  std::uint32_t Move(const std::string& from, const std::string& to) override;
+  std::uint32_t Delete(const std::string& path) override;
+  void Pause(unsigned milliseconds) override;
+  std::uint32_t ProcessId() override;
+  std::vector<std::string> Find(const std::string& prefix) override;
+  bool MaySwap(std::uint32_t processId) override;
+};
+
+// Once a run, before it writes: what a Kestel that was stopped mid-swap left beside kestel.ini.
+void TidySettingsLeftovers(const std::string& path);
 
 class Win32SettingsStore final : public SettingsStore {
  public:

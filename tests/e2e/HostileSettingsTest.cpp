@@ -330,6 +330,13 @@ const Case kCases[] = {
            HomeIni(s, "H:=\\\\127.0.0.1\\h\r\n") + "[user]\r\nusername=alice\r\npassword=s3cret\r\n", "\n");
        return row;
      }},
+    // A Kestel killed mid-swap left its files, the password in them; no process has that id.
+    {"LeftBesideByAKestelThatNoLongerRuns",
+     [](const Sandbox& s) {
+       s.WriteFile("kestel.ini.kestel-4294967292.tmp", kStoredCredentials);
+       s.WriteFile("kestel.ini.kestel-4294967292.bak", kStoredCredentials);
+       return ServerRow(s, kAwayServer);
+     }},
     // Another program holds the file open, denying writes, when the typed credentials are saved.
     {"LockedWhenCredentialsAreSaved",
      [](const Sandbox& s) {
@@ -462,6 +469,7 @@ TEST_P(HostileSettings, EndsAsTheRowSaysAndWritesOnlyWhatTheRunMeans) {
                                   << after->size() << " and " << expected.size() << "): has \""
                                   << std::string(mine, std::min(mine + 40, after->end())) << "\", expected \""
                                   << std::string(theirs, std::min(theirs + 40, expected.end())) << "\"";
+  for (const std::string& name : sandbox.List()) EXPECT_NE(name.rfind("kestel.ini.kestel-", 0), 0u) << name;
   if (row.readOnly) {
     EXPECT_NE(GetFileAttributesA(sandbox.PathOf("kestel.ini").c_str()) & FILE_ATTRIBUTE_READONLY, 0u)
         << "the file must stay read-only";

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "base/Errors.h"
 #include "base/Utf.h"
@@ -206,6 +208,51 @@ TEST_F(SettingsFileOnDisk, AFileThatMayBeWrittenButNotReplacedIsWrittenInPlace) 
   ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
   settings.WriteSettingText("user", "username", "ann");
   EXPECT_EQ(FileContent(), "[connection]\r\nserver=home\r\n[user]\r\nusername=ann\r\n");
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> paths) {
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+// The file calls the swap rests on, each with the outcome its logic expects of it.
+TEST_F(SettingsFileOnDisk, TheSwapsFileCallsGiveTheOutcomesItIsBuiltOn) {
+  Win32FileCalls calls;
+  const std::string ini = folder_.File("kestel.ini"), other = folder_.File("other.ini");
+  ASSERT_TRUE(folder_.Write("kestel.ini", "old") && folder_.Write("other.ini", "new"));
+  EXPECT_EQ(calls.Move(other, ini), kErrorAlreadyExists) << "a move never replaces";
+  EXPECT_EQ(calls.Replace(ini, other, ini + ".old"), 0u);
+  EXPECT_EQ(folder_.Read("kestel.ini") + "," + folder_.Read("kestel.ini.old"), "new,old");
+  std::unique_ptr<FileCalls::File> file;
+  ASSERT_EQ(calls.Open(other, FileCalls::Access::CreateNew, file), 0u);
+  EXPECT_EQ(file->Write("discarded"), 0u);
+  EXPECT_EQ(file->Discard(), 0u);
+  file.reset();
+  EXPECT_EQ(GetFileAttributesW(Wide(other).c_str()), INVALID_FILE_ATTRIBUTES) << "discarded as it was closed";
+  EXPECT_EQ(Sorted(calls.Find(ini)), (std::vector<std::string>{ini, ini + ".old"}));
+
+  // A Kestel that runs (this program, started again but held before it begins) keeps its files.
+  std::wstring image(MAX_PATH, L'\0');
+  image.resize(GetModuleFileNameW(nullptr, image.data(), MAX_PATH));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child{};
+  ASSERT_TRUE(CreateProcessW(image.c_str(), nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                             &startup, &child));
+  const UniqueHandle process(child.hProcess), thread(child.hThread);
+  EXPECT_TRUE(calls.MaySwap(child.dwProcessId));
+  ASSERT_TRUE(DeleteFileW(Wide(ini).c_str()));
+  ASSERT_TRUE(folder_.Write("kestel.ini.kestel-" + std::to_string(child.dwProcessId) + ".bak", "old") &&
+              folder_.Write("kestel.ini.kestel-" + std::to_string(child.dwProcessId) + ".tmp", "new"));
+  TidySettingsLeftovers(ini);
+  EXPECT_EQ(calls.Find(ini).size(), 3u);
+  // Once it has ended, kestel.ini comes back from under the backup name.
+  TerminateProcess(process.get(), 1);
+  ASSERT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
+  EXPECT_FALSE(calls.MaySwap(child.dwProcessId));
+  TidySettingsLeftovers(ini);
+  EXPECT_EQ(Sorted(calls.Find(ini)), (std::vector<std::string>{ini, ini + ".old"}));
+  EXPECT_EQ(folder_.Read("kestel.ini"), "old");
 }
 
 std::string Utf16Le(std::u16string_view text) {
