@@ -49,6 +49,7 @@ std::optional<Place> PlaceInForceAfter(RunEnd end) {
       return Place::Away;
     case RunEnd::NoSettingsFile:
     case RunEnd::UncaughtError:
+    case RunEnd::SessionEnded:  // after whichever step was the last
       break;
   }
   return std::nullopt;

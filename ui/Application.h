@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +21,13 @@ class Application {
   // never cleared.
   bool Terminated() const noexcept { return terminated_; }
   void Terminate() noexcept { terminated_ = true; }
+  // Set once Windows said the session ends (Restart Manager's request to close included); never
+  // cleared. It also marks the application as ending, so that no modal display waits for an answer.
+  bool SessionEnded() const noexcept { return sessionEnded_; }
+  // Called inside the system's message, and so is whenSessionEnds: the process may be ended as soon
+  // as that message returns.
+  void EndSession();
+  void WhenSessionEnds(std::function<void()> whenSessionEnds) { whenSessionEnds_ = std::move(whenSessionEnds); }
 
   // Handles every window message already waiting; never waits for a new one.
   void ProcessMessages();
@@ -31,6 +39,8 @@ class Application {
  private:
   std::string title_;
   bool terminated_ = false;
+  bool sessionEnded_ = false;
+  std::function<void()> whenSessionEnds_;
 };
 
 // Registers a window class of this module with the arrow cursor and the given background. A class
