@@ -135,6 +135,8 @@ class Run {
         Record([] { return CredentialsEvent(CredentialSource::DialogCancelled, {}); });
         return false;
       }
+      // The session's end closes the dialog as the close box would, which no user chose.
+      NextStep();
       source = CredentialSource::DialogClosed;
       if (host_.LastModalResult() == ModalResult::Logon) {
         c.UserName = host_.UserNameText();

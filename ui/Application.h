@@ -17,8 +17,8 @@ class Application {
  public:
   void SetTitle(std::string title) { title_ = std::move(title); }
   const std::string& Title() const noexcept { return title_; }
-  // Set once a close request reached the main window outside a modal display, or a WM_QUIT came;
-  // never cleared.
+  // Set once a close request reached the main window outside a modal display, a WM_QUIT came or the
+  // session ended; never cleared.
   bool Terminated() const noexcept { return terminated_; }
   void Terminate() noexcept { terminated_ = true; }
   // Set once Windows said the session ends (Restart Manager's request to close included); never
