@@ -36,16 +36,8 @@ class ScriptedFollowHost final : public FollowHost {
 };
 
 // What a row puts into kestel.ini beyond what every row does.
-// kEndInProbe is no line: the session ends while the probe waits.
-enum Extra {
-  kUser = 1,
-  kPassword = 2,
-  kAwaySet = 4,
-  kPrograms = 8,
-  kSecondDrive = 16,
-  kFollowOff = 32,
-  kEndInProbe = 64
-};
+enum Extra { kUser = 1, kPassword = 2, kAwaySet = 4, kPrograms = 8, kSecondDrive = 16, kFollowOff = 32 };
+constexpr int kEndInProbe = 64;  // no line: the session ends while the probe waits
 
 struct Row {
   const char* name;
@@ -90,7 +82,7 @@ TEST_P(FollowerSwitch, DoesWhatTheSettingsAskAndNoMore) {
     if ((row.extras & e.extra) == e.extra) host.profile.Set(e.section, e.key, e.value);
   ScriptedFollowHost follow;
   if (row.extras & kEndInProbe) {
-    host.sessionEndsIn = [](const std::string& request) { return request.rfind("ping:", 0) == 0; };
+    host.sessionEndsIn = [](const Log& requests) { return requests.back().rfind("ping:", 0) == 0; };
     follow.sessionEnded = &host.sessionEnded;
   }
   Follower follower(host, follow, row.inForce, "08:14");

@@ -72,24 +72,24 @@ class RecordingHost final : public RoamingHost {
   bool cancelInDialog = false;
   std::string typedUser = "typed-user", typedPassword = "typed-pass";
   std::map<std::string, std::string> environment;
-  // The request the session ends in, as the window would hear it while the request waits; the state
-  // of a run that records its end there, as the product's host does (EndWithTheSession).
-  std::function<bool(const std::string& request)> sessionEndsIn;
+  // Asked with the requests so far after each one the window would hear the session's end in; the
+  // state of a run that records its end there, as the product's host does.
+  std::function<bool(const Log& requests)> sessionEndsIn;
   bool sessionEnded = false;
   std::size_t writesAtTheEnd = 0, registryWritesAtTheEnd = 0;
   void EndWithTheSession(RoamingState& state) { endsWith_ = &state; }
 
-  void SetApplicationTitle(const std::string& title) override { Did("title:" + title); }
-  void CreateMainWindow() override { Did("create-window"); }
-  void ProcessMessages() override { Did("messages"); }
-  void ShowMainWindow() override { Did("show"); }
-  void SetStatus(const std::string& text) override { Did("status:" + text); }
-  void ShowNotice(const std::string& text) override { Did("notice:" + text); }
-  void SetWindowHeight(int height) override { Did("height:" + std::to_string(height)); }
-  void FocusUserName() override { Did("focus-username"); }
-  void HideMainWindow() override { Did("hide"); }
+  void SetApplicationTitle(const std::string& title) override { log.push_back("title:" + title); }
+  void CreateMainWindow() override { log.push_back("create-window"); }
+  void ProcessMessages() override { Waited("messages"); }
+  void ShowMainWindow() override { log.push_back("show"); }
+  void SetStatus(const std::string& text) override { log.push_back("status:" + text); }
+  void ShowNotice(const std::string& text) override { log.push_back("notice:" + text); }
+  void SetWindowHeight(int height) override { log.push_back("height:" + std::to_string(height)); }
+  void FocusUserName() override { log.push_back("focus-username"); }
+  void HideMainWindow() override { log.push_back("hide"); }
   ModalResult ShowModal() override {
-    Did("modal");
+    Waited("modal");
     if (cancelInDialog) {
       halted_ = true;
       return modalResult_ = ModalResult::None;
@@ -108,28 +108,28 @@ class RecordingHost final : public RoamingHost {
   std::string AppDirectory() const override { return "C:\\Kestel\\"; }
   UserDataProtection& Protection() override { return protection; }
   ConnectionOptions& Connections() override { return connections; }
-  void NotifyInternetSettingsChanged() override { Did("internet-changed"); }
+  void NotifyInternetSettingsChanged() override { log.push_back("internet-changed"); }
   bool FileExists(const std::string& path) const override {
-    const_cast<RecordingHost*>(this)->Did("exists:" + path);
+    const_cast<RecordingHost*>(this)->log.push_back("exists:" + path);
     return iniExists;
   }
   ProfileApi& Profile() override { return profile; }
   RegistryAccess& CreateRegistry() override {
-    Did("registry");
+    log.push_back("registry");
     return registry;
   }
   std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) override {
-    Did("unmap:" + device + Flags({showErrors, force, updateProfile}));
+    Waited("unmap:" + device + Flags({showErrors, force, updateProfile}));
     return 2250;  // not connected: the run must not care
   }
   std::uint32_t MapDrive(const std::string& local, const std::string& remote, bool showErrors, bool noPrompting,
                          const std::string& user, const std::string& password) override {
-    Did("map:" + local + "|" + remote + "|" + user + "|" + password + Flags({showErrors, noPrompting}));
+    Waited("map:" + local + "|" + remote + "|" + user + "|" + password + Flags({showErrors, noPrompting}));
     const auto it = mapResults.find(remote);
     return it == mapResults.end() ? 0 : it->second;
   }
   ProbeOutcome PingHost(const std::string& server) override {
-    Did("ping:" + server);
+    Waited("ping:" + server);
     ProbeOutcome outcome;
     outcome.home = serverAnswers;
     outcome.icmpOpened = true;
@@ -141,7 +141,7 @@ class RecordingHost final : public RoamingHost {
     return outcome;
   }
   ProgramOutcome RunProgram(const std::string& commandLine, bool wait, bool show) override {
-    Did("run:" + commandLine + Flags({wait, show}));
+    Waited("run:" + commandLine + Flags({wait, show}));
     ProgramOutcome outcome;
     outcome.started = commandLine != "missing.exe";
     outcome.error = outcome.started ? 0 : 2;
@@ -165,9 +165,9 @@ class RecordingHost final : public RoamingHost {
     for (bool f : flags) s += f ? "|1" : "|0";
     return s;
   }
-  void Did(std::string request) {
+  void Waited(std::string request) {
     log.push_back(std::move(request));
-    if (sessionEnded || !sessionEndsIn || !sessionEndsIn(log.back())) return;
+    if (sessionEnded || !sessionEndsIn || !sessionEndsIn(log)) return;
     sessionEnded = true;
     writesAtTheEnd = profile.writes.size();
     registryWritesAtTheEnd = static_cast<std::size_t>(registry.writes);

@@ -300,7 +300,7 @@ TEST_F(HomeRunTest, ASessionEndWhereverTheRunWaitsStartsNoFurtherStep) {
         h.serverAnswers = true;
         h.profile.entries = host.profile.entries;
         h.mapResults = whole.mapResults;
-        h.sessionEndsIn = [n = std::size_t{0}, at](const std::string&) mutable { return n++ == at; };
+        h.sessionEndsIn = [at](const Log& requests) { return requests.size() == at + 1; };
         if (inTheWindow) h.EndWithTheSession(s);
         EXPECT_EQ(RunRoaming(h, s), 0);
         const std::string where = whole.log[at] + " #" + std::to_string(at) + (inTheWindow ? ", in the window" : "");
