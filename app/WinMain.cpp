@@ -27,6 +27,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
   kestel::TidySettingsLeftovers(kestel::AppDirectory + std::string(kestel::kSettingsFileName));
   kestel::Win32Host host(instance);
   static kestel::RoamingState state;  // lives until the process ends, as the run expects
+  host.EndWithTheSession(state);
   try {
     return kestel::FollowAfterLogon(host, state, kestel::RunRoaming(host, state), instance);
   } catch (const std::exception&) {

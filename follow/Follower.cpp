@@ -49,6 +49,7 @@ std::optional<Place> PlaceInForceAfter(RunEnd end) {
       return Place::Away;
     case RunEnd::NoSettingsFile:
     case RunEnd::UncaughtError:
+    case RunEnd::SessionEnded:  // after whichever step was the last
       break;
   }
   return std::nullopt;
@@ -198,6 +199,9 @@ void Follower::DoWhatIsDue() {
     // kestel.ini is read again before each decision: a changed file counts without a new logon.
     if (const std::optional<FollowEnd> end = ReadSettings()) return End(*end);
     const ProbeOutcome probe = roaming_.PingHost(config_.Server);
+    // A stop asked while the probe waited goes before the switch it would start: the session's end
+    // above all, after which Windows may end the process in the middle of the switch's writes.
+    if (end_ || host_.StopPending()) return;
     if (const std::optional<FollowSwitch> change = decider_.Probed(host_.Now(), probe)) Switch(*change);
   }
 }

@@ -21,9 +21,9 @@ enum class FollowerCommand { None, Check, Stop };
 FollowerCommand ParseFollowerCommand(std::string_view commandLine);
 
 // The set a logon run that ended this way left in force, or nullopt when it changed none (no
-// settings file) or cannot tell (an error). Only a complete run at home leaves the local set: every
-// other end comes after the away step. After a drive failed to map, the next decision at home is
-// therefore a switch to home, which tries the drive again.
+// settings file) or cannot tell (an error, the session's end). Only a complete run at home leaves the
+// local set: every other end comes after the away step. After a drive failed to map, the next
+// decision at home is therefore a switch to home, which tries the drive again.
 std::optional<Place> PlaceInForceAfter(RunEnd end);
 // Whether the run that has just ended is followed: it ended at home, away or with a failed drive (not
 // without settings, without a server, with Cancel or an error), and kestel.ini says follow=1. The

@@ -13,11 +13,31 @@ namespace {
 
 constexpr int kLogonDialogHeight = 210;
 
+// Raised at a step's edge once the session has ended, and caught where the run ends.
+struct SessionEnds {};
+
+// The first end counts: the session's may have gone on record inside the system's message while a
+// step waited, and the step's return must not add another.
+void RecordEnd(RunRecord& record, RoamingState& state, RunEnd end) {
+  if (state.End) return;
+  state.End = end;
+  RecordIfOn(record, [&] { return EndEvent(end, 0, record.ElapsedMs()); });
+}
+
 class Run {
  public:
   Run(RoamingHost& host, RoamingState& state) : host_(host), s_(state), record_(host.Record()) {}
 
   int Execute() {
+    try {
+      return Steps();
+    } catch (const SessionEnds&) {
+      return End(RunEnd::SessionEnded);
+    }
+  }
+
+ private:
+  int Steps() {
     StartUp();
     const std::string path = host_.AppDirectory() + std::string(kSettingsFileName);
     if (!host_.FileExists(path)) {
@@ -40,7 +60,13 @@ class Run {
     return RunPrograms(settings, "Running Post Logon Program", keys::kLocalPrograms, RunEnd::HomeComplete);
   }
 
- private:
+  // Windows may end the process at any moment once the session ends, and a kill inside a write of
+  // kestel.ini would tear it: no step starts after the end. Messages, and so the end, are handled only
+  // while the run waits (a status pass, a dialog, a call off the thread), never inside a write.
+  void NextStep() const {
+    if (host_.SessionEnded()) throw SessionEnds{};
+  }
+
   void StartUp() {
     Record([] { return StartEvent({}); });
     host_.SetApplicationTitle(kApplicationTitle);
@@ -61,9 +87,11 @@ class Run {
                   settings.ReadSettingFlag(keys::kEventLog)});
     settings.ReadSectionKeys(keys::kMappings, s_.KeyNames);
     for (const std::string& device : s_.KeyNames) {
+      NextStep();
       const std::uint32_t result = host_.UnmapDrive(device, false, true, true);
       Record([&] { return DriveCancelledEvent(device, result, record_.SystemText(result)); });
     }
+    NextStep();
     FinishAwaySet(host_, SwitchToAwaySettings(settings, *registry_, host_.Connections(), c), c);
   }
 
@@ -76,6 +104,7 @@ class Run {
   bool ProbeHome() {
     const std::string& server = s_.Config.Server;
     Status("Searching for server " + server);
+    NextStep();
     const ProbeOutcome probe = host_.PingHost(server);
     Record([&] { return ProbeEvent(server, probe, record_.SystemText(probe.error)); });
     Record([&] { return DecisionEvent(probe.home); });
@@ -97,6 +126,7 @@ class Run {
     CredentialSource source = CredentialSource::SettingsFile;
     if (c.UserName == keys::kUserName.marker || password.Missing()) {
       Status("Please provide logon details for " + c.Server);
+      NextStep();
       host_.SetWindowHeight(kLogonDialogHeight);
       host_.FocusUserName();
       host_.HideMainWindow();
@@ -105,6 +135,8 @@ class Run {
         Record([] { return CredentialsEvent(CredentialSource::DialogCancelled, {}); });
         return false;
       }
+      // The session's end closes the dialog as the close box would, which no user chose.
+      NextStep();
       source = CredentialSource::DialogClosed;
       if (host_.LastModalResult() == ModalResult::Logon) {
         c.UserName = host_.UserNameText();
@@ -125,12 +157,15 @@ class Run {
     settings.ReadSectionLines(keys::kMappings, s_.KeyLines);
     s_.MapFailed = false;
     for (std::size_t i = 0; i < s_.KeyNames.size() && i < s_.KeyLines.size(); ++i) {
+      NextStep();
       s_.KeyLines[i] = Expand(ValueOfLine(s_.KeyLines, s_.KeyNames, i));
       const std::uint32_t result =
           host_.MapDrive(s_.KeyNames[i], s_.KeyLines[i], c.ShowMapErrors, false, c.UserName, c.Password);
       if (result != 0) s_.MapFailed = true;
       Record([&] { return MappingEvent(s_.KeyNames[i], s_.KeyLines[i], result, record_.SystemText(result)); });
     }
+    // Neither the summary nor the credentials' write after them, once the session has ended.
+    NextStep();
     if (s_.MapFailed && !c.ShowMapErrors)
       host_.ShowNotice("An error occured mapping one or more drives. For Details enable showMapErrors=1 in under [" +
                        std::string(keys::kScripts) + "] section of KESTEL.INI");
@@ -156,6 +191,7 @@ class Run {
 
   void ApplyLocalSettings(SettingsFile& settings) {
     Status("Configuring Internet Settings");
+    NextStep();
     PutLocalSetInForce(host_, settings, *registry_, s_.Config);
   }
 
@@ -172,15 +208,16 @@ class Run {
   }
 
   int End(RunEnd end) {
-    s_.End = end;
-    Record([&] { return EndEvent(end, 0, record_.ElapsedMs()); });
+    RecordEnd(record_, s_, end);
     return 0;
   }
 
   // Away, UserName is never read: %INTERNALUSERNAME% expands to nothing there.
   int RunPrograms(SettingsFile& settings, const std::string& status, const SettingKey& section, RunEnd end) {
     Status(status);
-    RunSectionPrograms(host_, settings, section, s_.Config.UserName, s_.Config, s_.KeyNames, s_.KeyLines);
+    RunSectionPrograms(host_, settings, section, s_.Config.UserName, s_.Config, s_.KeyNames, s_.KeyLines,
+                       [this] { return !host_.SessionEnded(); });
+    NextStep();
     return End(end);
   }
 
@@ -255,6 +292,10 @@ void RunSectionPrograms(RoamingHost& host, SettingsFile& settings, const Setting
     const ProgramOutcome program = host.RunProgram(lines[i], true, !config.HideScripts);
     RecordIfOn(record, [&] { return ProgramEvent(lines[i], program, record.SystemText(program.error)); });
   }
+}
+
+void EndRunWithTheSession(RoamingHost& host, RoamingState& state) {
+  RecordEnd(host.Record(), state, RunEnd::SessionEnded);
 }
 
 int RunRoaming(RoamingHost& host, RoamingState& state) {

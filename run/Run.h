@@ -55,6 +55,10 @@ class RoamingHost {
   // Tells programs already running that the internet settings in the registry have changed.
   virtual void NotifyInternetSettingsChanged() = 0;
 
+  // True once the session ends: Windows said so, or Restart Manager asked the program to close. Asked
+  // before each step, so that none starts after it; a step under way completes.
+  virtual bool SessionEnded() const = 0;
+
   // Network drives, the probe and programs.
   virtual std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) = 0;
   // The owner window is the logon window.
@@ -79,6 +83,10 @@ struct RoamingState {
 
 // Runs to a halt and returns the exit code (0). Errors raised on the way are recorded, not caught.
 int RunRoaming(RoamingHost& host, RoamingState& state);
+// The session ends while the run waits in a step. Called inside the system's message, since the
+// process may be ended as soon as that returns: the run's end goes on record there and then, and the
+// run records no other end. Nothing once the run has ended.
+void EndRunWithTheSession(RoamingHost& host, RoamingState& state);
 
 // Steps of the run that a follower repeats after it.
 // Everything after "key=" in line i of a section, as ReadSectionLines gives it.

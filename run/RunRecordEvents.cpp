@@ -30,6 +30,8 @@ const char* EndName(RunEnd end) {
       return "away run complete";
     case RunEnd::UncaughtError:
       return "uncaught error";
+    case RunEnd::SessionEnded:
+      return "ended with the session";
   }
   return "";
 }

@@ -19,6 +19,8 @@ enum class RunEnd {
   HomeComplete,
   AwayComplete,
   UncaughtError,
+  // Windows said the session ends, or Restart Manager asked the program to close: no step began after.
+  SessionEnded,
 };
 
 // errorText explains outcome.error when the service counted no reply.

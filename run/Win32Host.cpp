@@ -88,7 +88,8 @@ std::uint32_t Win32Host::MapDrive(const std::string& localName, const std::strin
   HWND owner = logonWindow_ ? logonWindow_->Handle() : nullptr;
   const DWORD result = CallOffThread(
       application_, [&] { return AddDriveConnection(localName, remoteName, noPrompting, owner, userName, password); });
-  return TellDriveFailure(DriveCall::Add, result, showErrors);
+  // A box after the session's end would hold up the program's end for nobody to read it.
+  return TellDriveFailure(DriveCall::Add, result, showErrors && !application_.SessionEnded());
 }
 
 // The lookup and the echo, a second or more each when the name or the server is not there.

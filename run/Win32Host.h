@@ -39,6 +39,7 @@ class Win32Host final : public RoamingHost {
   ModalResult LastModalResult() const override;
   std::string UserNameText() const override;
   std::string PasswordText() const override;
+  bool SessionEnded() const override { return application_.SessionEnded(); }
   std::string EnvironmentValueOf(const std::string& name) const override;
   std::string AppDirectory() const override;
   bool FileExists(const std::string& path) const override;
@@ -53,6 +54,12 @@ class Win32Host final : public RoamingHost {
   ProbeOutcome PingHost(const std::string& server) override;
   ProgramOutcome RunProgram(const std::string& commandLine, bool wait, bool show) override;
   RunRecord& Record() override { return record_; }
+
+  // The run's end goes on record inside the session's last message to the logon window, which may be
+  // the last thing the process does.
+  void EndWithTheSession(RoamingState& state) {
+    application_.WhenSessionEnds([this, &state] { EndRunWithTheSession(*this, state); });
+  }
 
   // What a follower takes on after the run: the application, the logon window's end, and the local
   // time of the run's decision (when its probe answered or did not).

@@ -31,6 +31,13 @@ void Application::ProcessMessages() {
   }
 }
 
+void Application::EndSession() {
+  if (sessionEnded_) return;
+  sessionEnded_ = true;
+  Terminate();
+  if (whenSessionEnds_) whenSessionEnds_();
+}
+
 void Application::HandleNextMessage() {
   // GetMessage would handle a message sent from another thread or process (a button pressed by UI
   // automation, a close) inside its wait and go on waiting, so a modal display answered that way

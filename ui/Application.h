@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,10 +17,17 @@ class Application {
  public:
   void SetTitle(std::string title) { title_ = std::move(title); }
   const std::string& Title() const noexcept { return title_; }
-  // Set once a close request reached the main window outside a modal display, or a WM_QUIT came;
-  // never cleared.
+  // Set once a close request reached the main window outside a modal display, a WM_QUIT came or the
+  // session ended; never cleared.
   bool Terminated() const noexcept { return terminated_; }
   void Terminate() noexcept { terminated_ = true; }
+  // Set once Windows said the session ends (Restart Manager's request to close included); never
+  // cleared. It also marks the application as ending, so that no modal display waits for an answer.
+  bool SessionEnded() const noexcept { return sessionEnded_; }
+  // Called inside the system's message, and so is whenSessionEnds: the process may be ended as soon
+  // as that message returns.
+  void EndSession();
+  void WhenSessionEnds(std::function<void()> whenSessionEnds) { whenSessionEnds_ = std::move(whenSessionEnds); }
 
   // Handles every window message already waiting; never waits for a new one.
   void ProcessMessages();
@@ -31,6 +39,8 @@ class Application {
  private:
   std::string title_;
   bool terminated_ = false;
+  bool sessionEnded_ = false;
+  std::function<void()> whenSessionEnds_;
 };
 
 // Registers a window class of this module with the arrow cursor and the given background. A class

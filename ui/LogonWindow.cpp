@@ -218,6 +218,15 @@ LRESULT LogonWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
       OnActivate(LOWORD(wParam) != WA_INACTIVE);
       return 0;
+    case WM_QUERYENDSESSION:
+      // Only a question, answered at once as Windows asks: another program may still refuse it, so
+      // the run goes on until WM_ENDSESSION says.
+      return TRUE;
+    case WM_ENDSESSION:
+      // TRUE: the session ends, or Restart Manager (ENDSESSION_CLOSEAPP) wants the program closed;
+      // either way Windows may end the process once this returns. FALSE: the end was refused.
+      if (wParam != FALSE) application_.EndSession();
+      return 0;
     case WM_CLOSE:
       // The main window never closes itself: in the dialog a close answers it, otherwise it only
       // marks the application as ending and the run goes on.

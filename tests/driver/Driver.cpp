@@ -272,6 +272,14 @@ bool SendClose(HWND window, Milliseconds timeout) {
   return SendWithin(window, WM_SYSCOMMAND, SC_CLOSE, timeout);
 }
 
+std::optional<bool> SendEndSession(HWND window, bool ends, LPARAM how, Milliseconds timeout) {
+  DWORD_PTR answer = 0, ignored = 0;
+  if (!SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, how, SMTO_ABORTIFHUNG, TimeoutOf(timeout), &answer) ||
+      !SendMessageTimeoutW(window, WM_ENDSESSION, ends, how, SMTO_ABORTIFHUNG, TimeoutOf(timeout), &ignored))
+    return std::nullopt;
+  return answer != FALSE;
+}
+
 std::optional<std::chrono::microseconds> AnswerTime(HWND window, Milliseconds timeout) {
   const auto sent = std::chrono::steady_clock::now();
   if (!SendWithin(window, WM_NULL, 0, timeout)) return std::nullopt;

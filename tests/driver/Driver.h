@@ -86,6 +86,10 @@ bool PressButton(HWND window, std::string_view caption);
 // target did not handle the message in time.
 bool SendClick(HWND window, std::string_view caption, Milliseconds timeout = Milliseconds{5000});
 bool SendClose(HWND window, Milliseconds timeout = Milliseconds{5000});
+// WM_QUERYENDSESSION, then WM_ENDSESSION with ends, both with how as lParam (ENDSESSION_LOGOFF, Restart
+// Manager's ENDSESSION_CLOSEAPP...), sent as the system sends them at an end of the session: the answer to
+// the query, nullopt when either went unanswered within timeout.
+std::optional<bool> SendEndSession(HWND window, bool ends, LPARAM how, Milliseconds timeout = Milliseconds{5000});
 // WM_NULL, sent as the system sends it to tell a hung window (SMTO_ABORTIFHUNG); how long the
 // answer took, nullopt when none came within timeout.
 std::optional<std::chrono::microseconds> AnswerTime(HWND window, Milliseconds timeout = Milliseconds{1000});

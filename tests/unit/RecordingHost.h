@@ -2,6 +2,7 @@
 // and the connections in memory, for tests of their order, branches and ends.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <optional>
@@ -71,10 +72,16 @@ class RecordingHost final : public RoamingHost {
   bool cancelInDialog = false;
   std::string typedUser = "typed-user", typedPassword = "typed-pass";
   std::map<std::string, std::string> environment;
+  // Asked with the requests so far after each one the window would hear the session's end in; the
+  // state of a run that records its end there, as the product's host does.
+  std::function<bool(const Log& requests)> sessionEndsIn;
+  bool sessionEnded = false;
+  std::size_t writesAtTheEnd = 0, registryWritesAtTheEnd = 0;
+  void EndWithTheSession(RoamingState& state) { endsWith_ = &state; }
 
   void SetApplicationTitle(const std::string& title) override { log.push_back("title:" + title); }
   void CreateMainWindow() override { log.push_back("create-window"); }
-  void ProcessMessages() override { log.push_back("messages"); }
+  void ProcessMessages() override { Waited("messages"); }
   void ShowMainWindow() override { log.push_back("show"); }
   void SetStatus(const std::string& text) override { log.push_back("status:" + text); }
   void ShowNotice(const std::string& text) override { log.push_back("notice:" + text); }
@@ -82,7 +89,7 @@ class RecordingHost final : public RoamingHost {
   void FocusUserName() override { log.push_back("focus-username"); }
   void HideMainWindow() override { log.push_back("hide"); }
   ModalResult ShowModal() override {
-    log.push_back("modal");
+    Waited("modal");
     if (cancelInDialog) {
       halted_ = true;
       return modalResult_ = ModalResult::None;
@@ -90,6 +97,7 @@ class RecordingHost final : public RoamingHost {
     return modalResult_ = dialogResult;
   }
   bool HaltRequested() const override { return halted_; }
+  bool SessionEnded() const override { return sessionEnded; }
   ModalResult LastModalResult() const override { return modalResult_; }
   std::string UserNameText() const override { return typedUser; }
   std::string PasswordText() const override { return typedPassword; }
@@ -111,17 +119,17 @@ class RecordingHost final : public RoamingHost {
     return registry;
   }
   std::uint32_t UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) override {
-    log.push_back("unmap:" + device + Flags({showErrors, force, updateProfile}));
+    Waited("unmap:" + device + Flags({showErrors, force, updateProfile}));
     return 2250;  // not connected: the run must not care
   }
   std::uint32_t MapDrive(const std::string& local, const std::string& remote, bool showErrors, bool noPrompting,
                          const std::string& user, const std::string& password) override {
-    log.push_back("map:" + local + "|" + remote + "|" + user + "|" + password + Flags({showErrors, noPrompting}));
+    Waited("map:" + local + "|" + remote + "|" + user + "|" + password + Flags({showErrors, noPrompting}));
     const auto it = mapResults.find(remote);
     return it == mapResults.end() ? 0 : it->second;
   }
   ProbeOutcome PingHost(const std::string& server) override {
-    log.push_back("ping:" + server);
+    Waited("ping:" + server);
     ProbeOutcome outcome;
     outcome.home = serverAnswers;
     outcome.icmpOpened = true;
@@ -133,7 +141,7 @@ class RecordingHost final : public RoamingHost {
     return outcome;
   }
   ProgramOutcome RunProgram(const std::string& commandLine, bool wait, bool show) override {
-    log.push_back("run:" + commandLine + Flags({wait, show}));
+    Waited("run:" + commandLine + Flags({wait, show}));
     ProgramOutcome outcome;
     outcome.started = commandLine != "missing.exe";
     outcome.error = outcome.started ? 0 : 2;
@@ -157,8 +165,17 @@ class RecordingHost final : public RoamingHost {
     for (bool f : flags) s += f ? "|1" : "|0";
     return s;
   }
+  void Waited(std::string request) {
+    log.push_back(std::move(request));
+    if (sessionEnded || !sessionEndsIn || !sessionEndsIn(log)) return;
+    sessionEnded = true;
+    writesAtTheEnd = profile.writes.size();
+    registryWritesAtTheEnd = static_cast<std::size_t>(registry.writes);
+    if (endsWith_ != nullptr) EndRunWithTheSession(*this, *endsWith_);
+  }
   bool halted_ = false;
   ModalResult modalResult_ = ModalResult::None;
+  RoamingState* endsWith_ = nullptr;
 };
 
 }  // namespace kestel::testing

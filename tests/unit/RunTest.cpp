@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <optional>
 
@@ -274,6 +275,49 @@ TEST_F(HomeRunTest, ARefusedCredentialWriteIsRaisedWithThePath) {
     EXPECT_STREQ(e.what(), "Unable to write to C:\\Kestel\\kestel.ini");
   }
   EXPECT_TRUE(host.Only("run:").empty());
+}
+
+// The session may end wherever the run waits (a message pass, the dialog, a call off the thread): from
+// then on it starts no step and writes nothing, and its one end says so, whether the window recorded it
+// as it heard the end or the run at its next step.
+TEST_F(HomeRunTest, ASessionEndWhereverTheRunWaitsStartsNoFurtherStep) {
+  host.profile.Set("user", "username", "u1").Set("user", "protectpassword", "1");  // typed, then saved
+  const auto startsAny = [](const std::string& request, std::initializer_list<const char*> prefixes) {
+    return std::any_of(prefixes.begin(), prefixes.end(), [&](const char* p) { return request.rfind(p, 0) == 0; });
+  };
+  for (const bool driveFails : {false, true}) {  // the second ends in the mapping failure's notice
+    RecordingHost whole;
+    RoamingState wholeState;
+    whole.serverAnswers = true;
+    whole.profile.entries = host.profile.entries;
+    if (driveFails) whole.mapResults["\\\\srv\\shared"] = 53;
+    RunRoaming(whole, wholeState);
+    for (std::size_t at = 0; at < whole.log.size(); ++at) {
+      if (!startsAny(whole.log[at], {"messages", "modal", "unmap:", "map:", "ping:", "run:"})) continue;
+      for (const bool inTheWindow : {false, true}) {
+        RecordingHost h;
+        RoamingState s;
+        h.serverAnswers = true;
+        h.profile.entries = host.profile.entries;
+        h.mapResults = whole.mapResults;
+        h.sessionEndsIn = [at](const Log& requests) { return requests.size() == at + 1; };
+        if (inTheWindow) h.EndWithTheSession(s);
+        EXPECT_EQ(RunRoaming(h, s), 0);
+        const std::string where = whole.log[at] + " #" + std::to_string(at) + (inTheWindow ? ", in the window" : "");
+        ASSERT_TRUE(h.sessionEnded) << where;
+        for (std::size_t i = at + 1; i < h.log.size(); ++i)
+          EXPECT_FALSE(startsAny(h.log[i], {"modal", "unmap:", "map:", "ping:", "run:", "notice:", "internet-changed"}))
+              << where << ": " << h.log[i];
+        EXPECT_EQ(h.profile.writes.size(), h.writesAtTheEnd) << where;
+        EXPECT_EQ(static_cast<std::size_t>(h.registry.writes), h.registryWritesAtTheEnd) << where;
+        EXPECT_EQ(s.End, RunEnd::SessionEnded) << where;
+        Log ends;
+        std::copy_if(h.record.events.begin(), h.record.events.end(), std::back_inserter(ends),
+                     [](const std::string& e) { return e.find(" end: ") != e.npos; });
+        EXPECT_EQ(ends, Log{"INFO end: ended with the session, exit code 0, total 42 ms"}) << where;
+      }
+    }
+  }
 }
 
 std::string ProtectedForm(const std::string& password) {
