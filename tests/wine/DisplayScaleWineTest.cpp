@@ -37,6 +37,34 @@ TEST(DisplayScaleDeclared, ManifestAsksForPerMonitorV2WithSystemAwareFallback) {
   EXPECT_NE(manifest.find("/2005/WindowsSettings\">true</dpiAware>"), std::string::npos) << manifest;
 }
 
+// The process's activation context is built from this manifest before the program runs: a
+// dependency the system cannot resolve ends the start on Windows, and version 5 would keep the
+// classic controls.
+TEST(DisplayScaleDeclared, ManifestBringsCommonControls6) {
+  const LoadedExe exe;
+  ASSERT_NE(exe.module, nullptr);
+  EXPECT_NE(exe.Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))
+                .find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+            std::string::npos);
+  const std::string path = testing::ToolsFolder() + "\\kestel.exe";
+  ACTCTXA manifest{};
+  manifest.cbSize = sizeof manifest;
+  manifest.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  manifest.lpSource = path.c_str();
+  manifest.lpResourceName = MAKEINTRESOURCEA(1);
+  HANDLE context = CreateActCtxA(&manifest);
+  ASSERT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();
+  ULONG_PTR cookie = 0;
+  ASSERT_TRUE(ActivateActCtx(context, &cookie));
+  ACTCTX_SECTION_KEYED_DATA found{};
+  found.cbSize = sizeof found;
+  const bool redirected =
+      FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, "comctl32.dll", &found);
+  DeactivateActCtx(0, cookie);
+  ReleaseActCtx(context);
+  EXPECT_TRUE(redirected) << "comctl32.dll is not taken from the common controls assembly";
+}
+
 TEST(DisplayScaleDeclared, IconHasAFrameForEveryScaleTheShellAsksFor) {
   const LoadedExe exe;
   ASSERT_NE(exe.module, nullptr);
