@@ -59,6 +59,13 @@ LRESULT ResidentWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
       if (wParam != FALSE) sink_.Notice(FollowEvent::SessionEnded);
       return 0;
+    // A window never shown is not sent WM_DPICHANGED; every top-level window is told of a change of
+    // the displays or of the system's metrics, which a change of scale brings.
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE:
+    case WM_DPICHANGED:
+      icon_.FollowScale();
+      return DefWindowProcW(window, message, wParam, lParam);
     case kIconMessage:
       if (lParam == WM_RBUTTONUP || lParam == WM_LBUTTONUP || lParam == WM_CONTEXTMENU) icon_.ShowMenu();
       return 0;

@@ -1,5 +1,7 @@
 #include "ui/Application.h"
 
+#include <commctrl.h>
+
 #include "base/Utf.h"
 
 namespace kestel {
@@ -19,6 +21,17 @@ void HandleMessage(MSG& msg) {
 }
 
 }  // namespace
+
+// The manifest's dependency makes the name comctl32.dll resolve to version 6, which draws the fields
+// and buttons as today's Windows does; without it the system's version 5 is loaded and the controls
+// keep their classic look. Either way a failure here leaves user32's own controls, which still work.
+Application::Application() : commonControls_(LoadSystemLibrary("comctl32.dll")) {
+  if (!commonControls_) return;
+  if (const auto init = ProcedureOf<decltype(InitCommonControlsEx)>(commonControls_.get(), "InitCommonControlsEx")) {
+    const INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+    init(&classes);
+  }
+}
 
 void Application::ProcessMessages() {
   MSG msg;

@@ -9,12 +9,19 @@
 #include <utility>
 #include <vector>
 
+#include "base/SystemLibrary.h"
+
 namespace kestel {
 
 // The application: its title, its message pass and its "asked to end" mark. The host owns the one
 // instance; every window of ours that waits for an answer waits through it.
 class Application {
  public:
+  // Registers the common controls that every window of ours is built from.
+  Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
   void SetTitle(std::string title) { title_ = std::move(title); }
   const std::string& Title() const noexcept { return title_; }
   // Set once a close request reached the main window outside a modal display, a WM_QUIT came or the
@@ -37,6 +44,8 @@ class Application {
   void HandleNextMessage();
 
  private:
+  // Stays loaded while any window may use its controls: their window procedures live in it.
+  UniqueModule commonControls_;
   std::string title_;
   bool terminated_ = false;
   bool sessionEnded_ = false;

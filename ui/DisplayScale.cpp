@@ -15,6 +15,15 @@ DisplayScale::DisplayScale() : user32_(LoadSystemLibrary("user32.dll")) {
   }
 }
 
+void FitClientArea(HWND window, int clientWidth, int clientHeight) {
+  RECT outer{};
+  RECT client{};
+  if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client)) return;
+  if (client.right == clientWidth && client.bottom == clientHeight) return;
+  SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left + clientWidth - client.right,
+               outer.bottom - outer.top + clientHeight - client.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 int DisplayScale::DpiOf(HWND window) const {
   if (dpiForWindow_ != nullptr && window != nullptr) {
     const UINT dpi = dpiForWindow_(window);

@@ -26,6 +26,12 @@ constexpr RECT ScaledRect(int left, int top, int width, int height, int dpi) {
   return RECT{Scaled(left, dpi), Scaled(top, dpi), Scaled(left + width, dpi), Scaled(top + height, dpi)};
 }
 
+// Sizes window so that its client area is clientWidth by clientHeight, keeping its top-left corner.
+// The frame is the one the window really has (its window rectangle less its client rectangle), which
+// is not always the frame AdjustWindowRectEx computes for its styles: some implementations draw a
+// taller caption at some scales. The window must already be larger than its frame.
+void FitClientArea(HWND window, int clientWidth, int clientHeight);
+
 class DisplayScale {
  public:
   DisplayScale();

@@ -84,7 +84,7 @@ UniqueGdi<HFONT> WindowFont(int dpi) {
 }  // namespace
 
 LogonWindow::LogonWindow(HINSTANCE instance, Application& application)
-    : application_(application), background_(CreateSolidBrush(kBackground)) {
+    : application_(application), designClientHeight_(kClientHeight), background_(CreateSolidBrush(kBackground)) {
   pictureBitmap_.reset(static_cast<HBITMAP>(LoadImageW(instance, L"LOGON_PICTURE", IMAGE_BITMAP, 0, 0, 0)));
   if (pictureBitmap_) {
     BITMAP info{};
@@ -95,17 +95,15 @@ LogonWindow::LogonWindow(HINSTANCE instance, Application& application)
   }
 
   RegisterWindowClass(instance, kWindowClass, &WindowProcOf<LogonWindow>, background_.get());
-  RECT outer = scale_.OuterOf(RECT{0, 0, kClientWidth, kClientHeight}, kStyle, kExStyle, kDesignDpi);
-  window_.reset(CreateWindowExW(kExStyle, Wide(kWindowClass).c_str(), Wide(kCaption).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, this));
+  const RECT outer = scale_.OuterOf(RECT{0, 0, kClientWidth, kClientHeight}, kStyle, kExStyle, kDesignDpi);
+  window_.reset(CreateWindowExW(kExStyle, Wide(kWindowClass).c_str(), Wide(kCaption).c_str(), kStyle, CW_USEDEFAULT,
+                                CW_USEDEFAULT, outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                                instance, this));
   if (!window_) return;
-  // Only a window knows the monitor it is on: the design's size first, then the size at its DPI.
+  // Only a window knows the monitor it is on, and the frame it is really given: the design's size
+  // first, then the client at its DPI.
   dpi_ = scale_.DpiOf(window_.get());
-  if (dpi_ != kDesignDpi) {
-    outer = scale_.OuterOf(ScaledRect(0, 0, kClientWidth, kClientHeight, dpi_), kStyle, kExStyle, dpi_);
-    SetWindowPos(window_.get(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  FitClientArea(window_.get(), Scaled(kClientWidth, dpi_), Scaled(designClientHeight_, dpi_));
   font_ = WindowFont(dpi_);
   CreateControls(instance);
   AttachKeyboardRules(window_.get(), this);
@@ -120,9 +118,10 @@ LogonWindow::~LogonWindow() {
 void LogonWindow::CreateControls(HINSTANCE instance) {
   for (const ControlDesign& c : kControls) {
     const RECT r = ScaledRect(c.left, c.top, c.width, c.height, dpi_);
-    HWND control = CreateWindowExW(c.exStyle, Wide(c.windowClass).c_str(), Wide(c.text).c_str(), WS_CHILD | WS_VISIBLE | c.style, r.left, r.top,
-                                   r.right - r.left, r.bottom - r.top, window_.get(),
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+    HWND control =
+        CreateWindowExW(c.exStyle, Wide(c.windowClass).c_str(), Wide(c.text).c_str(), WS_CHILD | WS_VISIBLE | c.style,
+                        r.left, r.top, r.right - r.left, r.bottom - r.top, window_.get(),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     switch (c.id) {
       case kIdStatusLine:
@@ -168,13 +167,17 @@ void LogonWindow::ChangeDpi(int dpi, const RECT& suggested) {
     MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
   }
   font_ = std::move(font);
-  // The new size lays out the edge-bound lines; the same size would not, so they are laid out here too.
+  // The suggested rectangle holds the frame computed for the new DPI; the client is sized again from
+  // the frame the window has now. The new size lays out the edge-bound lines; the same size would
+  // not, so they are laid out here too.
   SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  FitClientArea(window_.get(), Scaled(kClientWidth, dpi_), Scaled(designClientHeight_, dpi_));
   RECT client{};
   GetClientRect(window_.get(), &client);
   LayOut(client.right, client.bottom);
-  InvalidateRect(window_.get(), nullptr, TRUE);
+  // A control that only grew repaints only the part it gained: every one is drawn anew in the new font.
+  RedrawWindow(window_.get(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // An error is told, and the run goes on.
@@ -448,18 +451,12 @@ void LogonWindow::Hide() {
 }
 
 void LogonWindow::SetOuterHeight(int designHeight) {
-  int height = designHeight;
-  if (dpi_ != kDesignDpi) {
-    // The client part of the design's height scales as the rest of the design does; the frame is the
-    // one the system draws at this DPI, which need not be the design's frame scaled.
-    const RECT designFrame = scale_.OuterOf(RECT{}, kStyle, kExStyle, kDesignDpi);
-    const RECT frame = scale_.OuterOf(RECT{}, kStyle, kExStyle, dpi_);
-    height = Scaled(designHeight - (designFrame.bottom - designFrame.top), dpi_) + (frame.bottom - frame.top);
-  }
-  RECT outer{};
-  GetWindowRect(window_.get(), &outer);
-  SetWindowPos(window_.get(), nullptr, 0, 0, outer.right - outer.left, height,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The design's height holds the frame computed for its styles at 96 dpi. Its client part scales as
+  // the rest of the design does; the frame around it is the one the window really has, which need be
+  // neither that frame scaled nor the one computed for this DPI.
+  const RECT designFrame = scale_.OuterOf(RECT{}, kStyle, kExStyle, kDesignDpi);
+  designClientHeight_ = designHeight - (designFrame.bottom - designFrame.top);
+  FitClientArea(window_.get(), Scaled(kClientWidth, dpi_), Scaled(designClientHeight_, dpi_));
 }
 
 void LogonWindow::FocusUserName() {

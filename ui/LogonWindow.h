@@ -29,7 +29,9 @@ class LogonWindow final : private KeyboardRules {
   // Non-modal show: centred on the screen the first time, brought to the front.
   void Show();
   void Hide();
-  // The outer height, frame and caption included, as the 96-dpi design gives it; width and position stay.
+  // The outer height, frame and caption included, as the 96-dpi design gives it: the part inside the
+  // frame computed at 96 dpi is the client, which scales with the design inside the frame the window
+  // really has. Width and position stay.
   void SetOuterHeight(int designHeight);
   // Makes username the control that has (or, once shown, will have) the focus.
   void FocusUserName();
@@ -66,6 +68,8 @@ class LogonWindow final : private KeyboardRules {
   Application& application_;
   DisplayScale scale_;
   int dpi_ = kDesignDpi;
+  // The client's height in the 96-dpi design: the status display's, then the dialog's.
+  int designClientHeight_;
   UniqueGdi<HFONT> font_;
   UniqueGdi<HBRUSH> background_;
   UniqueGdi<HBITMAP> pictureBitmap_;

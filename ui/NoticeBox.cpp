@@ -26,49 +26,31 @@ constexpr UINT kTextFlags = DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX
 
 class NoticeBox final : private KeyboardRules {
  public:
-  NoticeBox(Application& application, const std::string& text) : application_(application) {
+  NoticeBox(Application& application, const std::string& text) : application_(application), text_(Wide(text)) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    const std::wstring wideText = Wide(text);
     RegisterWindowClass(instance, kNoticeClass, &WindowProcOf<NoticeBox>,
                         reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)));
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
     // Created where it will show, the screen's centre, so that it can tell the DPI it is sized for.
-    window_.reset(CreateWindowExW(kExStyle, Wide(kNoticeClass).c_str(), Wide(application_.Title()).c_str(), kStyle, screenWidth / 2,
-                                  screenHeight / 2, 0, 0, nullptr, nullptr, instance, this));
+    window_.reset(CreateWindowExW(kExStyle, Wide(kNoticeClass).c_str(), Wide(application_.Title()).c_str(), kStyle,
+                                  screenWidth / 2, screenHeight / 2, 0, 0, nullptr, nullptr, instance, this));
     if (!window_) return;
-    const DisplayScale scale;
-    const int dpi = scale.DpiOf(window_.get());
-    font_ = scale.MessageFont(dpi);
-    const int margin = Scaled(kMargin, dpi);
-    const int buttonWidth = Scaled(kButtonWidth, dpi);
-    const int buttonHeight = Scaled(kButtonHeight, dpi);
-
-    // Wrap at word boundaries to at most half the screen's width.
-    RECT textRect{0, 0, std::max(screenWidth / 2, buttonWidth), 0};
-    {
-      WindowDc screen(nullptr);
-      SelectionScope selected(screen.get(), font_.get());
-      DrawTextW(screen.get(), wideText.c_str(), -1, &textRect, kTextFlags | DT_CALCRECT);
-    }
-    const int textWidth = std::min(static_cast<int>(textRect.right), std::max(screenWidth / 2, buttonWidth));
-    const int textHeight = static_cast<int>(textRect.bottom);
-    const int clientWidth = std::max(textWidth, buttonWidth) + 2 * margin;
-    const int clientHeight = margin + textHeight + margin + buttonHeight + margin;
-
-    const RECT outer = scale.OuterOf(RECT{0, 0, clientWidth, clientHeight}, kStyle, kExStyle, dpi);
-    const int width = outer.right - outer.left;
-    const int height = outer.bottom - outer.top;
-    SetWindowPos(window_.get(), nullptr, (screenWidth - width) / 2, (screenHeight - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    HWND label = CreateWindowExW(0, L"STATIC", wideText.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, margin,
-                                 margin, textWidth, textHeight, window_.get(),
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), instance, nullptr);
-    ok_ = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                          (clientWidth - buttonWidth) / 2, margin + textHeight + margin, buttonWidth, buttonHeight,
+    label_ = CreateWindowExW(0, L"STATIC", text_.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0,
+                             window_.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), instance, nullptr);
+    ok_ = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 0, 0,
                           window_.get(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), instance, nullptr);
-    SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    SendMessageW(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    const int dpi = scale_.DpiOf(window_.get());
+    const SIZE client = LayOut(dpi);
+    // The computed frame first, so that the window has a client whose frame can be measured.
+    const RECT outer = scale_.OuterOf(RECT{0, 0, client.cx, client.cy}, kStyle, kExStyle, dpi);
+    SetWindowPos(window_.get(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    FitClientArea(window_.get(), client.cx, client.cy);
+    RECT placed{};
+    GetWindowRect(window_.get(), &placed);
+    SetWindowPos(window_.get(), nullptr, (screenWidth - (placed.right - placed.left)) / 2,
+                 (screenHeight - (placed.bottom - placed.top)) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     AttachKeyboardRules(window_.get(), this);
   }
 
@@ -96,8 +78,47 @@ class NoticeBox final : private KeyboardRules {
  private:
   friend LRESULT CALLBACK kestel::WindowProcOf<NoticeBox>(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+  // Places the text and the button at dpi, in the font for it, and returns the client size that holds
+  // them. The text wraps at word boundaries to at most half the screen's width.
+  SIZE LayOut(int dpi) {
+    UniqueGdi<HFONT> font = scale_.MessageFont(dpi);
+    const int margin = Scaled(kMargin, dpi);
+    const int buttonWidth = Scaled(kButtonWidth, dpi);
+    const int buttonHeight = Scaled(kButtonHeight, dpi);
+    const int wrapWidth = std::max(GetSystemMetrics(SM_CXSCREEN) / 2, buttonWidth);
+    RECT textRect{0, 0, wrapWidth, 0};
+    {
+      WindowDc screen(nullptr);
+      SelectionScope selected(screen.get(), font.get());
+      DrawTextW(screen.get(), text_.c_str(), -1, &textRect, kTextFlags | DT_CALCRECT);
+    }
+    const int textWidth = std::min(static_cast<int>(textRect.right), wrapWidth);
+    const int textHeight = static_cast<int>(textRect.bottom);
+    const SIZE client{std::max(textWidth, buttonWidth) + 2 * margin,
+                      margin + textHeight + margin + buttonHeight + margin};
+    MoveWindow(label_, margin, margin, textWidth, textHeight, TRUE);
+    MoveWindow(ok_, (client.cx - buttonWidth) / 2, margin + textHeight + margin, buttonWidth, buttonHeight, TRUE);
+    // The controls take the new font before the old one goes.
+    SendMessageW(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    SendMessageW(ok_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    font_ = std::move(font);
+    return client;
+  }
+
+  // Moved to a monitor of another scale: the system's suggested rectangle, then the client the layout
+  // at the new DPI needs inside the frame the box has there.
+  void ChangeDpi(int dpi, const RECT& suggested) {
+    SetWindowPos(window_.get(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    const SIZE client = LayOut(dpi);
+    FitClientArea(window_.get(), client.cx, client.cy);
+  }
+
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+      case WM_DPICHANGED:
+        ChangeDpi(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
       case WM_COMMAND:
         if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) closed_ = true;
         return 0;
@@ -128,8 +149,11 @@ class NoticeBox final : private KeyboardRules {
   }
 
   Application& application_;
+  const DisplayScale scale_;
+  std::wstring text_;
   UniqueGdi<HFONT> font_;
   UniqueWindow window_;
+  HWND label_ = nullptr;
   HWND ok_ = nullptr;
   bool closed_ = false;
 };

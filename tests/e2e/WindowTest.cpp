@@ -715,12 +715,12 @@ RECT RectInClient(HWND control) {
 }
 
 // Rows from the first to the last that hold anything but the background: the height of the ink.
-int InkHeight(const Capture& c, int top, int bottom) {
+int InkHeight(const Capture& c, int top, int bottom, COLORREF background = kBackground) {
   int first = -1;
   int last = -1;
   for (int y = top; y < bottom; ++y)
     for (int x = 0; x < c.width; ++x)
-      if (c.At(x, y) != kBackground) {
+      if (c.At(x, y) != background) {
         if (first < 0) first = y;
         last = y;
         break;
@@ -728,28 +728,64 @@ int InkHeight(const Capture& c, int top, int bottom) {
   return first < 0 ? 0 : last - first + 1;
 }
 
-// The ink height of text drawn as the status line draws it, in the window's font at pixelHeight.
-int ReferenceInkHeight(const std::string& text, int pixelHeight) {
+// The ink height of text drawn in font, as DrawText draws it with flags within width (0: on one line).
+int ReferenceInkHeight(const std::string& text, const LOGFONTA& font, int width = 0, UINT flags = DT_NOPREFIX) {
+  const int pixelHeight = std::abs(static_cast<int>(font.lfHeight));
   std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser> screen(GetDC(nullptr));
   std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc(CreateCompatibleDC(screen.get()));
-  const RECT area{0, 0, 4 * pixelHeight * static_cast<int>(text.size()), 3 * pixelHeight};
+  RECT area{0, 0, width > 0 ? width : 4 * pixelHeight * static_cast<int>(text.size()), 3 * pixelHeight};
+  HFONT handle = CreateFontIndirectA(&font);
+  HGDIOBJ oldFont = SelectObject(dc.get(), handle);
+  if (width > 0) {
+    RECT needed = area;
+    DrawTextA(dc.get(), text.c_str(), -1, &needed, flags | DT_CALCRECT);
+    area.bottom = needed.bottom + pixelHeight;
+  }
   std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> bitmap(
       CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
-  HFONT font = CreateFontA(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial");
   HGDIOBJ oldBitmap = SelectObject(dc.get(), bitmap.get());
-  HGDIOBJ oldFont = SelectObject(dc.get(), font);
   HBRUSH background = CreateSolidBrush(kBackground);
   FillRect(dc.get(), &area, background);
   DeleteObject(background);
   SetTextColor(dc.get(), kFontColour);
   SetBkColor(dc.get(), kBackground);
-  TextOutA(dc.get(), 0, 0, text.c_str(), static_cast<int>(text.size()));
+  DrawTextA(dc.get(), text.c_str(), -1, &area, flags);
   const Capture c = CaptureFrom(dc.get(), area);
   SelectObject(dc.get(), oldFont);
   SelectObject(dc.get(), oldBitmap);
-  DeleteObject(font);
+  DeleteObject(handle);
   return InkHeight(c, 0, c.height);
+}
+
+// The same in the window's font at pixelHeight.
+int ReferenceInkHeight(const std::string& text, int pixelHeight) {
+  LOGFONTA font{};
+  font.lfHeight = -pixelHeight;
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = DEFAULT_CHARSET;
+  font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+  lstrcpyA(font.lfFaceName, "Arial");
+  return ReferenceInkHeight(text, font);
+}
+
+// Tells window, as the system does when it moves to a monitor at dpi, to take the suggested rectangle.
+// The message's rectangle is not carried to another process: it is written into the program's memory.
+bool SendDpiChange(const Process& process, HWND window, int dpi, const RECT& suggested) {
+  void* remote = VirtualAllocEx(process.Handle(), nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (remote == nullptr) return false;
+  DWORD_PTR answer = 0;
+  const bool answered = WriteProcessMemory(process.Handle(), remote, &suggested, sizeof suggested, nullptr) &&
+                        SendMessageTimeoutA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                                            reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 5000, &answer) != 0;
+  VirtualFreeEx(process.Handle(), remote, 0, MEM_RELEASE);
+  return answered;
+}
+
+// The outer rectangle of window scaled from its top-left corner to (40, 40), well inside the screen,
+// as a move from 96 dpi to dpi would suggest it.
+RECT SuggestedAt(HWND window, int dpi) {
+  const RECT before = driver::OuterRect(window);
+  return RECT{40, 40, 40 + AtDpi(before.right - before.left, dpi), 40 + AtDpi(before.bottom - before.top, dpi)};
 }
 
 // The prefix's display resolution, which Wine reads as a program starts, set for one test and put back
@@ -897,7 +933,52 @@ TEST_P(DisplayScale, TheWindowAndTheDialogScaleAsOne) {
   EXPECT_EQ(mapped[0].Text("password"), "pw");
 }
 
-// The notice's text fits its label in the box's font at this DPI, and the margins and the button scale.
+// The notice's text fits its label and is drawn in the box's font at dpi, and the margins and the
+// button scale. This program runs at 96 dpi: the box's font is the system's message font at 96 dpi, scaled.
+void ExpectNoticeLaidOutAt(const driver::BoxContent& notice, int dpi) {
+  HWND label = driver::FindChild(notice.window, "Static").value_or(nullptr);
+  HWND ok = driver::FindChild(notice.window, "Button").value_or(nullptr);
+  ASSERT_NE(label, nullptr);
+  ASSERT_NE(ok, nullptr);
+  const RECT text = RectInClient(label);
+  const RECT button = RectInClient(ok);
+  const driver::Size client = driver::ClientSize(notice.window);
+  EXPECT_LE(std::abs(text.left - AtDpi(12, dpi)), 1);
+  EXPECT_LE(std::abs(text.top - AtDpi(12, dpi)), 1);
+  EXPECT_LE(std::abs((button.bottom - button.top) - AtDpi(23, dpi)), 1);
+  EXPECT_LE(std::abs((button.right - button.left) - AtDpi(75, dpi)), 1);
+  EXPECT_GE(button.top - text.bottom, AtDpi(12, dpi) - 1) << "the text ends above the button";
+  EXPECT_LE(std::abs(client.height - button.bottom - AtDpi(12, dpi)), 1) << "the client holds the button";
+
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof metrics;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, 96);
+  constexpr UINT kFlags = DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+  HFONT font = CreateFontIndirectA(&metrics.lfMessageFont);
+  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc(CreateCompatibleDC(nullptr));
+  HGDIOBJ previous = SelectObject(dc.get(), font);
+  RECT needed{0, 0, text.right - text.left, 0};
+  DrawTextA(dc.get(), notice.text.c_str(), -1, &needed, kFlags | DT_CALCRECT);
+  SelectObject(dc.get(), previous);
+  DeleteObject(font);
+  EXPECT_LE(needed.bottom, text.bottom - text.top) << "the last line is cut off";
+  EXPECT_LE(needed.right, text.right - text.left);
+  // The label's corner is background: its text starts below the font's internal leading.
+  const int want = ReferenceInkHeight(notice.text, metrics.lfMessageFont, text.right - text.left, kFlags);
+  RECT onScreen = text;
+  MapWindowPoints(notice.window, nullptr, reinterpret_cast<POINT*>(&onScreen), 2);
+  Capture c;
+  driver::WaitUntil(
+      [&] {
+        c = CaptureScreen(onScreen);
+        return !c.pixels.empty() && InkHeight(c, 0, c.height, c.At(0, 0)) == want;
+      },
+      Milliseconds{5000});
+  ASSERT_FALSE(c.pixels.empty());
+  EXPECT_EQ(InkHeight(c, 0, c.height, c.At(0, 0)), want) << "the text is drawn in the font for this DPI";
+}
+
 TEST_P(DisplayScale, TheNoticeHoldsItsWholeText) {
   const int dpi = GetParam().dpi;
   const PrefixDpi prefixDpi(static_cast<DWORD>(dpi));
@@ -905,35 +986,7 @@ TEST_P(DisplayScale, TheNoticeHoldsItsWholeText) {
   Process process = box.Start();
   const auto notice = driver::WaitForBoxContent(process.Pid(), kStartTimeout, "KESTEL Network Roaming Software");
   ASSERT_TRUE(notice);
-  HWND label = driver::FindChild(notice->window, "Static").value_or(nullptr);
-  HWND ok = driver::FindChild(notice->window, "Button").value_or(nullptr);
-  ASSERT_NE(label, nullptr);
-  ASSERT_NE(ok, nullptr);
-  const RECT text = RectInClient(label);
-  const RECT button = RectInClient(ok);
-  const driver::Size client = driver::ClientSize(notice->window);
-  EXPECT_LE(std::abs(text.left - AtDpi(12, dpi)), 1);
-  EXPECT_LE(std::abs(text.top - AtDpi(12, dpi)), 1);
-  EXPECT_LE(std::abs((button.bottom - button.top) - AtDpi(23, dpi)), 1);
-  EXPECT_LE(std::abs((button.right - button.left) - AtDpi(75, dpi)), 1);
-  EXPECT_GE(button.top - text.bottom, AtDpi(12, dpi) - 1) << "the text ends above the button";
-  EXPECT_LE(button.bottom, client.height);
-
-  // This program runs at 96 dpi: the system's message font at 96 dpi, scaled.
-  NONCLIENTMETRICSA metrics{};
-  metrics.cbSize = sizeof metrics;
-  ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
-  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, 96);
-  HFONT font = CreateFontIndirectA(&metrics.lfMessageFont);
-  std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc(CreateCompatibleDC(nullptr));
-  HGDIOBJ previous = SelectObject(dc.get(), font);
-  RECT needed{0, 0, text.right - text.left, 0};
-  DrawTextA(dc.get(), notice->text.c_str(), -1, &needed,
-            DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX | DT_CALCRECT);
-  SelectObject(dc.get(), previous);
-  DeleteObject(font);
-  EXPECT_LE(needed.bottom, text.bottom - text.top) << "the last line is cut off";
-  EXPECT_LE(needed.right, text.right - text.left);
+  ExpectNoticeLaidOutAt(*notice, dpi);
   ASSERT_TRUE(driver::PressButton(notice->window, "OK"));
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
 }
@@ -944,30 +997,23 @@ INSTANTIATE_TEST_SUITE_P(DisplayScale, DisplayScale,
                          CaseName);
 
 // A move to a monitor of another scale: the window takes the system's suggested rectangle and lays
-// itself out for the new DPI.
+// itself out for the new DPI, its client sized for the layout inside the frame it really has there.
+// The suggested rectangle here scales the frame with everything else, which no system does: the
+// client must still come out as the scaled design.
 TEST(LogonDialog, LaysItselfOutAgainForANewDpi) {
   const Sandbox box;
   box.WriteIni(HomeIniWithoutCredentials(box));
   Process process = box.Start(LoggingMappings(box));
   HWND form = WaitForDialog(process);
   ASSERT_NE(form, nullptr);
-  const RECT before = driver::OuterRect(form);
-  // A place well inside the screen, whatever place the window was given: a rectangle partly off the
-  // screen would capture black where the status line's ink is measured.
-  const RECT suggested{40, 40, 40 + AtDpi(before.right - before.left, 144),
-                       40 + AtDpi(before.bottom - before.top, 144)};
-  // The message's rectangle is not carried to another process: it is written into the program's memory.
-  void* remote = VirtualAllocEx(process.Handle(), nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  ASSERT_NE(remote, nullptr);
-  ASSERT_TRUE(WriteProcessMemory(process.Handle(), remote, &suggested, sizeof suggested, nullptr));
-  DWORD_PTR answer = 0;
-  const bool answered = SendMessageTimeoutA(form, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(remote),
-                                            SMTO_NORMAL, 5000, &answer) != 0;
-  VirtualFreeEx(process.Handle(), remote, 0, MEM_RELEASE);
-  ASSERT_TRUE(answered);
+  const int designClientHeight = 210 - DesignFrameHeight(form);
+  const RECT suggested = SuggestedAt(form, 144);
+  ASSERT_TRUE(SendDpiChange(process, form, 144, suggested));
   const RECT after = driver::OuterRect(form);
-  EXPECT_TRUE(EqualRect(&after, &suggested))
-      << after.left << "," << after.top << "-" << after.right << "," << after.bottom;
+  EXPECT_EQ(after.left, suggested.left);
+  EXPECT_EQ(after.top, suggested.top);
+  EXPECT_EQ(driver::ClientSize(form).width, AtDpi(274, 144));
+  EXPECT_EQ(driver::ClientSize(form).height, AtDpi(designClientHeight, 144));
   const RECT status = RectInClient(Child(form, kIdStatusLine));
   EXPECT_EQ(status.bottom - status.top, AtDpi(17, 144));
   EXPECT_EQ(status.right, driver::ClientSize(form).width);
@@ -991,6 +1037,23 @@ TEST(LogonDialog, LaysItselfOutAgainForANewDpi) {
   ASSERT_TRUE(
       driver::WaitUntil([&] { return driver::WindowText(Child(form, kIdUserName)) == "moved"; }, Milliseconds{5000}));
   ASSERT_TRUE(driver::PressButton(form, "Cancel"));
+  EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
+}
+
+// The notice box moved to a monitor of another scale: the suggested place, and the text, the margins
+// and the button laid out again in the font for the new DPI.
+TEST(NoticeBox, LaysItselfOutAgainForANewDpi) {
+  const Sandbox box;  // no settings file: the run tells so in a notice
+  Process process = box.Start();
+  const auto notice = driver::WaitForBoxContent(process.Pid(), kStartTimeout, "KESTEL Network Roaming Software");
+  ASSERT_TRUE(notice);
+  const RECT suggested = SuggestedAt(notice->window, 144);
+  ASSERT_TRUE(SendDpiChange(process, notice->window, 144, suggested));
+  const RECT after = driver::OuterRect(notice->window);
+  EXPECT_EQ(after.left, suggested.left);
+  EXPECT_EQ(after.top, suggested.top);
+  ExpectNoticeLaidOutAt(*notice, 144);
+  ASSERT_TRUE(driver::PressButton(notice->window, "OK"));
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
 }
 

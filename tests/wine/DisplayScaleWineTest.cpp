@@ -1,12 +1,16 @@
 // What kestel.exe declares about display scales, which Wine itself ignores (it treats every program as
-// per-monitor aware): the manifest Windows reads and the icon frames the shell picks from.
+// per-monitor aware): the manifest Windows reads and the icon frames the shell picks from; and the
+// notification icon through a change of scale, which Wine never makes.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "tests/wine/TempFolder.h"
+#include "ui/NotificationIcon.h"
 
 namespace kestel {
 namespace {
@@ -37,6 +41,34 @@ TEST(DisplayScaleDeclared, ManifestAsksForPerMonitorV2WithSystemAwareFallback) {
   EXPECT_NE(manifest.find("/2005/WindowsSettings\">true</dpiAware>"), std::string::npos) << manifest;
 }
 
+// The process's activation context is built from this manifest before the program runs: a
+// dependency the system cannot resolve ends the start on Windows, and version 5 would keep the
+// classic controls.
+TEST(DisplayScaleDeclared, ManifestBringsCommonControls6) {
+  const LoadedExe exe;
+  ASSERT_NE(exe.module, nullptr);
+  EXPECT_NE(exe.Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))
+                .find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+            std::string::npos);
+  const std::string path = testing::ToolsFolder() + "\\kestel.exe";
+  ACTCTXA manifest{};
+  manifest.cbSize = sizeof manifest;
+  manifest.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  manifest.lpSource = path.c_str();
+  manifest.lpResourceName = MAKEINTRESOURCEA(1);
+  HANDLE context = CreateActCtxA(&manifest);
+  ASSERT_NE(context, INVALID_HANDLE_VALUE) << GetLastError();
+  ULONG_PTR cookie = 0;
+  ASSERT_TRUE(ActivateActCtx(context, &cookie));
+  ACTCTX_SECTION_KEYED_DATA found{};
+  found.cbSize = sizeof found;
+  const bool redirected =
+      FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, "comctl32.dll", &found);
+  DeactivateActCtx(0, cookie);
+  ReleaseActCtx(context);
+  EXPECT_TRUE(redirected) << "comctl32.dll is not taken from the common controls assembly";
+}
+
 TEST(DisplayScaleDeclared, IconHasAFrameForEveryScaleTheShellAsksFor) {
   const LoadedExe exe;
   ASSERT_NE(exe.module, nullptr);
@@ -49,6 +81,103 @@ TEST(DisplayScaleDeclared, IconHasAFrameForEveryScaleTheShellAsksFor) {
   for (std::size_t i = 0; i < count; ++i) sizes.insert(static_cast<unsigned char>(group[6 + 14 * i]));
   EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 40, 48, 64}));
 }
+
+// The notification area as the shell keeps it: one icon of ours or none, the size it draws icons at
+// (which a row changes as a change of scale would), and every call the icon made, with the size of
+// the icon it handed over. The icons loaded here are the notification icon's to destroy.
+class FakeArea final : public NotificationArea {
+ public:
+  explicit FakeArea(std::vector<std::string>& calls) : calls_(calls) {}
+  int size = 16;
+  int failingSize = 0;  // the loader finds no frame for this size
+  bool there = false;
+
+  int IconSize() override { return size; }
+  HICON LoadProgramIcon(int asked) override {
+    calls_.push_back("load " + std::to_string(asked));
+    if (asked == failingSize) return nullptr;
+    const std::vector<BYTE> mask(static_cast<std::size_t>(asked * asked / 8), 0xFF);
+    const std::vector<BYTE> colour(mask.size(), 0);
+    return CreateIcon(nullptr, asked, asked, 1, 1, mask.data(), colour.data());
+  }
+  bool Notify(DWORD message, NOTIFYICONDATAW& data) override {
+    const bool done = message == NIM_ADD ? !there : message == NIM_MODIFY ? there : message == NIM_DELETE && there;
+    if (done) there = message != NIM_DELETE;
+    const char* name = message == NIM_ADD ? "add" : message == NIM_MODIFY ? "modify" : "delete";
+    calls_.push_back(std::string(name) + " " + std::to_string(SizeOf(data.hIcon)) + (done ? "" : " refused"));
+    return done;
+  }
+
+ private:
+  int SizeOf(HICON icon) const {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) return 0;
+    BITMAP mask{};
+    GetObjectA(info.hbmMask, sizeof mask, &mask);
+    DeleteObject(info.hbmMask);
+    if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+    return mask.bmWidth;
+  }
+  std::vector<std::string>& calls_;
+};
+
+enum class Step { Show, ScaleTo24, ScaleTo32, ShellRestarted, TaskbarCreatedWithIconThere };
+
+struct IconRow {
+  const char* name;
+  std::vector<Step> steps;
+  std::vector<std::string> calls;  // the end's included
+  friend void PrintTo(const IconRow& row, std::ostream* os) { *os << row.name; }
+};
+
+class NotificationIconScale : public ::testing::TestWithParam<IconRow> {};
+
+TEST_P(NotificationIconScale, KeepsTheIconAtTheSizeTheAreaDrawsAt) {
+  std::vector<std::string> calls;
+  {
+    auto owned = std::make_unique<FakeArea>(calls);
+    FakeArea& area = *owned;
+    area.failingSize = 32;
+    NotificationIcon icon(std::move(owned), GetDesktopWindow(), WM_APP);
+    for (const Step step : GetParam().steps) {
+      switch (step) {
+        case Step::Show:
+          icon.Show("Kestel");
+          break;
+        case Step::ScaleTo24:
+        case Step::ScaleTo32:
+          area.size = step == Step::ScaleTo24 ? 24 : 32;
+          icon.FollowScale();
+          break;
+        case Step::ShellRestarted:
+        case Step::TaskbarCreatedWithIconThere:
+          area.there = step == Step::TaskbarCreatedWithIconThere;
+          icon.Restore();
+          break;
+      }
+    }
+  }
+  EXPECT_EQ(calls, GetParam().calls);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NotificationIcon, NotificationIconScale,
+    ::testing::Values(IconRow{"NewScaleReplacesTheIconOnce",
+                              {Step::Show, Step::ScaleTo24, Step::ScaleTo24},
+                              {"load 16", "add 16", "load 24", "modify 24", "delete 24"}},
+                      IconRow{"NewScaleBeforeTheIconShows",
+                              {Step::ScaleTo24, Step::Show},
+                              {"load 16", "load 24", "add 24", "delete 24"}},
+                      IconRow{"NoFrameForTheNewSizeKeepsTheOldIcon",
+                              {Step::Show, Step::ScaleTo32, Step::Show},
+                              {"load 16", "add 16", "load 32", "modify 16", "delete 16"}},
+                      IconRow{"ShellRestartedAtANewScale",
+                              {Step::Show, Step::ScaleTo24, Step::ShellRestarted},
+                              {"load 16", "add 16", "load 24", "modify 24", "add 24", "delete 24"}},
+                      IconRow{"TaskbarCreatedWithTheIconStillThere",
+                              {Step::Show, Step::TaskbarCreatedWithIconThere, Step::Show},
+                              {"load 16", "add 16", "add 16 refused", "modify 16", "modify 16", "delete 16"}}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace kestel
