@@ -32,6 +32,9 @@
 # crypt32 and wininet, which kestel.exe loads only for the steps that need them, in ROUNDS fresh
 # processes each, and bench/record_bench.cpp times the run record's own work inside one process.
 # MODES picks the window handling to measure: "managed", "unmanaged" or both.
+# KESTEL_BENCH_BASELINE=PATH (a kestel.exe built from another tree) adds the cases baseline-away and
+# baseline-home, that program in the places of kestel-away and kestel-home, timed in the same rounds:
+# two trees compared one run after the other differ by the load as much as by the change.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -72,11 +75,12 @@ browser_key='HKCU\Software\Microsoft\Internet Explorer\Main'
 home_server=127.0.0.1
 away_server=kestel-home-server.invalid
 
-make_place() {  # name server [record-setting]
+make_place() {  # name server [record-setting [kestel.exe]]
   local dir=$out/$1 server=$2 record=${3:-}
   rm -rf "$dir"
   mkdir -p "$dir"
-  cp "$build/kestel.exe" "$build/standin/mpr.dll" "$dir/"
+  cp "${4:-$build/kestel.exe}" "$dir/kestel.exe"
+  cp "$build/standin/mpr.dll" "$dir/"
   printf '%s\r\n' \
     '[SCRIPTS]' 'showmaperrors=0' 'HideScripts=1' ${record:+"$record"} \
     '[connection]' "server=$server" \
@@ -134,6 +138,13 @@ for place in home-file home-eventlog away-file away-eventlog; do
 done
 cases=(floor onewindow kestel-away kestel-away-quiet script-away kestel-home kestel-home-quiet script-home
        kestel-away-file kestel-away-eventlog kestel-home-file kestel-home-eventlog)
+baseline=${KESTEL_BENCH_BASELINE:-}
+if [ -n "$baseline" ]; then
+  make_place baseline-home "$home_server" "" "$baseline"
+  make_place baseline-away "$away_server" "" "$baseline"
+  for place in home away; do command[baseline-$place]="$(winpath "$out/baseline-$place/kestel.exe")"; done
+  cases+=(baseline-away baseline-home)
+fi
 driver=$build/driver.exe
 
 time_once() {  # case -> "round ms exit peak"
@@ -160,7 +171,7 @@ check() {  # case expected-start-page expected-connections [expected-notices exp
   adds=$(mpr_lines "$log" 'WNetAddConnection3[AW]?')
   told=$(options_set "$notices" '39|37')
   sets=$(options_set "$notices" 75)
-  if [ "$code" != 0 ] || [ "$page" != "$2" ] || { [[ $1 == kestel-* ]] && [ "$adds" != "$3" ]; } ||
+  if [ "$code" != 0 ] || [ "$page" != "$2" ] || { [[ $1 == kestel-* || $1 == baseline-* ]] && [ "$adds" != "$3" ]; } ||
     { [ -n "${4:-}" ] && { [ "$told" != "$4" ] || [ "$sets" != "$5" ]; }; }; then
     echo "$1 did not do its work: exit code $code, start page '$page', connections made $adds, notices $told," \
       "connection sets $sets (want 0, '$2', $3, ${4:-any}, ${5:-any})" >&2
@@ -179,6 +190,10 @@ for record in file eventlog; do
   check "kestel-home-$record" http://intranet.bench.lan/ 2
   check "kestel-away-$record" about:blank 0
 done
+if [ -n "$baseline" ]; then
+  check baseline-home http://intranet.bench.lan/ 2
+  check baseline-away about:blank 0
+fi
 for place in home away; do
   grep -q " INFO end: $place run complete" "$out/$place-file/kestel.log" ||
     { echo "kestel-$place-file wrote no record" >&2; exit 1; }
@@ -239,6 +254,10 @@ measure() {  # title file-prefix
       "$(awk -v a="${median[kestel-$place]}" -v b="${median[kestel-$place-quiet]}" 'BEGIN { print a - b }')"
     printf -- '- %s: the run record costs %s ms in a file, %s ms in the event log (medians of the differences round by round, IQR)\n' \
       "$place" "$(paired "kestel-$place-file" "kestel-$place")" "$(paired "kestel-$place-eventlog" "kestel-$place")"
+    [ -z "$baseline" ] ||
+      printf -- '- %s: kestel - onewindow %s ms, baseline - onewindow %s ms, kestel - baseline %s ms (medians of the differences round by round, IQR)\n' \
+        "$place" "$(paired "kestel-$place" onewindow)" "$(paired "baseline-$place" onewindow)" \
+        "$(paired "kestel-$place" "baseline-$place")"
   done
 }
 # The cases of one round run one after the other, so their difference round by round is less moved

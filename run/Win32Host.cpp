@@ -7,7 +7,6 @@
 #include "net/PingUtil.h"
 #include "net/uncmap.h"
 #include "ui/NoticeBox.h"
-#include "ui/OffThread.h"
 
 namespace kestel {
 
@@ -79,28 +78,28 @@ RegistryAccess& Win32Host::CreateRegistry() {
 // as before. An add with CONNECT_INTERACTIVE may show the provider's own dialog: it belongs to the
 // worker, owned by the logon window, whose thread answers it as it waits.
 std::uint32_t Win32Host::UnmapDrive(const std::string& device, bool showErrors, bool force, bool updateProfile) {
-  const DWORD result = CallOffThread(application_, [&] { return CancelDriveConnection(device, force, updateProfile); });
+  const DWORD result = offThread_.Result([&] { return CancelDriveConnection(device, force, updateProfile); });
   return TellDriveFailure(DriveCall::Cancel, result, showErrors);
 }
 
 std::uint32_t Win32Host::MapDrive(const std::string& localName, const std::string& remoteName, bool showErrors,
                                   bool noPrompting, const std::string& userName, const std::string& password) {
   HWND owner = logonWindow_ ? logonWindow_->Handle() : nullptr;
-  const DWORD result = CallOffThread(
-      application_, [&] { return AddDriveConnection(localName, remoteName, noPrompting, owner, userName, password); });
+  const DWORD result = offThread_.Result(
+      [&] { return AddDriveConnection(localName, remoteName, noPrompting, owner, userName, password); });
   // A box after the session's end would hold up the program's end for nobody to read it.
   return TellDriveFailure(DriveCall::Add, result, showErrors && !application_.SessionEnded());
 }
 
 // The lookup and the echo, a second or more each when the name or the server is not there.
 ProbeOutcome Win32Host::PingHost(const std::string& server) {
-  const ProbeOutcome outcome = CallOffThread(application_, [&] { return ProbeHost(server); });
+  const ProbeOutcome outcome = offThread_.Result([&] { return ProbeHost(server); });
   GetLocalTime(&decidedAt_);
   return outcome;
 }
 
 ProgramOutcome Win32Host::RunProgram(const std::string& commandLine, bool wait, bool show) {
-  return CallOffThread(application_, [&] { return LaunchProgram(commandLine, wait, show); });
+  return offThread_.Result([&] { return LaunchProgram(commandLine, wait, show); });
 }
 
 }  // namespace kestel

@@ -14,6 +14,7 @@
 #include "settings/SettingsWin32.h"
 #include "ui/Application.h"
 #include "ui/LogonWindow.h"
+#include "ui/OffThread.h"
 
 namespace kestel {
 
@@ -70,6 +71,8 @@ class Win32Host final : public RoamingHost {
  private:
   HINSTANCE instance_;
   Application application_;
+  // Every call that waits on the network or a program, the follower's included.
+  OffThread offThread_{application_};
   // Taken as the logon window is created, and never refreshed: placeholders see the environment the
   // process started the run with.
   EnvironmentSnapshot environment_;
