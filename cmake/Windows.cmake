@@ -7,6 +7,7 @@ add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
 
 add_library(kestel_win32 STATIC
   settings/SettingsWin32.cpp
+  settings/PolicyWin32.cpp
   base/CodePageWin32.cpp
   proxy/RegistryWin32.cpp
   app/ErrorBox.cpp
