@@ -231,7 +231,7 @@ std::string DescribeFinding(const PolicyFinding& f) {
              " is ignored: user name and password never come from policy, which every user of the domain "
              "can read; they stay in kestel.ini";
     case PolicyFinding::Kind::IgnoredName:
-      return path + " is " + (f.name.empty() ? "the key's unnamed value" : "not named 1, 2, 3, ...") +
+      return path + (f.name.empty() ? " has an unnamed (default) value" : " is not named 1, 2, 3, ...") +
              ": Kestel leaves it out of the list";
     case PolicyFinding::Kind::Unreadable:
       return path + " cannot be read (error " + std::to_string(f.code) + "): nothing in it counts";
