@@ -1,18 +1,22 @@
 // kestel-check.exe: tells an administrator what Kestel will make of a kestel.ini. It only reads: the
-// file through the same reader Kestel uses, and its own environment for the placeholders.
+// file through the same reader Kestel uses, the Group Policy over it, and its own environment for the
+// placeholders.
 #include <windows.h>
 
 #include <exception>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "base/AsciiText.h"
 #include "base/ErrorTextWin32.h"
 #include "base/UniqueHandle.h"
 #include "base/Utf.h"
 #include "check/Findings.h"
 #include "env/EnvironWin32.h"
 #include "launch/AppDirectoryWin32.h"
+#include "settings/PolicyWin32.h"
 #include "settings/SettingsWin32.h"
 
 namespace {
@@ -24,30 +28,41 @@ std::string SystemText(DWORD code) {
   return kestel::SystemErrorText(code) + " (" + std::to_string(code) + ")";
 }
 
-// The file's bytes, or the one finding that says why there are none.
-std::variant<std::string, Finding> ReadBytes(const std::string& path) {
+// Why a file gives no bytes.
+struct NoBytes {
+  Unreadable why;
+  std::string reason;
+};
+
+// The file's bytes, or why there are none.
+std::variant<std::string, NoBytes> ReadBytes(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(kestel::Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
     const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    return kestel::check::UnreadableFile(missing ? Unreadable::Missing : Unreadable::Refused, SystemText(error));
+    return NoBytes{missing ? Unreadable::Missing : Unreadable::Refused, SystemText(error)};
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return kestel::check::UnreadableFile(Unreadable::Directory, {});
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NoBytes{Unreadable::Directory, {}};
   std::string bytes;
   kestel::Win32SettingsStore store;
   if (store.ReadAll(path, bytes) != kestel::SettingsStore::Read::Ok)
-    return kestel::check::UnreadableFile(Unreadable::Refused, SystemText(GetLastError()));
+    return NoBytes{Unreadable::Refused, SystemText(GetLastError())};
   return bytes;
 }
 
-std::vector<Finding> Check(const std::string& path) {
+// policy: the policy in force for the user who runs the checker, on this machine; null for the file alone.
+std::vector<Finding> Check(const std::string& path, const kestel::Policy* policy) {
   auto bytes = ReadBytes(path);
-  if (auto* finding = std::get_if<Finding>(&bytes)) return {*finding};
+  if (const auto* none = std::get_if<NoBytes>(&bytes)) {
+    if (policy == nullptr) return {kestel::check::UnreadableFile(none->why, none->reason)};
+    return kestel::check::CheckUnreadable(none->why, none->reason, *policy);
+  }
   kestel::Win32Profile profile;
   kestel::SettingsFile settings(path, profile);
   const kestel::EnvironmentSnapshot environment = kestel::TakeEnvironmentSnapshot();
-  return kestel::check::CheckSettings(std::get<std::string>(bytes), kestel::Win32AnsiCodePage(), settings,
-                                      [&](const std::string& name) { return environment.ValueOf(name); });
+  return kestel::check::CheckSettings(
+      std::get<std::string>(bytes), kestel::Win32AnsiCodePage(), settings,
+      [&](const std::string& name) { return environment.ValueOf(name); }, policy);
 }
 
 // To a console as wide text, so that every letter shows whatever its code page; redirected, as UTF-8.
@@ -65,16 +80,33 @@ void Print(HANDLE output, const std::string& text) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc > 2) {
-    Print(GetStdHandle(STD_ERROR_HANDLE), "usage: kestel-check [PATH]\n");
-    return 2;
+  // /fileonly checks a file as it will be rolled out, whatever policy this machine and user have.
+  bool fileOnly = false;
+  std::optional<std::string> named;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = kestel::Utf8(argv[i]);
+    if (!fileOnly && kestel::AsciiNameEquals(argument, "/fileonly")) {
+      fileOnly = true;
+    } else if (!named) {
+      named = argument;
+    } else {
+      Print(GetStdHandle(STD_ERROR_HANDLE),
+            "usage: kestel-check [/fileonly] [PATH]\n"
+            "  /fileonly  the file alone, without the Group Policy of this machine and user over it\n");
+      return 2;
+    }
   }
   kestel::InitAppDirectory();
-  const std::string path =
-      argc == 2 ? kestel::Utf8(argv[1]) : kestel::AppDirectory + std::string(kestel::kSettingsFileName);
+  const std::string path = named ? *named : kestel::AppDirectory + std::string(kestel::kSettingsFileName);
   std::vector<Finding> findings;
   try {
-    findings = Check(path);
+    std::optional<kestel::Policy> policy;
+    if (!fileOnly) {
+      kestel::Advapi32PolicyCalls calls;
+      kestel::Win32PolicyStore store(calls);
+      policy = kestel::ReadPolicy(store);
+    }
+    findings = Check(path, policy ? &*policy : nullptr);
   } catch (const std::exception& e) {
     findings = {kestel::check::UnreadableFile(Unreadable::Refused, e.what())};
   }

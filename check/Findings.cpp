@@ -166,10 +166,12 @@ bool IsUncPath(std::string_view target) {
 
 class Checker {
  public:
-  Checker(const ScannedFile& file, SettingsFile& settings, const EnvironmentValueOf& environmentValueOf)
+  Checker(const ScannedFile& file, SettingsFile* settings, const EnvironmentValueOf& environmentValueOf,
+          const Policy* policy)
       : file_(file),
         settings_(settings),
         environmentValueOf_(environmentValueOf),
+        policy_(policy),
         sections_(KnownSectionsOf(kSettingKeys)) {}
 
   std::vector<Finding> Run() {
@@ -181,9 +183,43 @@ class Checker {
       else
         CheckList(known, section);
     }
-    CheckServer();
-    CheckAwaySet();
+    if (!FromPolicy(keys::kServer)) CheckServer();
+    if (!FromPolicy(keys::kAway.homePage)) CheckAwaySet();
     CheckPassword();
+    return CheckPolicy();
+  }
+
+  // Where each value policy sets comes from: a note on the line it overrides, or on the file as a whole.
+  // The findings so far, with these.
+  std::vector<Finding> CheckPolicy() {
+    if (policy_ == nullptr) return std::move(findings_);
+    for (const PolicySetting& setting : policy_->settings) {
+      const SettingKey& key = *setting.key;
+      const std::string by = std::string(ScopeName(setting.scope)) + " policy " +
+                             PolicyPath(setting.scope, key.section, key.kind == SettingKind::List ? "" : key.name);
+      const ScannedSection* section = FirstSection(key.section);
+      if (key.kind == SettingKind::List) {
+        std::string entries = Plural(setting.entries.size(), "entry", "entries");
+        for (std::size_t i = 0; i < setting.entries.size(); ++i)
+          entries += (i == 0 ? ": " : ", ") + Shown(setting.entries[i].first, 20);
+        const std::string name = "[" + std::string(key.section) + "]";
+        if (section != nullptr && !section->keys.empty())
+          Add(section->line, Severity::Note,
+              name + " is replaced by the list of " + by + " (" + Shown(entries, 200) +
+                  "): Kestel never reads the lines of this section");
+        else
+          Add(0, Severity::Note, name + " comes from " + by + " (" + Shown(entries, 200) + ")");
+        continue;
+      }
+      const std::string value = key.kind == SettingKind::Flag ? setting.value : Quote(setting.value);
+      if (const ScannedKey* line = FirstKey(section, key.name))
+        Add(line->line, Severity::Note,
+            std::string(key.name) + " here is overridden by " + by + ": Kestel uses " + value);
+      else
+        Add(0, Severity::Note, std::string(key.name) + " comes from " + by + ": " + value);
+    }
+    for (const PolicyFinding& finding : policy_->findings)
+      Add(0, Severity::Warning, Shown(DescribeFinding(finding), 400));
     return std::move(findings_);
   }
 
@@ -288,7 +324,7 @@ class Checker {
 
   void CheckValues(const KnownSection& known, const ScannedSection* section) {
     for (const SettingKey* wanted : known.keys) {
-      const std::optional<std::string> present = settings_.ReadSettingIfPresent(*wanted);
+      const std::optional<std::string> present = settings_->ReadSettingIfPresent(*wanted);
       if (!present) continue;
       const std::string& read = *present;
       const ScannedKey* key = FirstKey(section, wanted->name);
@@ -366,8 +402,8 @@ class Checker {
   // What Kestel lists and reads, lined up with the lines the scan found in the same order.
   void CheckList(const KnownSection& known, const ScannedSection* section) {
     TStringList names, lines;
-    settings_.ReadSectionKeys(std::string(known.name), names);
-    settings_.ReadSectionLines(std::string(known.name), lines);
+    settings_->ReadSectionKeys(std::string(known.name), names);
+    settings_->ReadSectionLines(std::string(known.name), lines);
     if (section == nullptr) return;
     std::vector<const ScannedKey*> listed;
     for (const ScannedKey& key : section->keys)
@@ -442,7 +478,7 @@ class Checker {
 
   void CheckServer() {
     const SettingKey& wanted = keys::kServer;
-    const std::string server = settings_.ReadSettingMarked(wanted);
+    const std::string server = settings_->ReadSettingMarked(wanted);
     const ScannedSection* section = FirstSection(wanted.section);
     const ScannedKey* key = FirstKey(section, wanted.name);
     if (server == wanted.marker) {
@@ -463,20 +499,25 @@ class Checker {
 
   void CheckAwaySet() {
     const SettingKey& wanted = keys::kAway.homePage;
-    if (settings_.ReadSettingMarked(wanted) != wanted.marker) return;
+    if (settings_->ReadSettingMarked(wanted) != wanted.marker) return;
     const ScannedSection* section = FirstSection(wanted.section);
     const ScannedKey* key = FirstKey(section, wanted.name);
+    std::string kept;
+    for (const SettingKey* other : kSettingKeys)
+      if (other->section == wanted.section && FromPolicy(*other))
+        kept += (kept.empty() ? "" : ", ") + std::string(other->name);
     Add(LineOf(key, section), Severity::Note,
         (key != nullptr && key->value
              ? std::string(wanted.name) + "=" + std::string(wanted.marker) + " counts as missing"
              : "no " + std::string(wanted.name) + " in " + InSection(wanted)) +
             ": the next run captures the user's proxy settings and start page as the away set and writes them into "
-            "this file");
+            "this file" +
+            (kept.empty() ? "" : ", all but " + kept + ", which policy sets"));
   }
 
   void CheckPassword() {
     const SettingKey& wanted = keys::kPassword;
-    const std::string password = settings_.ReadSettingMarked(wanted);
+    const std::string password = settings_->ReadSettingMarked(wanted);
     if (password == wanted.marker || password.empty()) return;
     const ScannedSection* section = FirstSection(wanted.section);
     const std::size_t line = LineOf(FirstKey(section, wanted.name), section);
@@ -484,7 +525,7 @@ class Checker {
       Add(line, Severity::Note,
           "the password is stored protected for the user who saved it: nobody else can read it, and any other "
           "user given this file is asked for a password at logon");
-    } else if (settings_.ReadSettingFlag(keys::kProtectPassword)) {
+    } else if (settings_->ReadSettingFlag(keys::kProtectPassword)) {
       Add(line, Severity::Note,
           "the password is stored in plain text: the next run at home that maps every drive stores it protected");
     } else {
@@ -497,9 +538,12 @@ class Checker {
 
   static constexpr const char* kUserName = "\x01user name";
 
+  bool FromPolicy(const SettingKey& key) const { return policy_ != nullptr && policy_->Find(key) != nullptr; }
+
   const ScannedFile& file_;
-  SettingsFile& settings_;
+  SettingsFile* settings_;  // null: no file, policy only
   const EnvironmentValueOf& environmentValueOf_;
+  const Policy* policy_;
   const std::vector<KnownSection> sections_;
   std::vector<Finding> findings_;
 };
@@ -507,7 +551,7 @@ class Checker {
 }  // namespace
 
 std::vector<Finding> CheckSettings(std::string_view content, const AnsiCodePage& codePage, SettingsFile& settings,
-                                   const EnvironmentValueOf& environmentValueOf) {
+                                   const EnvironmentValueOf& environmentValueOf, const Policy* policy) {
   if (content.starts_with("\xFE\xFF"))
     return {{0, Severity::Error,
              "a UTF-16 big-endian file (it begins with FE FF): Kestel reads no setting from it and never writes to "
@@ -536,7 +580,7 @@ std::vector<Finding> CheckSettings(std::string_view content, const AnsiCodePage&
     return {{LineOfOffset(text, static_cast<std::size_t>(control - text.begin())), Severity::Error, message}};
   }
   const ScannedFile file = ScanSettings(text);
-  std::vector<Finding> checked = Checker(file, settings, environmentValueOf).Run();
+  std::vector<Finding> checked = Checker(file, &settings, environmentValueOf, policy).Run();
   findings.insert(findings.end(), checked.begin(), checked.end());
   return findings;
 }
@@ -552,6 +596,23 @@ Finding UnreadableFile(Unreadable why, const std::string& reason) {
   }
   return {0, Severity::Error,
           "cannot read the file" + (reason.empty() ? std::string() : std::string(": ") + Shown(reason, 200))};
+}
+
+std::vector<Finding> CheckUnreadable(Unreadable why, const std::string& reason, const Policy& policy) {
+  std::vector<Finding> findings;
+  if (const PolicySetting* server = policy.Find(keys::kServer); server != nullptr && why == Unreadable::Missing)
+    findings.push_back({0, Severity::Note,
+                        std::string("no such file, but ") + ScopeName(server->scope) + " policy names the server (" +
+                            PolicyPath(server->scope, keys::kServer.section, keys::kServer.name) +
+                            "): Kestel runs without it, and the first thing a run stores (the captured away set, "
+                            "typed credentials) creates it"});
+  else
+    findings.push_back(UnreadableFile(why, reason));
+  const ScannedFile none = ScanSettings({});
+  const EnvironmentValueOf noEnvironment;
+  std::vector<Finding> fromPolicy = Checker(none, nullptr, noEnvironment, &policy).CheckPolicy();
+  findings.insert(findings.end(), fromPolicy.begin(), fromPolicy.end());
+  return findings;
 }
 
 std::string FormatReport(const std::string& path, std::vector<Finding> findings) {

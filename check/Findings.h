@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "settings/IniFile.h"
+#include "settings/Policy.h"
 #include "settings/SettingsFile.h"
 
 namespace kestel::check {
@@ -26,13 +27,17 @@ struct Finding {
 using EnvironmentValueOf = std::function<std::string(const std::string& name)>;
 
 // content is the file's bytes, decoded as Kestel's reader does with codePage; settings reads the same
-// file through that reader.
+// file through that reader. With the policy in force (null: the file alone), a line policy overrides
+// gets a note naming the policy's key, and each policy value Kestel leaves aside a warning.
 std::vector<Finding> CheckSettings(std::string_view content, const AnsiCodePage& codePage, SettingsFile& settings,
-                                   const EnvironmentValueOf& environmentValueOf);
+                                   const EnvironmentValueOf& environmentValueOf, const Policy* policy = nullptr);
 
 enum class Unreadable { Missing, Directory, Refused };
 // The one finding for a file that cannot be read at all; reason is the system's text, if any.
 Finding UnreadableFile(Unreadable why, const std::string& reason);
+// The same with the policy in force: a missing file is a note where policy names the server, and what
+// policy sets follows.
+std::vector<Finding> CheckUnreadable(Unreadable why, const std::string& reason, const Policy& policy);
 
 // One "PATH:LINE: severity: text" line per finding, in line order, then the summary; each line ends
 // in "\n".

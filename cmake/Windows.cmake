@@ -7,6 +7,7 @@ add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
 
 add_library(kestel_win32 STATIC
   settings/SettingsWin32.cpp
+  settings/PolicyWin32.cpp
   base/CodePageWin32.cpp
   proxy/RegistryWin32.cpp
   app/ErrorBox.cpp
@@ -80,8 +81,27 @@ add_custom_target(kestel_msi ALL
   BYPRODUCTS ${CMAKE_BINARY_DIR}/kestel.msi VERBATIM)
 add_dependencies(kestel_msi kestel kestel-check)
 
+# The administrative templates for Group Policy, kestel.admx and en-US/kestel.adml: the compiler writes
+# them from the list of settings into an object of their own (settings/PolicyTemplates.cpp), and
+# objcopy takes them out. The keys' names, kinds and defaults are C++ initialisers that no preprocessor
+# template could take apart, and the cross build has no compiler for a program of the build machine.
+add_library(kestel_policy_templates OBJECT settings/PolicyTemplates.cpp)
+target_include_directories(kestel_policy_templates PRIVATE ${CMAKE_SOURCE_DIR})
+kestel_warnings(kestel_policy_templates)
+find_program(KESTEL_OBJCOPY NAMES ${KESTEL_TRIPLE}-objcopy REQUIRED)
+set(KESTEL_ADMX ${CMAKE_BINARY_DIR}/kestel.admx)
+set(KESTEL_ADML ${CMAKE_BINARY_DIR}/en-US/kestel.adml)
+add_custom_command(OUTPUT ${KESTEL_ADMX} ${KESTEL_ADML}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/en-US
+  COMMAND ${KESTEL_OBJCOPY} -O binary --only-section=.admx $<TARGET_OBJECTS:kestel_policy_templates> ${KESTEL_ADMX}
+  COMMAND ${KESTEL_OBJCOPY} -O binary --only-section=.adml $<TARGET_OBJECTS:kestel_policy_templates> ${KESTEL_ADML}
+  DEPENDS kestel_policy_templates $<TARGET_OBJECTS:kestel_policy_templates> VERBATIM)
+add_custom_target(kestel_policy_template_files ALL DEPENDS ${KESTEL_ADMX} ${KESTEL_ADML})
+
 if(BUILD_TESTING)
   include(cmake/WineTests.cmake)
+  find_program(KESTEL_XMLLINT xmllint REQUIRED)
+  add_test(NAME build.PolicyTemplatesAreWellFormed COMMAND ${KESTEL_XMLLINT} --noout ${KESTEL_ADMX} ${KESTEL_ADML})
   # Two builds of one commit, in different folders, must give the same kestel.exe byte for byte.
   add_test(NAME build.KestelExeIsReproducible
            COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/reproducible.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR})

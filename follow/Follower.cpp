@@ -196,7 +196,7 @@ void Follower::DoWhatIsDue() {
       decider_.Polled(host_.Now(), host_.TakeFingerprint());
       continue;
     }
-    // kestel.ini is read again before each decision: a changed file counts without a new logon.
+    // kestel.ini and the policy are read again before each decision: a change counts without a new logon.
     if (const std::optional<FollowEnd> end = ReadSettings()) return End(*end);
     const ProbeOutcome probe = roaming_.PingHost(config_.Server);
     // A stop asked while the probe waited goes before the switch it would start: the session's end
@@ -207,7 +207,9 @@ void Follower::DoWhatIsDue() {
 }
 
 std::optional<FollowEnd> Follower::ReadSettings() {
-  if (!roaming_.FileExists(settings_.Path())) return FollowEnd::NoSettingsFile;
+  // The policy in force now, as for a logon run: it may have changed since the last decision.
+  const Policy& policy = roaming_.ReadPolicy();
+  if (!roaming_.FileExists(settings_.Path()) && !policy.SetsServer()) return FollowEnd::NoSettingsFile;
   if (!settings_.ReadSettingFlag(keys::kFollow)) return FollowEnd::NotAsked;
   config_.Server = settings_.ReadSettingText(keys::kServer);
   if (config_.Server == keys::kServer.marker) return FollowEnd::NoServer;

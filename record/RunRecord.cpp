@@ -62,6 +62,8 @@ const char* EventName(EventKind kind) {
       return "follow";
     case EventKind::Switch:
       return "switch";
+    case EventKind::Policy:
+      return "policy";
   }
   return "";
 }

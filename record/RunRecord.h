@@ -31,6 +31,7 @@ enum class EventKind : std::uint16_t {
   Script = 15,
   Follow = 16,
   Switch = 17,
+  Policy = 18,
 };
 inline constexpr EventKind kEventKinds[] = {
     EventKind::Start,         EventKind::SettingsFile, EventKind::DriveCancelled,
@@ -38,7 +39,7 @@ inline constexpr EventKind kEventKinds[] = {
     EventKind::Credentials,   EventKind::Mapping,      EventKind::CredentialsSaved,
     EventKind::LocalSet,      EventKind::Program,      EventKind::End,
     EventKind::UncaughtError, EventKind::Connection,   EventKind::Script,
-    EventKind::Follow,        EventKind::Switch};
+    EventKind::Follow,        EventKind::Switch,       EventKind::Policy};
 
 // A failed drive, program or connection and a refused script are warnings, an uncaught error an
 // error; everything else information.

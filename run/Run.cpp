@@ -4,8 +4,9 @@
 #include <new>
 
 #include "base/Errors.h"
-#include "proxy/InternetSettings.h"
 #include "env/Placeholders.h"
+#include "proxy/InternetSettings.h"
+#include "record/PolicyEvents.h"
 
 namespace kestel {
 
@@ -40,11 +41,16 @@ class Run {
   int Steps() {
     StartUp();
     const std::string path = host_.AppDirectory() + std::string(kSettingsFileName);
-    if (!host_.FileExists(path)) {
+    const Policy& policy = host_.ReadPolicy();
+    // Where policy names the server the file may be missing: the first thing the run stores creates it.
+    const bool fileThere = host_.FileExists(path);
+    if (!fileThere && !policy.SetsServer()) {
       host_.ShowNotice(kNoSettingsFileNotice);
       return End(RunEnd::NoSettingsFile);
     }
-    Record([&] { return SettingsFileEvent(path); });
+    Record([&] { return fileThere ? SettingsFileEvent(path) : SettingsFileAbsentEvent(path); });
+    if (record_.On())
+      for (const RunEvent& event : PolicyEvents(policy)) record_.Report(event);
     SettingsFile settings(path, host_.Profile());
     Initialise(settings);
     if (!ReadServer(settings)) {

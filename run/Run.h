@@ -13,6 +13,7 @@
 #include "record/RunRecord.h"
 #include "run/RunRecordEvents.h"
 #include "settings/Config.h"
+#include "settings/Policy.h"
 #include "settings/SettingsFile.h"
 #include "settings/StoredPassword.h"
 #include "ui/ModalResult.h"
@@ -47,7 +48,10 @@ class RoamingHost {
   // Files, settings and registry.
   virtual std::string AppDirectory() const = 0;
   virtual bool FileExists(const std::string& path) const = 0;
+  // kestel.ini, with the policy last read over it.
   virtual ProfileApi& Profile() = 0;
+  // Reads the policy in force now, which Profile() reads over kestel.ini from then on.
+  virtual const Policy& ReadPolicy() = 0;
   virtual RegistryAccess& CreateRegistry() = 0;
   virtual UserDataProtection& Protection() = 0;
   // The proxy options each connection keeps for itself.

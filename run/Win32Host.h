@@ -11,6 +11,7 @@
 #include "record/RunRecordWin32.h"
 #include "run/Run.h"
 #include "settings/DataProtectionWin32.h"
+#include "settings/PolicyWin32.h"
 #include "settings/SettingsWin32.h"
 #include "ui/Application.h"
 #include "ui/LogonWindow.h"
@@ -21,7 +22,7 @@ namespace kestel {
 class Win32Host final : public RoamingHost {
  public:
   explicit Win32Host(HINSTANCE instance) : instance_(instance) {
-    profile_.OnReencoded([this](const std::string& path, const std::string& key, unsigned codePage) {
+    file_.OnReencoded([this](const std::string& path, const std::string& key, unsigned codePage) {
       RecordIfOn(record_, [&] { return SettingsReencodedEvent(path, key, codePage); });
     });
   }
@@ -45,6 +46,7 @@ class Win32Host final : public RoamingHost {
   std::string AppDirectory() const override;
   bool FileExists(const std::string& path) const override;
   ProfileApi& Profile() override { return profile_; }
+  const Policy& ReadPolicy() override { return profile_.Refresh(); }
   RegistryAccess& CreateRegistry() override;
   UserDataProtection& Protection() override { return protection_; }
   ConnectionOptions& Connections() override { return internet_; }
@@ -78,7 +80,10 @@ class Win32Host final : public RoamingHost {
   EnvironmentSnapshot environment_;
   std::unique_ptr<LogonWindow> logonWindow_;
   std::unique_ptr<Win32Registry> registry_;
-  Win32Profile profile_;
+  Win32Profile file_;
+  Advapi32PolicyCalls policyCalls_;
+  Win32PolicyStore policyStore_{policyCalls_};
+  PolicyProfile profile_{file_, policyStore_};
   Win32UserDataProtection protection_;
   Win32InternetOptions internet_;
   Win32RunRecord record_;

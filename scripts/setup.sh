@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(cmake ninja-build clang libclang-rt-14-dev googletest g++-mingw-w64-x86-64-posix
       binutils-mingw-w64-x86-64 wine64 xvfb iproute2 util-linux x11-apps x11-utils imagemagick fonts-liberation
-      locales wixl msitools osslsigncode openssl)
+      locales wixl msitools osslsigncode openssl libxml2-utils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Harness.h"
@@ -28,6 +29,7 @@ struct Row {
   std::vector<Expected> findings;
   DWORD exitCode;
   EnvOverrides env = {};
+  std::vector<PolicyValues::Value> policy = {};  // the Group Policy in force while the checker runs
 };
 void PrintTo(const Row& row, std::ostream* out) {
   *out << row.name;
@@ -192,6 +194,63 @@ std::vector<Row> Rows() {
        {{6, "error", "a zero byte: Kestel refuses to write"}},
        2},
       {"Binary", kBase + bytes, "kestel.ini", {{5, "error", "a control byte (0x01): this is not a text file"}}, 2},
+      // Where each value comes from, for the user who runs the checker on this machine.
+      {"PolicyOverTheFile",
+       "[connection]\r\nserver=127.0.0.1\r\n[mappings]\r\nX:=\\\\f\\x\r\n" + kBase.substr(kBase.find("[away")),
+       "",
+       {{0, "warning",
+         "HKLM\\Software\\Policies\\Kestel\\SCRIPTS\\follow is REG_SZ, not REG_DWORD: Kestel takes it as"},
+        {2, "note",
+         "server here is overridden by machine policy HKLM\\Software\\Policies\\Kestel\\connection\\server: Kestel "
+         "uses \"10.9.9.9\""},
+        {3, "note",
+         "[mappings] is replaced by the list of machine policy HKLM\\Software\\Policies\\Kestel\\mappings (2 entries: "
+         "H:, S:): Kestel never reads the lines of this section"}},
+       1,
+       {},
+       {PolicyValues::Sz(true, "connection", "server", "10.9.9.9"),
+        PolicyValues::Sz(true, "mappings", "S:", "\\\\pol\\s"), PolicyValues::Sz(true, "mappings", "H:", "\\\\pol\\h"),
+        PolicyValues::Sz(true, "SCRIPTS", "follow", "1")}},
+      {"NoFileWherePolicyNamesTheServer",
+       std::nullopt,
+       "",
+       {{0, "note",
+         "no such file, but user policy names the server (HKCU\\Software\\Policies\\Kestel\\connection\\server): "
+         "Kestel runs without it, and the first thing a run stores"},
+        {0, "note", "server comes from user policy HKCU\\Software\\Policies\\Kestel\\connection\\server: \"home\""},
+        {0, "note",
+         "awayproxyserver comes from machine policy "
+         "HKLM\\Software\\Policies\\Kestel\\awayinternetsettings\\awayproxyserver: \"pol:3128\""}},
+       0,
+       {},
+       {PolicyValues::Sz(false, "connection", "server", "home"),
+        PolicyValues::Sz(true, "awayinternetsettings", "awayproxyserver", "pol:3128")}},
+      {"MachineOverUser",
+       kBase,
+       "",
+       {{2, "note",
+         "server here is overridden by machine policy HKLM\\Software\\Policies\\Kestel\\connection\\server"}},
+       0,
+       {},
+       {PolicyValues::Sz(false, "connection", "server", "user-srv"),
+        PolicyValues::Sz(true, "connection", "server", "machine-srv")}},
+      {"PolicyPasswordIgnored",
+       kBase + "[user]\r\nusername=alice\r\npassword=file-secret\r\n",
+       "",
+       {{0, "warning",
+         "HKCU\\Software\\Policies\\Kestel\\user\\password is ignored: user name and password never come from "
+         "policy"},
+        {7, "note", "the password is stored in plain text"}},
+       1,
+       {},
+       {PolicyValues::Sz(false, "user", "password", "policy-secret")}},
+      {"FileOnlyKeepsPolicyOut",
+       "[awayinternetsettings]\r\nawayhomepage=x\r\n",
+       "/FileOnly kestel.ini",
+       {{0, "error", "no [connection] section: every run stops"}},
+       2,
+       {},
+       {PolicyValues::Sz(true, "connection", "server", "10.9.9.9")}},
       {"LineOfOneMegabyte",
        kBase + "[localpostscripts]\r\n1=" + std::string(1 << 20, 'x'),
        "kestel.ini",
@@ -208,6 +267,7 @@ class CheckSettingsFile : public ::testing::TestWithParam<Row> {};
 
 TEST_P(CheckSettingsFile, PrintsEachFindingAndEndsWithTheWorstSeverity) {
   const Row& row = GetParam();
+  const PolicyValues policy(row.policy);
   const Sandbox sandbox;
   ASSERT_TRUE(CopyFileA((ToolsDir() + "kestel-check.exe").c_str(), sandbox.PathOf("kestel-check.exe").c_str(), FALSE));
   if (row.ini) sandbox.WriteIni(*row.ini);
@@ -221,7 +281,9 @@ TEST_P(CheckSettingsFile, PrintsEachFindingAndEndsWithTheWorstSeverity) {
   output.reset();
   EXPECT_EQ(checker.WaitExit(), std::optional<DWORD>(row.exitCode));
 
-  const std::string path = *row.arguments != '\0' ? row.arguments : sandbox.PathOf("kestel.ini");
+  std::string_view named = row.arguments;
+  if (named.starts_with("/FileOnly ")) named.remove_prefix(10);
+  const std::string path = !named.empty() ? std::string(named) : sandbox.PathOf("kestel.ini");
   const std::vector<std::string> lines = sandbox.ReadLines("check.out");
   ASSERT_EQ(lines.size(), row.findings.size() + 1) << ::testing::PrintToString(lines);
   std::size_t counts[3] = {};
@@ -232,6 +294,7 @@ TEST_P(CheckSettingsFile, PrintsEachFindingAndEndsWithTheWorstSeverity) {
         << lines[i] << "\nexpected: " << head << "..." << expected.text << "...";
     ++counts[*expected.severity == 'e' ? 0 : *expected.severity == 'w' ? 1 : 2];
   }
+  for (const std::string& line : lines) EXPECT_EQ(line.find("secret"), std::string::npos) << line;
   EXPECT_EQ(lines.back(), "checked " + path + ": " + Counted(counts[0], "error") + ", " +
                               Counted(counts[1], "warning") + ", " + Counted(counts[2], "note"));
 }

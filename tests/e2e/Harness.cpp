@@ -7,7 +7,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
+#include <type_traits>
 
 #include "../tools/WideText.h"
 
@@ -248,6 +250,63 @@ std::vector<std::string> Sandbox::ReadLines(std::string_view name) const {
     rest.remove_prefix(end + 1);
   }
   return lines;
+}
+
+namespace {
+
+struct KeyCloser {
+  void operator()(HKEY key) const noexcept { RegCloseKey(key); }
+};
+using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+void RemovePolicies() {
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, L"Software\\Policies", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS)
+      continue;
+    const UniqueKey policies(opened);
+    const LSTATUS removed = RegDeleteTreeW(policies.get(), L"Kestel");
+    if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND)
+      throw std::runtime_error("cannot remove the policy key: error " + std::to_string(removed));
+  }
+}
+
+}  // namespace
+
+PolicyValues::PolicyValues(const std::vector<Value>& values) {
+  RemovePolicies();
+  try {
+    Write(values);
+  } catch (...) {
+    RemovePolicies();
+    throw;
+  }
+}
+
+void PolicyValues::Write(const std::vector<Value>& values) {
+  for (const Value& value : values) {
+    HKEY created = nullptr;
+    const std::wstring path = L"Software\\Policies\\Kestel\\" + W(value.section);
+    if (RegCreateKeyExW(value.machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &created, nullptr) != ERROR_SUCCESS)
+      throw std::runtime_error("cannot create the policy key " + value.section);
+    const UniqueKey key(created);
+    const std::wstring text = W(value.text);
+    const auto* data = value.type == REG_DWORD ? reinterpret_cast<const BYTE*>(&value.number)
+                                               : reinterpret_cast<const BYTE*>(text.c_str());
+    const DWORD size =
+        value.type == REG_DWORD ? sizeof value.number : static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+    if (RegSetValueExW(key.get(), W(value.name).c_str(), 0, value.type, data, size) != ERROR_SUCCESS)
+      throw std::runtime_error("cannot set the policy value " + value.name);
+  }
+}
+
+PolicyValues::~PolicyValues() {
+  try {
+    RemovePolicies();
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << e.what();
+  }
 }
 
 }  // namespace kestel::e2e

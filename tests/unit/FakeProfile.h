@@ -8,6 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/AsciiText.h"
+#include "base/Utf.h"
+#include "settings/Policy.h"
 #include "settings/SettingsFile.h"
 
 namespace kestel::testing {
@@ -80,6 +83,54 @@ class FakeProfile final : public ProfileApi {
       if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
         return false;
     return true;
+  }
+};
+
+// Policy keys in memory, with their values as the registry holds them.
+class FakePolicyStore final : public PolicyStore {
+ public:
+  struct Key {
+    PolicyScope scope;
+    std::string section;
+    PolicyKey read;
+  };
+  std::vector<Key> keys;
+
+  // A text as RegSetValueEx stores it, with its terminator.
+  FakePolicyStore& Text(PolicyScope scope, std::string section, std::string name, const std::string& text,
+                        std::uint32_t type = kRegSz) {
+    std::string bytes;
+    for (const char16_t unit : Utf8ToUtf16(text) + u'\0')
+      bytes.append({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
+    return Raw(scope, std::move(section), std::move(name), type, std::move(bytes));
+  }
+  FakePolicyStore& Number(PolicyScope scope, std::string section, std::string name, std::uint32_t number) {
+    std::string bytes;
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((number >> (8 * i)) & 0xFF);
+    return Raw(scope, std::move(section), std::move(name), kRegDword, std::move(bytes));
+  }
+  FakePolicyStore& Raw(PolicyScope scope, std::string section, std::string name, std::uint32_t type, std::string data) {
+    KeyOf(scope, std::move(section)).read.values.push_back({std::move(name), type, std::move(data)});
+    return *this;
+  }
+  FakePolicyStore& Fail(PolicyScope scope, std::string section, std::uint32_t error) {
+    PolicyKey& read = KeyOf(scope, std::move(section)).read;
+    read.read = PolicyKey::Read::Failed;
+    read.error = error;
+    return *this;
+  }
+  // A key that is there, with no values.
+  Key& KeyOf(PolicyScope scope, std::string section) {
+    for (Key& key : keys)
+      if (key.scope == scope && AsciiNameEquals(key.section, section)) return key;
+    keys.push_back({scope, std::move(section), {PolicyKey::Read::Ok, 0, {}}});
+    return keys.back();
+  }
+
+  PolicyKey ReadKey(PolicyScope scope, std::string_view section) override {
+    for (const Key& key : keys)
+      if (key.scope == scope && AsciiNameEquals(key.section, section)) return key.read;
+    return {};
   }
 };
 

@@ -2,6 +2,7 @@
 // the laptop moves at 10 s, and the follower is stopped at 60 s.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 #include <utility>
 
@@ -49,6 +50,7 @@ struct Row {
   int registryWrites;
   const char* share = "";  // a share whose mapping returns mapResult
   std::uint32_t mapResult = 0;
+  std::function<void(RecordingHost&)> setUp = {};
   friend void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 };
 
@@ -80,6 +82,7 @@ TEST_P(FollowerSwitch, DoesWhatTheSettingsAskAndNoMore) {
   host.mapResults[row.share] = row.mapResult;
   for (const auto& e : kIni)
     if ((row.extras & e.extra) == e.extra) host.profile.Set(e.section, e.key, e.value);
+  if (row.setUp) row.setUp(host);
   ScriptedFollowHost follow;
   if (row.extras & kEndInProbe) {
     host.sessionEndsIn = [](const Log& requests) { return requests.back().rfind("ping:", 0) == 0; };
@@ -130,6 +133,14 @@ const Row kRows[] = {
     // Windows may end the process in the middle of the switch's writes.
     {"ASessionEndDuringTheProbeStartsNoSwitch", Place::Away, true, kUser | kPassword | kPrograms | kEndInProbe, "", "",
      0},
+    // Read at the decision, not taken over from the logon run: the drives policy lists, with no file.
+    {"ThePolicyInForceDecidesAndNeedsNoFile", Place::Away, true, kUser | kPassword,
+     "internet-changed, map:P:|\\\\pol\\p|alice|pw|0|1", "INFO switch, INFO local-set, INFO map", 4, "", 0,
+     [](RecordingHost& h) {
+       h.iniExists = false;
+       h.policy.Text(PolicyScope::User, "connection", "server", "srv")
+           .Text(PolicyScope::Machine, "mappings", "P:", "\\\\pol\\p");
+     }},
 };
 INSTANTIATE_TEST_SUITE_P(Follow, FollowerSwitch, ::testing::ValuesIn(kRows),
                          [](const auto& info) { return std::string(info.param.name); });

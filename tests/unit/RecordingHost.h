@@ -60,7 +60,9 @@ class RecordingRecord final : public RunRecord {
 class RecordingHost final : public RoamingHost {
  public:
   Log log;
-  FakeProfile profile;
+  FakeProfile profile;  // kestel.ini
+  FakePolicyStore policy;
+  PolicyProfile inForce{profile, policy};
   NullRegistry registry;
   FakeProtection protection;
   Log connectionsLog;
@@ -113,7 +115,8 @@ class RecordingHost final : public RoamingHost {
     const_cast<RecordingHost*>(this)->log.push_back("exists:" + path);
     return iniExists;
   }
-  ProfileApi& Profile() override { return profile; }
+  ProfileApi& Profile() override { return inForce; }
+  const Policy& ReadPolicy() override { return inForce.Refresh(); }
   RegistryAccess& CreateRegistry() override {
     log.push_back("registry");
     return registry;
