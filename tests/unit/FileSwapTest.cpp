@@ -15,6 +15,7 @@ namespace kestel {
 namespace {
 
 using Fails = std::map<std::string, std::deque<std::uint32_t>>;
+using Files = std::map<std::string, std::string>;
 const std::string kIni = "C:\\Kestel\\kestel.ini";
 const std::string kOld = "[user]\r\nusername=a longer old name\r\n";
 const std::string kNew = "[user]\r\nusername=new\r\n";
@@ -22,10 +23,11 @@ const std::deque<std::uint32_t> kHeld(4, kErrorSharingViolation);
 struct Killed {};
 
 // Each call is recorded as its name and the role of its file ("ini", "tmp", "bak") and fails with
-// the codes scripted for that, in turn; otherwise it does what the platform documents.
+// the codes scripted for that, in turn; otherwise it does what the platform documents. The process
+// is killed as it is about to make the call after number killAfter.
 class FakeFolder final : public FileCalls {
  public:
-  std::map<std::string, std::string> files{{kIni, kOld}};
+  Files files{{kIni, kOld}};
   std::string undeletable;  // the role of a file this user may not delete
   bool readOnly = false, createdBeside = false;
   Fails fails;
@@ -36,49 +38,44 @@ class FakeFolder final : public FileCalls {
 
   std::uint32_t Open(const std::string& path, Access access, std::unique_ptr<File>& file) override {
     const char* const how[] = {"OpenDelete ", "OpenCreateNew ", "OpenRewrite "};
-    return Call(how[static_cast<int>(access)] + Role(path), [&](std::uint32_t code) {
-      const bool create = access == Access::CreateNew;
-      if (code == 0 && create == (files.count(path) > 0)) code = create ? 80 : kErrorFileNotFound;
-      if (code == 0 && (access == Access::Delete ? undeletable == Role(path) : !create && readOnly)) code = 5;
-      if (code != 0) return code;
-      createdBeside |= create;
-      files[path];
-      file = std::make_unique<FakeFile>(*this, path);
-      return code;
-    });
+    const bool create = access == Access::CreateNew;
+    std::uint32_t code = Call(how[static_cast<int>(access)] + Role(path));
+    if (code == 0 && create == (files.count(path) > 0)) code = create ? kErrorFileExists : kErrorFileNotFound;
+    if (code == 0 && (access == Access::Delete ? undeletable == Role(path) : !create && readOnly)) code = 5;
+    if (code != 0) return code;
+    createdBeside |= create;
+    files[path];
+    file = std::make_unique<FakeFile>(*this, path);
+    return 0;
   }
   std::uint32_t Attributes(const std::string& path, std::uint32_t& attributes) override {
     attributes = readOnly ? kFileAttributeReadOnly : 0;
-    return Call("Attributes", [&](std::uint32_t code) { return code ? code : Exists(path); });
+    Call("Attributes");
+    return files.count(path) ? 0 : kErrorFileNotFound;
   }
   std::uint32_t Replace(const std::string& target, const std::string& replacement, const std::string& backup) override {
-    return Call("Replace", [&](std::uint32_t code) {
-      if (code == 0 || code == kErrorUnableToMoveReplacement2) Rename(target, backup);
-      if (code == 0) Rename(replacement, target);
-      return code;
-    });
+    const std::uint32_t code = Call("Replace");
+    if (code == 0 || code == kErrorUnableToMoveReplacement2) Rename(target, backup);
+    if (code == 0) Rename(replacement, target);
+    return code;
   }
   std::uint32_t Move(const std::string& from, const std::string& to) override {
-    return Call("Move " + Role(from), [&](std::uint32_t code) {
-      if (code == 0 && files.count(to)) return kErrorAlreadyExists;
-      if (code == 0) Rename(from, to);
-      return code;
-    });
+    const std::uint32_t code = Call("Move " + Role(from));
+    if (code == 0 && files.count(to)) return kErrorAlreadyExists;
+    if (code == 0) Rename(from, to);
+    return code;
   }
   std::uint32_t Delete(const std::string& path) override {
-    return Call("Delete " + Role(path), [&](std::uint32_t code) {
-      if (code == 0 && undeletable == Role(path)) return 5u;
-      return code ? code : static_cast<std::uint32_t>(files.erase(path) ? 0 : kErrorFileNotFound);
-    });
+    const std::uint32_t code = Call("Delete " + Role(path));
+    if (code == 0 && undeletable == Role(path)) return 5;
+    return code ? code : files.erase(path) ? 0 : kErrorFileNotFound;
   }
-  void Pause(unsigned) override {
-    Call("Pause", [](std::uint32_t code) { return code; });
-  }
+  void Pause(unsigned) override { Call("Pause"); }
   std::uint32_t ProcessId() override { return self; }
   std::vector<std::string> Find(const std::string& prefix) override {
     std::vector<std::string> found;
     for (const auto& [path, bytes] : files)
-      if (path.rfind(prefix, 0) == 0) found.push_back(path);
+      if (path.starts_with(prefix)) found.push_back(path);
     return found;
   }
   bool MaySwap(std::uint32_t processId) override { return swapping.count(processId) > 0; }
@@ -98,28 +95,20 @@ class FakeFolder final : public FileCalls {
   struct FakeFile final : File {
     FakeFile(FakeFolder& folder, std::string path) : folder(folder), path(std::move(path)) {}
     std::uint32_t Write(std::string_view bytes) override {
-      return folder.Call("Write " + folder.Role(path), [&](std::uint32_t code) {
-        if (code == 0) {
-          folder.files[path].replace(0, bytes.size(), bytes);
-          written = bytes.size();
-        }
-        return code;
-      });
+      const std::uint32_t code = folder.Call("Write " + folder.Role(path));
+      if (code == 0) folder.files[path].replace(0, written = bytes.size(), bytes);
+      return code;
     }
     std::uint32_t EndHere() override {
-      return folder.Call("EndHere", [&](std::uint32_t code) {
-        folder.files[path].resize(written);
-        return code;
-      });
+      const std::uint32_t code = folder.Call("EndHere");
+      folder.files[path].resize(written);
+      return code;
     }
-    std::uint32_t Flush() override {
-      return folder.Call("Flush", [](std::uint32_t code) { return code; });
-    }
+    std::uint32_t Flush() override { return folder.Call("Flush"); }
     std::uint32_t Discard() override {
-      return folder.Call("Discard", [&](std::uint32_t code) {
-        folder.files.erase(path);
-        return code;
-      });
+      const std::uint32_t code = folder.Call("Discard");
+      folder.files.erase(path);
+      return code;
     }
     FakeFolder& folder;
     std::string path;
@@ -127,88 +116,67 @@ class FakeFolder final : public FileCalls {
   };
 
   std::string Role(const std::string& path) const { return path == kIni ? "ini" : path.substr(path.size() - 3); }
-  std::uint32_t Exists(const std::string& path) const { return files.count(path) ? 0 : kErrorFileNotFound; }
   void Rename(const std::string& from, const std::string& to) {
     files[to] = files[from];
     files.erase(from);
   }
-  // effect gets the scripted code, 0 for none, and gives the call's; a kill comes after it.
-  template <class Effect>
-  std::uint32_t Call(const std::string& name, Effect effect) {
+  // The code scripted for the call, 0 for none.
+  std::uint32_t Call(const std::string& name) {
+    if (killAfter != 0 && calls.size() == killAfter) throw Killed{};
     calls.push_back(name);
     std::deque<std::uint32_t>& codes = fails[name];
-    const std::uint32_t scripted = codes.empty() ? 0 : codes.front();
-    if (!codes.empty()) codes.pop_front();
-    const std::uint32_t code = effect(scripted);
-    if (calls.size() == killAfter) throw Killed{};
+    if (codes.empty()) return 0;
+    const std::uint32_t code = codes.front();
+    codes.pop_front();
     return code;
   }
 };
 
 TEST(SettingsSwap, EveryOutcomeLeavesKestelIniWholeAndNoCopyBesideIt) {
+  const Fails kBothHeld = {{"Replace", {1177}}, {"Move bak", kHeld}, {"Move tmp", kHeld}};
   const struct {
     const char* name;
     Fails fails;
-    const char* setup;  // "missing", "read-only", or the role of a file this user may not delete
-    bool written;
-    const char* way;
-    std::size_t pauses, leftBeside;
+    const char* outcome;
+    std::string setup = "";  // "missing", "read-only", or the role of a file this user may not delete
   } rows[] = {
-      {"swapped in, the old file not kept", {}, "", true, "swap", 0, 0},
-      {"1175 until the holder lets go", {{"Replace", {1175, 1175}}}, "", true, "swap", 2, 0},
-      {"1176: with a backup name both files keep theirs", {{"Replace", {1176}}}, "", true, "swap", 1, 0},
-      {"1177: the old file goes back, then the swap again", {{"Replace", {1177}}}, "", true, "swap", 1, 0},
-      {"1177, the old file held: the new one takes the name",
-       {{"Replace", {1177}}, {"Move bak", kHeld}},
-       "",
-       true,
-       "swap",
-       3,
-       0},
-      {"1177, both held: both stay for the next run",
-       {{"Replace", {1177}}, {"Move bak", kHeld}, {"Move tmp", kHeld}},
-       "",
-       false,
-       "gone",
-       6,
-       2},
-      {"1175 that does not clear: in place", {{"Replace", {1175, 1175, 1175, 1175}}}, "", true, "in place", 3, 0},
-      {"another failure: in place at once", {{"Replace", {5}}}, "", true, "in place", 0, 0},
-      {"kestel.ini held against renaming, then let go", {{"OpenDelete ini", {32, 33}}}, "", true, "swap", 2, 0},
-      {"held so throughout", {{"OpenDelete ini", kHeld}}, "", true, "in place, nothing beside", 3, 0},
-      {"held against writing too",
-       {{"OpenDelete ini", kHeld}, {"OpenRewrite ini", {32}}},
-       "",
-       false,
-       "refused, nothing beside",
-       3,
-       0},
-      {"kestel.ini not this user's to rename", {}, "ini", true, "in place, nothing beside", 0, 0},
-      {"the folder refuses new files", {{"OpenCreateNew tmp", {5}}}, "", true, "in place, nothing beside", 0, 0},
-      {"a new file only its handle may delete", {}, "tmp", true, "in place", 0, 0},
-      {"the disk full beside it", {{"Write tmp", {112}}}, "", false, "refused", 0, 0},
-      {"read-only", {}, "read-only", false, "refused, nothing beside", 0, 0},
-      {"the old file held after the swap", {{"Delete bak", kHeld}}, "", true, "swap", 3, 1},
-      {"no kestel.ini: created", {}, "missing", true, "swap", 0, 0},
+      {"swapped in, the old file not kept", {}, "swap"},
+      {"1175 until the holder lets go", {{"Replace", {1175, 1175}}}, "swap, 2 paused"},
+      {"1176: with a backup name both files keep theirs", {{"Replace", {1176}}}, "swap, 1 paused"},
+      {"1177: the old file goes back, then the swap again", {{"Replace", {1177}}}, "swap, 1 paused"},
+      {"1177, old file held: the new one takes the name", {{"Replace", {1177}}, {"Move bak", kHeld}}, "swap, 3 paused"},
+      {"1177, both held: both stay for the next run", kBothHeld, "gone, 6 paused, 2 left"},
+      {"1175 that does not clear: in place", {{"Replace", {1175, 1175, 1175, 1175}}}, "in place, 3 paused"},
+      {"another failure: in place at once", {{"Replace", {5}}}, "in place"},
+      {"kestel.ini held against renaming, then let go", {{"OpenDelete ini", {32, 33}}}, "swap, 2 paused"},
+      {"held so throughout", {{"OpenDelete ini", kHeld}}, "in place, none beside, 3 paused"},
+      {"held against writes", {{"OpenDelete ini", kHeld}, {"OpenRewrite ini", {32}}}, "refused, none beside, 3 paused"},
+      {"kestel.ini not this user's to rename", {}, "in place, none beside", "ini"},
+      {"the folder refuses new files", {{"OpenCreateNew tmp", {5}}}, "in place, none beside"},
+      {"a new file only its handle may delete", {}, "in place", "tmp"},
+      {"the disk full beside it", {{"Write tmp", {112}}}, "refused"},
+      {"read-only", {}, "refused, none beside", "read-only"},
+      {"the old file held after the swap", {{"Delete bak", kHeld}}, "swap, 3 paused, 1 left"},
+      {"no kestel.ini: created", {}, "swap", "missing"},
   };
   for (const auto& row : rows) {
     FakeFolder folder;
     folder.fails = row.fails;
     folder.undeletable = row.setup;
-    folder.readOnly = row.setup == std::string("read-only");
-    if (row.setup == std::string("missing")) folder.files.clear();
-    EXPECT_EQ(SwapInWhole(folder, kIni, kNew), row.written) << row.name;
+    folder.readOnly = row.setup == "read-only";
+    if (row.setup == "missing") folder.files.clear();
+    const bool written = SwapInWhole(folder, kIni, kNew);
     const bool present = folder.files.count(kIni) > 0;
-    const std::string way = std::string(row.written ? folder.Count("OpenRewrite ini") ? "in place" : "swap"
-                                        : present   ? "refused"
-                                                    : "gone") +
-                            (folder.createdBeside ? "" : ", nothing beside");
-    EXPECT_EQ(way, row.way) << row.name;
-    if (present) EXPECT_EQ(folder.files[kIni], row.written ? kNew : kOld) << row.name;
-    EXPECT_EQ(folder.Count("Pause"), row.pauses) << row.name;
-    EXPECT_EQ(folder.files.size() - present, row.leftBeside) << row.name;
+    if (present) EXPECT_EQ(folder.files[kIni], written ? kNew : kOld) << row.name;
+    std::string outcome = written   ? folder.Count("OpenRewrite ini") ? "in place" : "swap"
+                          : present ? "refused"
+                                    : "gone";
+    if (!folder.createdBeside) outcome += ", none beside";
+    if (const std::size_t pauses = folder.Count("Pause")) outcome += ", " + std::to_string(pauses) + " paused";
+    if (const std::size_t left = folder.files.size() - present) outcome += ", " + std::to_string(left) + " left";
+    EXPECT_EQ(outcome, row.outcome) << row.name;
     folder.NextRun();
-    EXPECT_EQ(folder.files, (std::map<std::string, std::string>{{kIni, row.written ? kNew : kOld}})) << row.name;
+    EXPECT_EQ(folder.files, (Files{{kIni, written ? kNew : kOld}})) << row.name;
   }
 }
 
@@ -253,7 +221,7 @@ TEST(SettingsSwap, TheNextRunRemovesOnlyWhatAKestelThatNoLongerRunsLeft) {
   TidyBeside(stopped, kIni);
   EXPECT_EQ(stopped.files.size(), 2u);
   stopped.NextRun();
-  EXPECT_EQ(stopped.files, (std::map<std::string, std::string>{{kIni, kOld}}));
+  EXPECT_EQ(stopped.files, (Files{{kIni, kOld}}));
 }
 
 }  // namespace
