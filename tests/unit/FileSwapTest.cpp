@@ -28,7 +28,6 @@ struct Killed {};
 class FakeFolder final : public FileCalls {
  public:
   Files files{{kIni, kOld}};
-  std::string undeletable;  // the role of a file this user may not delete
   bool readOnly = false;
   Fails fails;
   std::vector<std::string> calls;
@@ -41,7 +40,7 @@ class FakeFolder final : public FileCalls {
     const bool create = access == Access::CreateNew;
     std::uint32_t code = Call(how[static_cast<int>(access)] + Role(path));
     if (code == 0 && create == (files.count(path) > 0)) code = create ? kErrorFileExists : kErrorFileNotFound;
-    if (code == 0 && (access == Access::Delete ? undeletable == Role(path) : !create && readOnly)) code = 5;
+    if (code == 0 && access == Access::Rewrite && readOnly) code = 5;
     if (code != 0) return code;
     files[path];
     file = std::make_unique<FakeFile>(*this, path);
@@ -66,7 +65,6 @@ class FakeFolder final : public FileCalls {
   }
   std::uint32_t Delete(const std::string& path) override {
     const std::uint32_t code = Call("Delete " + Role(path));
-    if (code == 0 && undeletable == Role(path)) return 5;
     return code ? code : files.erase(path) ? 0 : kErrorFileNotFound;
   }
   void Pause(unsigned) override { Call("Pause"); }
@@ -137,7 +135,7 @@ TEST(SettingsSwap, EveryOutcomeAndAKillAfterAnyCallLeaveKestelIniWholeAndNoCopyB
     const char* name;
     Fails fails;
     const char* outcome;
-    std::string setup = "";  // "missing", "read-only", or the role of a file this user may not delete
+    std::string setup = "";  // "missing" or "read-only"
   } rows[] = {
       {"swapped in, the old file not kept", {}, "swap"},
       {"1175 until the holder lets go", {{"Replace", {1175, 1175}}}, "swap, 2 paused"},
@@ -150,9 +148,9 @@ TEST(SettingsSwap, EveryOutcomeAndAKillAfterAnyCallLeaveKestelIniWholeAndNoCopyB
       {"kestel.ini held against renaming, then let go", {{"OpenDelete ini", {32, 33}}}, "swap, 2 paused"},
       {"held so throughout", {{"OpenDelete ini", kHeld}}, "in place, none beside, 3 paused"},
       {"held against writes", {{"OpenDelete ini", kHeld}, {"OpenRewrite ini", {32}}}, "refused, none beside, 3 paused"},
-      {"kestel.ini not this user's to rename", {}, "in place, none beside", "ini"},
+      {"kestel.ini not this user's to rename", {{"OpenDelete ini", {5}}}, "in place, none beside"},
       {"the folder refuses new files", {{"OpenCreateNew tmp", {5}}}, "in place, none beside"},
-      {"a new file only its handle may delete", {}, "in place, none beside", "tmp"},
+      {"a file only its handle may delete", {{"OpenDelete tmp", {5}}, {"Delete tmp", {5}}}, "in place, none beside"},
       {"the disk full beside it", {{"Write tmp", {112}}}, "refused"},
       {"read-only", {}, "refused, none beside", "read-only"},
       {"the old file held after the swap", {{"Delete bak", kHeld}}, "swap, 3 paused, 1 left"},
@@ -162,7 +160,6 @@ TEST(SettingsSwap, EveryOutcomeAndAKillAfterAnyCallLeaveKestelIniWholeAndNoCopyB
     const auto folderFor = [&](std::size_t killAfter) {
       FakeFolder folder;
       folder.fails = row.fails;
-      folder.undeletable = row.setup;
       folder.readOnly = row.setup == "read-only";
       if (row.setup == "missing") folder.files.clear();
       folder.killAfter = killAfter;
