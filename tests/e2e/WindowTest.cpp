@@ -926,14 +926,14 @@ TEST_P(DisplayScale, TheWindowAndTheDialogScaleAsOne) {
 
 // The notice's text fits its label and is drawn in the box's font at dpi, and the margins and the
 // button scale. This program runs at 96 dpi: the box's font is the system's message font at 96 dpi, scaled.
-void ExpectNoticeLaidOutAt(const driver::BoxContent& notice, int dpi) {
-  HWND label = driver::FindChild(notice.window, "Static").value_or(nullptr);
-  HWND ok = driver::FindChild(notice.window, "Button").value_or(nullptr);
+void ExpectNoticeLaidOutAt(const std::optional<driver::BoxContent>& notice, int dpi) {
+  HWND label = driver::FindChild(notice->window, "Static").value_or(nullptr);
+  HWND ok = driver::FindChild(notice->window, "Button").value_or(nullptr);
   ASSERT_NE(label, nullptr);
   ASSERT_NE(ok, nullptr);
   const RECT text = RectInClient(label);
   const RECT button = RectInClient(ok);
-  const driver::Size client = driver::ClientSize(notice.window);
+  const driver::Size client = driver::ClientSize(notice->window);
   EXPECT_LE(std::abs(text.left - AtDpi(12, dpi)), 1);
   EXPECT_LE(std::abs(text.top - AtDpi(12, dpi)), 1);
   EXPECT_LE(std::abs((button.bottom - button.top) - AtDpi(23, dpi)), 1);
@@ -950,16 +950,16 @@ void ExpectNoticeLaidOutAt(const driver::BoxContent& notice, int dpi) {
   std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc(CreateCompatibleDC(nullptr));
   HGDIOBJ previous = SelectObject(dc.get(), font);
   RECT needed{0, 0, text.right - text.left, 0};
-  DrawTextA(dc.get(), notice.text.c_str(), -1, &needed, kFlags | DT_CALCRECT);
+  DrawTextA(dc.get(), notice->text.c_str(), -1, &needed, kFlags | DT_CALCRECT);
   SelectObject(dc.get(), previous);
   DeleteObject(font);
   EXPECT_LE(needed.bottom, text.bottom - text.top) << "the last line is cut off";
   EXPECT_LE(needed.right, text.right - text.left);
   // The label's corner is background: its text starts below the font's internal leading.
-  const int want = ReferenceInkHeight(notice.text, std::abs(static_cast<int>(metrics.lfMessageFont.lfHeight)),
+  const int want = ReferenceInkHeight(notice->text, std::abs(static_cast<int>(metrics.lfMessageFont.lfHeight)),
                                       &metrics.lfMessageFont, text.right - text.left, kFlags);
   RECT onScreen = text;
-  MapWindowPoints(notice.window, nullptr, reinterpret_cast<POINT*>(&onScreen), 2);
+  MapWindowPoints(notice->window, nullptr, reinterpret_cast<POINT*>(&onScreen), 2);
   Capture c;
   driver::WaitUntil(
       [&] {
@@ -978,7 +978,7 @@ TEST_P(DisplayScale, TheNoticeHoldsItsWholeText) {
   Process process = box.Start();
   const auto notice = driver::WaitForBoxContent(process.Pid(), kStartTimeout, "KESTEL Network Roaming Software");
   ASSERT_TRUE(notice);
-  ExpectNoticeLaidOutAt(*notice, dpi);
+  ExpectNoticeLaidOutAt(notice, dpi);
   ASSERT_TRUE(driver::PressButton(notice->window, "OK"));
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
 }
@@ -1044,7 +1044,7 @@ TEST(NoticeBox, LaysItselfOutAgainForANewDpi) {
   const RECT after = driver::OuterRect(notice->window);
   EXPECT_EQ(after.left, suggested.left);
   EXPECT_EQ(after.top, suggested.top);
-  ExpectNoticeLaidOutAt(*notice, 144);
+  ExpectNoticeLaidOutAt(notice, 144);
   ASSERT_TRUE(driver::PressButton(notice->window, "OK"));
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
 }
