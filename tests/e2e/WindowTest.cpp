@@ -728,19 +728,21 @@ int InkHeight(const Capture& c, int top, int bottom, COLORREF background = kBack
   return first < 0 ? 0 : last - first + 1;
 }
 
-// The ink height of text drawn in font, as DrawText draws it with flags within width (0: on one line).
-int ReferenceInkHeight(const std::string& text, const LOGFONTA& font, int width = 0, UINT flags = DT_NOPREFIX) {
-  const int pixelHeight = std::abs(static_cast<int>(font.lfHeight));
+// The ink height of text drawn as the status line draws it, in the window's font at pixelHeight; or,
+// given a font, as DrawText draws it in that font with flags within width.
+int ReferenceInkHeight(const std::string& text, int pixelHeight, const LOGFONTA* given = nullptr, int width = 0,
+                       UINT flags = DT_NOPREFIX) {
   std::unique_ptr<std::remove_pointer_t<HDC>, DcReleaser> screen(GetDC(nullptr));
   std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc(CreateCompatibleDC(screen.get()));
-  RECT area{0, 0, width > 0 ? width : 4 * pixelHeight * static_cast<int>(text.size()), 3 * pixelHeight};
-  HFONT handle = CreateFontIndirectA(&font);
-  HGDIOBJ oldFont = SelectObject(dc.get(), handle);
-  if (width > 0) {
-    RECT needed = area;
-    DrawTextA(dc.get(), text.c_str(), -1, &needed, flags | DT_CALCRECT);
-    area.bottom = needed.bottom + pixelHeight;
-  }
+  RECT area{0, 0, given ? width : 4 * pixelHeight * static_cast<int>(text.size()), 3 * pixelHeight};
+  HFONT font =
+      given ? CreateFontIndirectA(given)
+            : CreateFontA(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial");
+  HGDIOBJ oldFont = SelectObject(dc.get(), font);
+  RECT needed = area;
+  DrawTextA(dc.get(), text.c_str(), -1, &needed, flags | DT_CALCRECT);
+  area.bottom = std::max(area.bottom, needed.bottom + pixelHeight);
   std::unique_ptr<std::remove_pointer_t<HBITMAP>, BitmapDeleter> bitmap(
       CreateCompatibleBitmap(screen.get(), area.right, area.bottom));
   HGDIOBJ oldBitmap = SelectObject(dc.get(), bitmap.get());
@@ -753,19 +755,8 @@ int ReferenceInkHeight(const std::string& text, const LOGFONTA& font, int width 
   const Capture c = CaptureFrom(dc.get(), area);
   SelectObject(dc.get(), oldFont);
   SelectObject(dc.get(), oldBitmap);
-  DeleteObject(handle);
+  DeleteObject(font);
   return InkHeight(c, 0, c.height);
-}
-
-// The same in the window's font at pixelHeight.
-int ReferenceInkHeight(const std::string& text, int pixelHeight) {
-  LOGFONTA font{};
-  font.lfHeight = -pixelHeight;
-  font.lfWeight = FW_NORMAL;
-  font.lfCharSet = DEFAULT_CHARSET;
-  font.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
-  lstrcpyA(font.lfFaceName, "Arial");
-  return ReferenceInkHeight(text, font);
 }
 
 // Tells window, as the system does when it moves to a monitor at dpi, to take the suggested rectangle.
@@ -935,14 +926,14 @@ TEST_P(DisplayScale, TheWindowAndTheDialogScaleAsOne) {
 
 // The notice's text fits its label and is drawn in the box's font at dpi, and the margins and the
 // button scale. This program runs at 96 dpi: the box's font is the system's message font at 96 dpi, scaled.
-void ExpectNoticeLaidOutAt(const driver::BoxContent& notice, int dpi) {
-  HWND label = driver::FindChild(notice.window, "Static").value_or(nullptr);
-  HWND ok = driver::FindChild(notice.window, "Button").value_or(nullptr);
+void ExpectNoticeLaidOutAt(const std::optional<driver::BoxContent>& notice, int dpi) {
+  HWND label = driver::FindChild(notice->window, "Static").value_or(nullptr);
+  HWND ok = driver::FindChild(notice->window, "Button").value_or(nullptr);
   ASSERT_NE(label, nullptr);
   ASSERT_NE(ok, nullptr);
   const RECT text = RectInClient(label);
   const RECT button = RectInClient(ok);
-  const driver::Size client = driver::ClientSize(notice.window);
+  const driver::Size client = driver::ClientSize(notice->window);
   EXPECT_LE(std::abs(text.left - AtDpi(12, dpi)), 1);
   EXPECT_LE(std::abs(text.top - AtDpi(12, dpi)), 1);
   EXPECT_LE(std::abs((button.bottom - button.top) - AtDpi(23, dpi)), 1);
@@ -959,15 +950,16 @@ void ExpectNoticeLaidOutAt(const driver::BoxContent& notice, int dpi) {
   std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter> dc(CreateCompatibleDC(nullptr));
   HGDIOBJ previous = SelectObject(dc.get(), font);
   RECT needed{0, 0, text.right - text.left, 0};
-  DrawTextA(dc.get(), notice.text.c_str(), -1, &needed, kFlags | DT_CALCRECT);
+  DrawTextA(dc.get(), notice->text.c_str(), -1, &needed, kFlags | DT_CALCRECT);
   SelectObject(dc.get(), previous);
   DeleteObject(font);
   EXPECT_LE(needed.bottom, text.bottom - text.top) << "the last line is cut off";
   EXPECT_LE(needed.right, text.right - text.left);
   // The label's corner is background: its text starts below the font's internal leading.
-  const int want = ReferenceInkHeight(notice.text, metrics.lfMessageFont, text.right - text.left, kFlags);
+  const int want = ReferenceInkHeight(notice->text, std::abs(static_cast<int>(metrics.lfMessageFont.lfHeight)),
+                                      &metrics.lfMessageFont, text.right - text.left, kFlags);
   RECT onScreen = text;
-  MapWindowPoints(notice.window, nullptr, reinterpret_cast<POINT*>(&onScreen), 2);
+  MapWindowPoints(notice->window, nullptr, reinterpret_cast<POINT*>(&onScreen), 2);
   Capture c;
   driver::WaitUntil(
       [&] {
@@ -986,7 +978,7 @@ TEST_P(DisplayScale, TheNoticeHoldsItsWholeText) {
   Process process = box.Start();
   const auto notice = driver::WaitForBoxContent(process.Pid(), kStartTimeout, "KESTEL Network Roaming Software");
   ASSERT_TRUE(notice);
-  ExpectNoticeLaidOutAt(*notice, dpi);
+  ExpectNoticeLaidOutAt(notice, dpi);
   ASSERT_TRUE(driver::PressButton(notice->window, "OK"));
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
 }
@@ -1052,7 +1044,7 @@ TEST(NoticeBox, LaysItselfOutAgainForANewDpi) {
   const RECT after = driver::OuterRect(notice->window);
   EXPECT_EQ(after.left, suggested.left);
   EXPECT_EQ(after.top, suggested.top);
-  ExpectNoticeLaidOutAt(*notice, 144);
+  ExpectNoticeLaidOutAt(notice, 144);
   ASSERT_TRUE(driver::PressButton(notice->window, "OK"));
   EXPECT_EQ(process.WaitExit(), std::optional<DWORD>(0));
 }

@@ -15,6 +15,7 @@ namespace kestel {
 namespace {
 
 using Fails = std::map<std::string, std::deque<std::uint32_t>>;
+using Files = std::map<std::string, std::string>;
 const std::string kIni = "C:\\Kestel\\kestel.ini";
 const std::string kOld = "[user]\r\nusername=a longer old name\r\n";
 const std::string kNew = "[user]\r\nusername=new\r\n";
@@ -22,12 +23,12 @@ const std::deque<std::uint32_t> kHeld(4, kErrorSharingViolation);
 struct Killed {};
 
 // Each call is recorded as its name and the role of its file ("ini", "tmp", "bak") and fails with
-// the codes scripted for that, in turn; otherwise it does what the platform documents.
+// the codes scripted for that, in turn; otherwise it does what the platform documents. The process
+// is killed as it is about to make the call after number killAfter.
 class FakeFolder final : public FileCalls {
  public:
-  std::map<std::string, std::string> files{{kIni, kOld}};
-  std::string undeletable;  // the role of a file this user may not delete
-  bool readOnly = false, createdBeside = false;
+  Files files{{kIni, kOld}};
+  bool readOnly = false;
   Fails fails;
   std::vector<std::string> calls;
   std::set<std::uint32_t> swapping;
@@ -36,49 +37,42 @@ class FakeFolder final : public FileCalls {
 
   std::uint32_t Open(const std::string& path, Access access, std::unique_ptr<File>& file) override {
     const char* const how[] = {"OpenDelete ", "OpenCreateNew ", "OpenRewrite "};
-    return Call(how[static_cast<int>(access)] + Role(path), [&](std::uint32_t code) {
-      const bool create = access == Access::CreateNew;
-      if (code == 0 && create == (files.count(path) > 0)) code = create ? 80 : kErrorFileNotFound;
-      if (code == 0 && (access == Access::Delete ? undeletable == Role(path) : !create && readOnly)) code = 5;
-      if (code != 0) return code;
-      createdBeside |= create;
-      files[path];
-      file = std::make_unique<FakeFile>(*this, path);
-      return code;
-    });
+    const bool create = access == Access::CreateNew;
+    std::uint32_t code = Call(how[static_cast<int>(access)] + Role(path));
+    if (code == 0 && create == (files.count(path) > 0)) code = create ? kErrorFileExists : kErrorFileNotFound;
+    if (code == 0 && access == Access::Rewrite && readOnly) code = 5;
+    if (code != 0) return code;
+    files[path];
+    file = std::make_unique<FakeFile>(*this, path);
+    return 0;
   }
   std::uint32_t Attributes(const std::string& path, std::uint32_t& attributes) override {
     attributes = readOnly ? kFileAttributeReadOnly : 0;
-    return Call("Attributes", [&](std::uint32_t code) { return code ? code : Exists(path); });
+    Call("Attributes");
+    return files.count(path) ? 0 : kErrorFileNotFound;
   }
   std::uint32_t Replace(const std::string& target, const std::string& replacement, const std::string& backup) override {
-    return Call("Replace", [&](std::uint32_t code) {
-      if (code == 0 || code == kErrorUnableToMoveReplacement2) Rename(target, backup);
-      if (code == 0) Rename(replacement, target);
-      return code;
-    });
+    const std::uint32_t code = Call("Replace");
+    if (code == 0 || code == kErrorUnableToMoveReplacement2) Rename(target, backup);
+    if (code == 0) Rename(replacement, target);
+    return code;
   }
   std::uint32_t Move(const std::string& from, const std::string& to) override {
-    return Call("Move " + Role(from), [&](std::uint32_t code) {
-      if (code == 0 && files.count(to)) return kErrorAlreadyExists;
-      if (code == 0) Rename(from, to);
-      return code;
-    });
+    const std::uint32_t code = Call("Move " + Role(from));
+    if (code == 0 && files.count(to)) return kErrorAlreadyExists;
+    if (code == 0) Rename(from, to);
+    return code;
   }
   std::uint32_t Delete(const std::string& path) override {
-    return Call("Delete " + Role(path), [&](std::uint32_t code) {
-      if (code == 0 && undeletable == Role(path)) return 5u;
-      return code ? code : static_cast<std::uint32_t>(files.erase(path) ? 0 : kErrorFileNotFound);
-    });
+    const std::uint32_t code = Call("Delete " + Role(path));
+    return code ? code : files.erase(path) ? 0 : kErrorFileNotFound;
   }
-  void Pause(unsigned) override {
-    Call("Pause", [](std::uint32_t code) { return code; });
-  }
+  void Pause(unsigned) override { Call("Pause"); }
   std::uint32_t ProcessId() override { return self; }
   std::vector<std::string> Find(const std::string& prefix) override {
     std::vector<std::string> found;
     for (const auto& [path, bytes] : files)
-      if (path.rfind(prefix, 0) == 0) found.push_back(path);
+      if (path.starts_with(prefix)) found.push_back(path);
     return found;
   }
   bool MaySwap(std::uint32_t processId) override { return swapping.count(processId) > 0; }
@@ -98,28 +92,20 @@ class FakeFolder final : public FileCalls {
   struct FakeFile final : File {
     FakeFile(FakeFolder& folder, std::string path) : folder(folder), path(std::move(path)) {}
     std::uint32_t Write(std::string_view bytes) override {
-      return folder.Call("Write " + folder.Role(path), [&](std::uint32_t code) {
-        if (code == 0) {
-          folder.files[path].replace(0, bytes.size(), bytes);
-          written = bytes.size();
-        }
-        return code;
-      });
+      const std::uint32_t code = folder.Call("Write " + folder.Role(path));
+      if (code == 0) folder.files[path].replace(0, written = bytes.size(), bytes);
+      return code;
     }
     std::uint32_t EndHere() override {
-      return folder.Call("EndHere", [&](std::uint32_t code) {
-        folder.files[path].resize(written);
-        return code;
-      });
+      const std::uint32_t code = folder.Call("EndHere");
+      folder.files[path].resize(written);
+      return code;
     }
-    std::uint32_t Flush() override {
-      return folder.Call("Flush", [](std::uint32_t code) { return code; });
-    }
+    std::uint32_t Flush() override { return folder.Call("Flush"); }
     std::uint32_t Discard() override {
-      return folder.Call("Discard", [&](std::uint32_t code) {
-        folder.files.erase(path);
-        return code;
-      });
+      const std::uint32_t code = folder.Call("Discard");
+      folder.files.erase(path);
+      return code;
     }
     FakeFolder& folder;
     std::string path;
@@ -127,108 +113,83 @@ class FakeFolder final : public FileCalls {
   };
 
   std::string Role(const std::string& path) const { return path == kIni ? "ini" : path.substr(path.size() - 3); }
-  std::uint32_t Exists(const std::string& path) const { return files.count(path) ? 0 : kErrorFileNotFound; }
   void Rename(const std::string& from, const std::string& to) {
     files[to] = files[from];
     files.erase(from);
   }
-  // effect gets the scripted code, 0 for none, and gives the call's; a kill comes after it.
-  template <class Effect>
-  std::uint32_t Call(const std::string& name, Effect effect) {
+  // The code scripted for the call, 0 for none.
+  std::uint32_t Call(const std::string& name) {
+    if (killAfter != 0 && calls.size() == killAfter) throw Killed{};
     calls.push_back(name);
     std::deque<std::uint32_t>& codes = fails[name];
-    const std::uint32_t scripted = codes.empty() ? 0 : codes.front();
-    if (!codes.empty()) codes.pop_front();
-    const std::uint32_t code = effect(scripted);
-    if (calls.size() == killAfter) throw Killed{};
+    if (codes.empty()) return 0;
+    const std::uint32_t code = codes.front();
+    codes.pop_front();
     return code;
   }
 };
 
-TEST(SettingsSwap, EveryOutcomeLeavesKestelIniWholeAndNoCopyBesideIt) {
+TEST(SettingsSwap, EveryOutcomeAndAKillAfterAnyCallLeaveKestelIniWholeAndNoCopyBesideIt) {
+  const Fails kBothHeld = {{"Replace", {1177}}, {"Move bak", kHeld}, {"Move tmp", kHeld}};
   const struct {
     const char* name;
     Fails fails;
-    const char* setup;  // "missing", "read-only", or the role of a file this user may not delete
-    bool written;
-    const char* way;
-    std::size_t pauses, leftBeside;
+    const char* outcome;
+    std::string setup = "";  // "missing" or "read-only"
   } rows[] = {
-      {"swapped in, the old file not kept", {}, "", true, "swap", 0, 0},
-      {"1175 until the holder lets go", {{"Replace", {1175, 1175}}}, "", true, "swap", 2, 0},
-      {"1176: with a backup name both files keep theirs", {{"Replace", {1176}}}, "", true, "swap", 1, 0},
-      {"1177: the old file goes back, then the swap again", {{"Replace", {1177}}}, "", true, "swap", 1, 0},
-      {"1177, the old file held: the new one takes the name",
-       {{"Replace", {1177}}, {"Move bak", kHeld}},
-       "",
-       true,
-       "swap",
-       3,
-       0},
-      {"1177, both held: both stay for the next run",
-       {{"Replace", {1177}}, {"Move bak", kHeld}, {"Move tmp", kHeld}},
-       "",
-       false,
-       "gone",
-       6,
-       2},
-      {"1175 that does not clear: in place", {{"Replace", {1175, 1175, 1175, 1175}}}, "", true, "in place", 3, 0},
-      {"another failure: in place at once", {{"Replace", {5}}}, "", true, "in place", 0, 0},
-      {"kestel.ini held against renaming, then let go", {{"OpenDelete ini", {32, 33}}}, "", true, "swap", 2, 0},
-      {"held so throughout", {{"OpenDelete ini", kHeld}}, "", true, "in place, nothing beside", 3, 0},
-      {"held against writing too",
-       {{"OpenDelete ini", kHeld}, {"OpenRewrite ini", {32}}},
-       "",
-       false,
-       "refused, nothing beside",
-       3,
-       0},
-      {"kestel.ini not this user's to rename", {}, "ini", true, "in place, nothing beside", 0, 0},
-      {"the folder refuses new files", {{"OpenCreateNew tmp", {5}}}, "", true, "in place, nothing beside", 0, 0},
-      {"a new file only its handle may delete", {}, "tmp", true, "in place", 0, 0},
-      {"the disk full beside it", {{"Write tmp", {112}}}, "", false, "refused", 0, 0},
-      {"read-only", {}, "read-only", false, "refused, nothing beside", 0, 0},
-      {"the old file held after the swap", {{"Delete bak", kHeld}}, "", true, "swap", 3, 1},
-      {"no kestel.ini: created", {}, "missing", true, "swap", 0, 0},
+      {"swapped in, the old file not kept", {}, "swap"},
+      {"1175 until the holder lets go", {{"Replace", {1175, 1175}}}, "swap, 2 paused"},
+      {"1176: with a backup name both files keep theirs", {{"Replace", {1176}}}, "swap, 1 paused"},
+      {"1177: the old file goes back, then the swap again", {{"Replace", {1177}}}, "swap, 1 paused"},
+      {"1177, old file held: the new one takes the name", {{"Replace", {1177}}, {"Move bak", kHeld}}, "swap, 3 paused"},
+      {"1177, both held: both stay for the next run", kBothHeld, "gone, 6 paused, 2 left"},
+      {"1175 that does not clear: in place", {{"Replace", {1175, 1175, 1175, 1175}}}, "in place, 3 paused"},
+      {"another failure: in place at once", {{"Replace", {5}}}, "in place"},
+      {"kestel.ini held against renaming, then let go", {{"OpenDelete ini", {32, 33}}}, "swap, 2 paused"},
+      {"held so throughout", {{"OpenDelete ini", kHeld}}, "in place, none beside, 3 paused"},
+      {"held against writes", {{"OpenDelete ini", kHeld}, {"OpenRewrite ini", {32}}}, "refused, none beside, 3 paused"},
+      {"kestel.ini not this user's to rename", {{"OpenDelete ini", {5}}}, "in place, none beside"},
+      {"the folder refuses new files", {{"OpenCreateNew tmp", {5}}}, "in place, none beside"},
+      {"a file only its handle may delete", {{"OpenDelete tmp", {5}}, {"Delete tmp", {5}}}, "in place, none beside"},
+      {"the disk full beside it", {{"Write tmp", {112}}}, "refused"},
+      {"read-only", {}, "refused, none beside", "read-only"},
+      {"the old file held after the swap", {{"Delete bak", kHeld}}, "swap, 3 paused, 1 left"},
+      {"no kestel.ini: created", {}, "swap", "missing"},
   };
   for (const auto& row : rows) {
-    FakeFolder folder;
-    folder.fails = row.fails;
-    folder.undeletable = row.setup;
-    folder.readOnly = row.setup == std::string("read-only");
-    if (row.setup == std::string("missing")) folder.files.clear();
-    EXPECT_EQ(SwapInWhole(folder, kIni, kNew), row.written) << row.name;
-    const bool present = folder.files.count(kIni) > 0;
-    const std::string way = std::string(row.written ? folder.Count("OpenRewrite ini") ? "in place" : "swap"
-                                        : present   ? "refused"
-                                                    : "gone") +
-                            (folder.createdBeside ? "" : ", nothing beside");
-    EXPECT_EQ(way, row.way) << row.name;
-    if (present) EXPECT_EQ(folder.files[kIni], row.written ? kNew : kOld) << row.name;
-    EXPECT_EQ(folder.Count("Pause"), row.pauses) << row.name;
-    EXPECT_EQ(folder.files.size() - present, row.leftBeside) << row.name;
-    folder.NextRun();
-    EXPECT_EQ(folder.files, (std::map<std::string, std::string>{{kIni, row.written ? kNew : kOld}})) << row.name;
-  }
-}
-
-TEST(SettingsSwap, AKillAfterAnyCallLeavesTheOldFileOrTheNewOneOnceTheNextRunTidies) {
-  for (const Fails& script : {Fails{}, Fails{{"Replace", {1177}}}, Fails{{"Replace", {1177}}, {"Move bak", kHeld}}}) {
-    for (std::size_t killAfter = 1;; ++killAfter) {
+    const auto folderFor = [&](std::size_t killAfter) {
       FakeFolder folder;
-      folder.fails = script;
+      folder.fails = row.fails;
+      folder.readOnly = row.setup == "read-only";
+      if (row.setup == "missing") folder.files.clear();
       folder.killAfter = killAfter;
-      bool killed = false;
-      try {
-        SwapInWhole(folder, kIni, kNew);
-      } catch (const Killed&) {
-        killed = true;
-      }
-      const std::string after = folder.calls.back() + " (call " + std::to_string(killAfter) + ")";
-      folder.NextRun();
-      ASSERT_EQ(folder.files.size(), 1u) << after << ": " << folder.files.rbegin()->first;
-      EXPECT_TRUE(folder.files[kIni] == kOld || folder.files[kIni] == kNew) << after;
-      if (!killed) break;
+      return folder;
+    };
+    FakeFolder folder = folderFor(0);
+    const bool written = SwapInWhole(folder, kIni, kNew);
+    const bool present = folder.files.count(kIni) > 0;
+    if (present) EXPECT_EQ(folder.files[kIni], written ? kNew : kOld) << row.name;
+    std::string outcome = written   ? folder.Count("OpenRewrite ini") ? "in place" : "swap"
+                          : present ? "refused"
+                                    : "gone";
+    if (!folder.Count("Write tmp")) outcome += ", none beside";
+    if (const std::size_t pauses = folder.Count("Pause")) outcome += ", " + std::to_string(pauses) + " paused";
+    if (const std::size_t left = folder.files.size() - present) outcome += ", " + std::to_string(left) + " left";
+    EXPECT_EQ(outcome, row.outcome) << row.name;
+    const std::size_t made = folder.calls.size();
+    folder.NextRun();
+    EXPECT_EQ(folder.files, (Files{{kIni, written ? kNew : kOld}})) << row.name;
+
+    // Killed after any call (but for a write in place, which a kill in its middle tears whatever the
+    // order of calls): the next run finds the old file or the new one, and nothing beside it.
+    const Files old = row.setup == "missing" ? Files{} : Files{{kIni, kOld}};
+    for (std::size_t kill = 1; !outcome.starts_with("in place") && kill < made; ++kill) {
+      FakeFolder killed = folderFor(kill);
+      EXPECT_THROW(SwapInWhole(killed, kIni, kNew), Killed) << row.name;
+      const std::string after = killed.calls.back();
+      killed.NextRun();
+      EXPECT_TRUE(killed.files == old || killed.files == (Files{{kIni, kNew}}))
+          << row.name << ", killed after " << after;
     }
   }
 }
@@ -253,7 +214,7 @@ TEST(SettingsSwap, TheNextRunRemovesOnlyWhatAKestelThatNoLongerRunsLeft) {
   TidyBeside(stopped, kIni);
   EXPECT_EQ(stopped.files.size(), 2u);
   stopped.NextRun();
-  EXPECT_EQ(stopped.files, (std::map<std::string, std::string>{{kIni, kOld}}));
+  EXPECT_EQ(stopped.files, (Files{{kIni, kOld}}));
 }
 
 }  // namespace

@@ -228,7 +228,6 @@ TEST(IniProfile, AValueOutsideTheCodePageTurnsTheWholeFileIntoUtf8AndSaysSo) {
 TEST(IniProfile, AFileTheCodePageCannotReadBackKeepsTheBytesOfEveryLineAWriteLeaves) {
   const testing::FakeUtf8CodePage utf8CodePage;
   const std::string older = "; f\xFCr das B\xFCro\r\n[connection]\r\nserver=home\r\n[user]\r\nusername=J\xFCrgen\r\n";
-  const std::string cyrillic = "\xD0\x96\xD0\xB5\xD0\xBD\xD1\x8F";
   const struct {
     const char* name;
     const AnsiCodePage& codePage;
@@ -239,10 +238,6 @@ TEST(IniProfile, AFileTheCodePageCannotReadBackKeepsTheBytesOfEveryLineAWriteLea
       {"65001: the away set captured into a new section", utf8CodePage, older, "awayinternetsettings", "awayhomepage",
        "http://intranet.invalid/B\xC3\xBCro",
        older + "[awayinternetsettings]\r\nawayhomepage=http://intranet.invalid/B\xC3\xBCro\r\n"},
-      {"65001: a key added after a line in 1252", utf8CodePage, older, "user", "password", "p\xC3\xA4ss",
-       older + "password=p\xC3\xA4ss\r\n"},
-      {"65001: the line in 1252 rewritten", utf8CodePage, older, "user", "username", cyrillic,
-       "; f\xFCr das B\xFCro\r\n[connection]\r\nserver=home\r\n[user]\r\nusername=" + cyrillic + "\r\n"},
       {"65001: a line between two in 1252", utf8CodePage, "[c]\nx=\xFC\nserver=a\ny=\xE4", "c", "server", "b\xC3\xBC",
        "[c]\nx=\xFC\nserver=b\xC3\xBC\ny=\xE4"},
       {"65001: a section after a last line in 1252 without its end", utf8CodePage, "[c]\r\nx=\xFC", "u", "k", "v",
@@ -250,7 +245,7 @@ TEST(IniProfile, AFileTheCodePageCannotReadBackKeepsTheBytesOfEveryLineAWriteLea
       {"1252: a byte it does not define", kCodePage, "[user]\r\nnote=\x81\xFC\r\n", "user", "username", "J\xC3\xBCrgen",
        "[user]\r\nnote=\x81\xFC\r\nusername=J\xFCrgen\r\n"},
       {"1252: a byte it does not define, and a value it cannot hold", kCodePage, "[user]\r\nnote=\x81\xFC\r\n", "user",
-       "username", cyrillic, std::nullopt},
+       "username", "\xD0\x96\xD0\xB5\xD0\xBD\xD1\x8F", std::nullopt},
   };
   for (const auto& c : cases) {
     testing::MemoryStore store;

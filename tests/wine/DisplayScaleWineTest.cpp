@@ -42,14 +42,9 @@ TEST(DisplayScaleDeclared, ManifestAsksForPerMonitorV2WithSystemAwareFallback) {
 }
 
 // The process's activation context is built from this manifest before the program runs: a
-// dependency the system cannot resolve ends the start on Windows, and version 5 would keep the
-// classic controls.
+// dependency the system cannot resolve ends the start on Windows, and without version 6 the
+// controls keep the classic style.
 TEST(DisplayScaleDeclared, ManifestBringsCommonControls6) {
-  const LoadedExe exe;
-  ASSERT_NE(exe.module, nullptr);
-  EXPECT_NE(exe.Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))
-                .find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
-            std::string::npos);
   const std::string path = testing::ToolsFolder() + "\\kestel.exe";
   ACTCTXA manifest{};
   manifest.cbSize = sizeof manifest;
@@ -83,101 +78,67 @@ TEST(DisplayScaleDeclared, IconHasAFrameForEveryScaleTheShellAsksFor) {
 }
 
 // The notification area as the shell keeps it: one icon of ours or none, the size it draws icons at
-// (which a row changes as a change of scale would), and every call the icon made, with the size of
-// the icon it handed over. The icons loaded here are the notification icon's to destroy.
+// (which a step changes as a change of scale would; it has no frame for 32), and every call the icon
+// made, with the size of the icon it handed over. The icons loaded here are the notification icon's.
 class FakeArea final : public NotificationArea {
  public:
-  explicit FakeArea(std::vector<std::string>& calls) : calls_(calls) {}
+  explicit FakeArea(std::string& calls) : calls_(calls) {}
   int size = 16;
-  int failingSize = 0;  // the loader finds no frame for this size
   bool there = false;
 
   int IconSize() override { return size; }
   HICON LoadProgramIcon(int asked) override {
-    calls_.push_back("load " + std::to_string(asked));
-    if (asked == failingSize) return nullptr;
-    const std::vector<BYTE> mask(static_cast<std::size_t>(asked * asked / 8), 0xFF);
-    const std::vector<BYTE> colour(mask.size(), 0);
-    return CreateIcon(nullptr, asked, asked, 1, 1, mask.data(), colour.data());
+    calls_ += " load " + std::to_string(asked);
+    const std::vector<BYTE> mask(static_cast<std::size_t>(asked * asked / 8), 0xFF), colour(mask.size(), 0);
+    return asked == 32 ? nullptr : CreateIcon(nullptr, asked, asked, 1, 1, mask.data(), colour.data());
   }
   bool Notify(DWORD message, NOTIFYICONDATAW& data) override {
     const bool done = message == NIM_ADD ? !there : message == NIM_MODIFY ? there : message == NIM_DELETE && there;
     if (done) there = message != NIM_DELETE;
-    const char* name = message == NIM_ADD ? "add" : message == NIM_MODIFY ? "modify" : "delete";
-    calls_.push_back(std::string(name) + " " + std::to_string(SizeOf(data.hIcon)) + (done ? "" : " refused"));
+    ICONINFO info{};
+    BITMAP mask{};
+    if (GetIconInfo(data.hIcon, &info)) GetObjectA(info.hbmMask, sizeof mask, &mask);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+    const char* name = message == NIM_ADD ? " add " : message == NIM_MODIFY ? " modify " : " delete ";
+    calls_ += name + std::to_string(mask.bmWidth) + (done ? "" : " refused");
     return done;
   }
 
  private:
-  int SizeOf(HICON icon) const {
-    ICONINFO info{};
-    if (!GetIconInfo(icon, &info)) return 0;
-    BITMAP mask{};
-    GetObjectA(info.hbmMask, sizeof mask, &mask);
-    DeleteObject(info.hbmMask);
-    if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
-    return mask.bmWidth;
-  }
-  std::vector<std::string>& calls_;
+  std::string& calls_;
 };
 
-enum class Step { Show, ScaleTo24, ScaleTo32, ShellRestarted, TaskbarCreatedWithIconThere };
-
-struct IconRow {
-  const char* name;
-  std::vector<Step> steps;
-  std::vector<std::string> calls;  // the end's included
-  friend void PrintTo(const IconRow& row, std::ostream* os) { *os << row.name; }
-};
-
-class NotificationIconScale : public ::testing::TestWithParam<IconRow> {};
-
-TEST_P(NotificationIconScale, KeepsTheIconAtTheSizeTheAreaDrawsAt) {
-  std::vector<std::string> calls;
-  {
-    auto owned = std::make_unique<FakeArea>(calls);
-    FakeArea& area = *owned;
-    area.failingSize = 32;
-    NotificationIcon icon(std::move(owned), GetDesktopWindow(), WM_APP);
-    for (const Step step : GetParam().steps) {
-      switch (step) {
-        case Step::Show:
-          icon.Show("Kestel");
-          break;
-        case Step::ScaleTo24:
-        case Step::ScaleTo32:
-          area.size = step == Step::ScaleTo24 ? 24 : 32;
-          icon.FollowScale();
-          break;
-        case Step::ShellRestarted:
-        case Step::TaskbarCreatedWithIconThere:
-          area.there = step == Step::TaskbarCreatedWithIconThere;
-          icon.Restore();
-          break;
+TEST(NotificationIconScale, KeepsTheIconAtTheSizeTheAreaDrawsAt) {
+  const struct {
+    const char* name;
+    const char* steps;  // s: shown; 4 or 3: the area now draws at 24 or 32; r: the shell restarted;
+                        // t: TaskbarCreated with the icon still there
+    const char* calls;  // the end's included
+  } rows[] = {
+      {"a new scale replaces the icon once", "s44", " load 16 add 16 load 24 modify 24 delete 24"},
+      {"a new scale before the icon shows", "4s", " load 16 load 24 add 24 delete 24"},
+      {"no frame for the new size", "s3s", " load 16 add 16 load 32 modify 16 delete 16"},
+      {"the shell restarted at a new scale", "s4r", " load 16 add 16 load 24 modify 24 add 24 delete 24"},
+      {"TaskbarCreated, the icon there", "sts", " load 16 add 16 add 16 refused modify 16 modify 16 delete 16"},
+  };
+  for (const auto& row : rows) {
+    std::string calls;
+    {
+      auto owned = std::make_unique<FakeArea>(calls);
+      FakeArea& area = *owned;
+      NotificationIcon icon(std::move(owned), GetDesktopWindow(), WM_APP);
+      for (const char* step = row.steps; *step != '\0'; ++step) {
+        if (*step == 's') icon.Show("Kestel");
+        if (*step == 'r' || *step == 't') area.there = *step == 't';
+        if (*step == 'r' || *step == 't') icon.Restore();
+        if (*step == '4' || *step == '3') area.size = *step == '4' ? 24 : 32;
+        if (*step == '4' || *step == '3') icon.FollowScale();
       }
     }
+    EXPECT_EQ(calls, row.calls) << row.name;
   }
-  EXPECT_EQ(calls, GetParam().calls);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    NotificationIcon, NotificationIconScale,
-    ::testing::Values(IconRow{"NewScaleReplacesTheIconOnce",
-                              {Step::Show, Step::ScaleTo24, Step::ScaleTo24},
-                              {"load 16", "add 16", "load 24", "modify 24", "delete 24"}},
-                      IconRow{"NewScaleBeforeTheIconShows",
-                              {Step::ScaleTo24, Step::Show},
-                              {"load 16", "load 24", "add 24", "delete 24"}},
-                      IconRow{"NoFrameForTheNewSizeKeepsTheOldIcon",
-                              {Step::Show, Step::ScaleTo32, Step::Show},
-                              {"load 16", "add 16", "load 32", "modify 16", "delete 16"}},
-                      IconRow{"ShellRestartedAtANewScale",
-                              {Step::Show, Step::ScaleTo24, Step::ShellRestarted},
-                              {"load 16", "add 16", "load 24", "modify 24", "add 24", "delete 24"}},
-                      IconRow{"TaskbarCreatedWithTheIconStillThere",
-                              {Step::Show, Step::TaskbarCreatedWithIconThere, Step::Show},
-                              {"load 16", "add 16", "add 16 refused", "modify 16", "modify 16", "delete 16"}}),
-    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace kestel
