@@ -43,17 +43,19 @@ const Row kRows[] = {
      {"connection/server=machine-srv", "SCRIPTS/follow=1", "SCRIPTS/HideScripts=0", "SCRIPTS/logfile=%APPDATA%\\k.log",
       "SCRIPTS/eventlog"},
      {}},
-    {"AListIsTakenWholeFromOneSourceInItsOrder",
+    // A key that cannot be read sets nothing: the next source decides.
+    {"AListIsTakenWholeFromOneReadableSourceInItsOrder",
      [](FakePolicyStore& p, FakeProfile& f) {
        p.Text(kMachine, "mappings", "S:", "\\\\m\\s").Text(kMachine, "mappings", "h:", "\\\\m\\h");
        p.Text(kUser, "mappings", "X:", "\\\\u\\x");
        p.Text(kUser, "localpostscripts", "10", "ten").Text(kUser, "localpostscripts", "2", "two");
        p.Text(kUser, "localpostscripts", "1", "one");
+       p.KeyOf(kMachine, "localpostscripts") = {PolicyKey::Read::Failed, 5, {}};
        f.Set("mappings", "Y:", "\\\\f\\y").Set("localpostscripts", "1", "file").Set("awaypostscripts", "a", "away");
      },
      {"[mappings]=h:=\\\\m\\h|S:=\\\\m\\s", "mappings/Y:", "[localpostscripts]=1=one|2=two|10=ten",
       "[awaypostscripts]=a=away"},
-     {}},
+     {"M localpostscripts cannot be read (error 5): nothing in it counts"}},
     {"AWrongTypeLeavesTheValueToTheNextSourceAndAListEntryOut",
      [](FakePolicyStore& p, FakeProfile& f) {
        p.Number(kMachine, "connection", "server", 1).Text(kUser, "connection", "server", "user-srv");
@@ -92,14 +94,6 @@ const Row kRows[] = {
      {"SCRIPTS/HideScripts=0", "connection/server=", "[mappings]=H:=\\\\f\\h",
       "localinternetsettings/localhomepage=http://in\xC3\xA9/", "awayinternetsettings/awayhomepage=about:blank"},
      {}},
-    {"AnUnreadableKeySetsNothing",
-     [](FakePolicyStore& p, FakeProfile& f) {
-       p.KeyOf(kMachine, "connection") = {.read = PolicyKey::Read::Failed, .error = 5, .values = {}};
-       p.Text(kUser, "connection", "server", "user-srv");
-       f.Set("connection", "server", "file-srv");
-     },
-     {"connection/server=user-srv"},
-     {"M connection cannot be read (error 5): nothing in it counts"}},
 };
 
 class PolicyOverFile : public ::testing::TestWithParam<Row> {};

@@ -491,13 +491,6 @@ TEST(RunRecordEvents, EachRoadAndEachEndRaisesItsEvents) {
         "INFO policy: from machine policy: connection\\server=\"srv\"; from user policy: SCRIPTS\\follow=0, "
         "mappings\\H:=\"\\\\srv\\home\\%INTERNALUSERNAME%\"",
         "INFO cancel: \"H:\", result 2250 (text of 2250)"}},
-      {"a password in policy is told and never used",
-       [](RecordingHost& h) { h.policy.Text(PolicyScope::User, "user", "password", "policy-pw"); },
-       {"INFO credentials: from the settings file, user \"u1\"", mapped, localSet, homeEnd},
-       std::nullopt,
-       {"INFO settings: \"C:\\Kestel\\kestel.ini\"",
-        "WARNING policy: HKCU\\Software\\Policies\\Kestel\\user\\password is ignored: user name and password never "
-        "come from policy, which every user of the domain can read; they stay in kestel.ini"}},
       {"no settings file",
        [](RecordingHost& h) { h.iniExists = false; },
        {"INFO start: \"\" version , user \"\", computer \"\"",
@@ -535,7 +528,7 @@ TEST(RunRecordEvents, EachRoadAndEachEndRaisesItsEvents) {
           << row.name;
     }
     for (const std::string& event : events)
-      for (const char* password : {"p1", "typed-pass", "policy-pw"})
+      for (const char* password : {"p1", "typed-pass"})
         EXPECT_EQ(event.find(password), std::string::npos) << row.name << ": " << event;
   }
 }
