@@ -262,20 +262,22 @@ void RemovePolicies() {
 
 }  // namespace
 
-PolicyValues::PolicyValues(const std::vector<Value>& values) {
+PolicyValues::PolicyValues(const std::vector<std::string>& values) {
   RemovePolicies();
-  for (const Value& value : values) {
+  for (const std::string& value : values) {
+    const std::size_t slash = value.find('\\'), equals = value.find('=', slash);
+    const std::wstring path = L"Software\\Policies\\Kestel\\" + W(value.substr(2, slash - 2)),
+                       name = W(value.substr(slash + 1, equals - slash - 1)), text = W(value.substr(equals + 1));
     HKEY created = nullptr;
-    const std::wstring path = L"Software\\Policies\\Kestel\\" + W(value.section), text = W(value.text);
-    EXPECT_EQ(RegCreateKeyExW(value.machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
+    EXPECT_EQ(RegCreateKeyExW(value[0] == 'M' ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
                               KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &created, nullptr),
               ERROR_SUCCESS)
-        << value.section;
+        << value;
     const testing::TestKey key(created);
-    EXPECT_EQ(RegSetValueExW(key.get(), W(value.name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    EXPECT_EQ(RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS)
-        << value.name;
+        << value;
   }
 }
 

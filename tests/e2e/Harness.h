@@ -112,16 +112,13 @@ class Sandbox {
   std::string dir_;
 };
 
-// Group Policy texts (REG_SZ) under Software\Policies\Kestel of HKLM and HKCU, in the 64-bit view where
-// the policy engine writes them, for the life of the object. Both keys are removed before and after: every
-// end-to-end test holds the session's lock (cmake/WineTests.cmake), so no other run of the prefix sees them.
+// Group Policy texts (REG_SZ) under Software\Policies\Kestel of the machine ("M section\name=text") and
+// of the user ("U ..."), in the 64-bit view where the policy engine writes them, for the life of the
+// object. Both keys are removed before and after: every end-to-end test holds the session's lock
+// (cmake/WineTests.cmake), so no other run of the prefix sees them.
 class PolicyValues {
  public:
-  struct Value {
-    bool machine;
-    std::string section, name, text;
-  };
-  explicit PolicyValues(const std::vector<Value>& values);
+  explicit PolicyValues(const std::vector<std::string>& values);
   ~PolicyValues();
   PolicyValues(const PolicyValues&) = delete;
   PolicyValues& operator=(const PolicyValues&) = delete;
