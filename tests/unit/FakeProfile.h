@@ -91,11 +91,9 @@ class FakePolicyStore final : public PolicyStore {
  public:
   std::map<std::pair<PolicyScope, std::string>, PolicyKey> keys;
 
-  static std::string Utf16(std::string_view text) {
-    std::string bytes;
-    for (const char16_t unit : Utf8ToUtf16(text))
-      bytes.append({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
-    return bytes;
+  static std::string Utf16(std::string_view text) {  // little-endian, as the registry and this machine hold it
+    const std::u16string units = Utf8ToUtf16(text);
+    return std::string(reinterpret_cast<const char*>(units.data()), units.size() * sizeof(char16_t));
   }
   // A text as RegSetValueEx stores it, with its terminator.
   FakePolicyStore& Text(PolicyScope scope, std::string section, std::string name, std::string_view text,
@@ -103,9 +101,8 @@ class FakePolicyStore final : public PolicyStore {
     return Raw(scope, std::move(section), std::move(name), type, Utf16(text) + std::string(2, '\0'));
   }
   FakePolicyStore& Number(PolicyScope scope, std::string section, std::string name, std::uint32_t number) {
-    std::string bytes(4, '\0');
-    std::memcpy(bytes.data(), &number, 4);
-    return Raw(scope, std::move(section), std::move(name), kRegDword, std::move(bytes));
+    return Raw(scope, std::move(section), std::move(name), kRegDword,
+               std::string(reinterpret_cast<const char*>(&number), sizeof number));
   }
   FakePolicyStore& Raw(PolicyScope scope, std::string section, std::string name, std::uint32_t type, std::string data) {
     KeyOf(scope, std::move(section)).values.push_back({std::move(name), type, std::move(data)});
@@ -113,8 +110,7 @@ class FakePolicyStore final : public PolicyStore {
   }
   // A key that is there, with no values yet.
   PolicyKey& KeyOf(PolicyScope scope, std::string section) {
-    return keys.try_emplace({scope, std::move(section)}, PolicyKey{.read = PolicyKey::Read::Ok, .values = {}})
-        .first->second;
+    return keys.try_emplace({scope, std::move(section)}, PolicyKey{PolicyKey::Read::Ok, 0, {}}).first->second;
   }
 
   PolicyKey ReadKey(PolicyScope scope, std::string_view section) override {
