@@ -22,8 +22,9 @@ constexpr PolicyScope kUser = PolicyScope::User;
 struct Row {
   const char* name;
   std::function<void(FakePolicyStore&, FakeProfile&)> setUp;
-  // "section/key=value", "section/key" where no source has the key, "[section]=name=value|..." for its lines
-  std::vector<std::string> reads;
+  // Every key a reader finds, "section/key=value", and every list's lines, "[section]=name=value|...", in the
+  // order of the list of settings.
+  std::vector<std::string> found;
   std::vector<std::string> findings;  // as the record and the checker tell them; "M " and "U " for the policy keys
   friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 };
@@ -40,8 +41,7 @@ const Row kRows[] = {
        p.Number(kUser, "SCRIPTS", "follow", 7).Text(kUser, "SCRIPTS", "logfile", "%APPDATA%\\k.log", kRegExpandSz);
        f.Set("connection", "server", "file-srv").Set("SCRIPTS", "follow", "0").Set("SCRIPTS", "HideScripts", "0");
      },
-     {"connection/server=machine-srv", "SCRIPTS/follow=1", "SCRIPTS/HideScripts=0", "SCRIPTS/logfile=%APPDATA%\\k.log",
-      "SCRIPTS/eventlog"},
+     {"SCRIPTS/HideScripts=0", "SCRIPTS/logfile=%APPDATA%\\k.log", "SCRIPTS/follow=1", "connection/server=machine-srv"},
      {}},
     // A key that cannot be read sets nothing: the next source decides.
     {"AListIsTakenWholeFromOneReadableSourceInItsOrder",
@@ -53,8 +53,7 @@ const Row kRows[] = {
        p.KeyOf(kMachine, "localpostscripts") = {PolicyKey::Read::Failed, 5, {}};
        f.Set("mappings", "Y:", "\\\\f\\y").Set("localpostscripts", "1", "file").Set("awaypostscripts", "a", "away");
      },
-     {"[mappings]=h:=\\\\m\\h|S:=\\\\m\\s", "mappings/Y:", "[localpostscripts]=1=one|2=two|10=ten",
-      "[awaypostscripts]=a=away"},
+     {"[mappings]=h:=\\\\m\\h|S:=\\\\m\\s", "[localpostscripts]=1=one|2=two|10=ten", "[awaypostscripts]=a=away"},
      {"M localpostscripts cannot be read (error 5): nothing in it counts"}},
     {"AWrongTypeLeavesTheValueToTheNextSourceAndAListEntryOut",
      [](FakePolicyStore& p, FakeProfile& f) {
@@ -64,8 +63,7 @@ const Row kRows[] = {
        p.Text(kMachine, "awaypostscripts", "first", "x").Text(kMachine, "awaypostscripts", "01", "y");
        f.Set("SCRIPTS", "follow", "0");
      },
-     {"connection/server=user-srv", "SCRIPTS/follow=0", "SCRIPTS/eventlog", "[mappings]=S:=\\\\m\\s",
-      "[awaypostscripts]="},
+     {"SCRIPTS/follow=0", "connection/server=user-srv", "[mappings]=S:=\\\\m\\s"},
      {std::string("U SCRIPTS\\eventlog is REG_QWORD, not REG_DWORD") + kNotSet,
       std::string("M SCRIPTS\\follow is REG_SZ, not REG_DWORD") + kNotSet,
       std::string("M connection\\server is REG_DWORD, not REG_SZ or REG_EXPAND_SZ") + kNotSet,
@@ -92,7 +90,7 @@ const Row kRows[] = {
        f.Set("SCRIPTS", "HideScripts", "1").Set("mappings", "H:", "\\\\f\\h");
      },
      {"SCRIPTS/HideScripts=0", "connection/server=", "[mappings]=H:=\\\\f\\h",
-      "localinternetsettings/localhomepage=http://in\xC3\xA9/", "awayinternetsettings/awayhomepage=about:blank"},
+      "awayinternetsettings/awayhomepage=about:blank", "localinternetsettings/localhomepage=http://in\xC3\xA9/"},
      {}},
 };
 
@@ -106,21 +104,20 @@ TEST_P(PolicyOverFile, EveryReaderSeesWhatIsInForce) {
   PolicyProfile profile(file, store);
   const Policy& policy = profile.Refresh();
   SettingsFile settings("kestel.ini", profile);
-  for (const std::string& read : row.reads) {
-    const bool lines = read[0] == '[';
-    const std::size_t split = read.find(lines ? ']' : '/'), equals = read.find('=', split);
-    const std::string section = read.substr(lines, split - lines), key = read.substr(split + 1, equals - split - 1);
-    std::optional<std::string> got;
-    if (lines) {
-      TStringList list;
-      settings.ReadSectionLines(section, list);
-      got.emplace();
-      for (const std::string& line : list) *got += (got->empty() ? "" : "|") + line;
-    } else {
-      got = settings.ReadSettingIfPresent({.section = section, .name = key});
+  std::vector<std::string> found;
+  for (const SettingKey* key : kSettingKeys) {
+    if (key->kind != SettingKind::List) {
+      if (const auto value = settings.ReadSettingIfPresent(*key))
+        found.push_back(std::string(key->section) + "/" + std::string(key->name) + "=" + *value);
+      continue;
     }
-    EXPECT_EQ(got, equals == std::string::npos ? std::nullopt : std::optional(read.substr(equals + 1))) << read;
+    TStringList lines;
+    settings.ReadSectionLines(*key, lines);
+    std::string joined;
+    for (const std::string& line : lines) joined += (joined.empty() ? "" : "|") + line;
+    if (!lines.empty()) found.push_back("[" + std::string(key->section) + "]=" + joined);
   }
+  EXPECT_EQ(found, row.found);
   std::vector<std::string> findings;
   for (const std::string& finding : row.findings)
     findings.push_back((finding[0] == 'M' ? "HKLM" : "HKCU") + ("\\Software\\Policies\\Kestel\\" + finding.substr(2)));
