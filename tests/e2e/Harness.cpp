@@ -251,19 +251,8 @@ std::vector<std::string> Sandbox::ReadLines(std::string_view name) const {
   return lines;
 }
 
-namespace {
-
-void RemovePolicies() {
-  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-    const LSTATUS removed = RegDeleteTreeW(root, L"Software\\Policies\\Kestel");
-    EXPECT_TRUE(removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND) << "removing the policy: " << removed;
-  }
-}
-
-}  // namespace
-
 PolicyValues::PolicyValues(const std::vector<std::string>& values) {
-  RemovePolicies();
+  Remove();
   for (const std::string& value : values) {
     const std::size_t slash = value.find('\\'), equals = value.find('=', slash);
     const std::wstring path = L"Software\\Policies\\Kestel\\" + W(value.substr(2, slash - 2)),
@@ -281,8 +270,11 @@ PolicyValues::PolicyValues(const std::vector<std::string>& values) {
   }
 }
 
-PolicyValues::~PolicyValues() {
-  RemovePolicies();
+void PolicyValues::Remove() {
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    const LSTATUS removed = RegDeleteTreeW(root, L"Software\\Policies\\Kestel");
+    EXPECT_TRUE(removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND) << "removing the policy: " << removed;
+  }
 }
 
 }  // namespace kestel::e2e

@@ -119,9 +119,12 @@ class Sandbox {
 class PolicyValues {
  public:
   explicit PolicyValues(const std::vector<std::string>& values);
-  ~PolicyValues();
+  ~PolicyValues() { Remove(); }
   PolicyValues(const PolicyValues&) = delete;
   PolicyValues& operator=(const PolicyValues&) = delete;
+
+ private:
+  static void Remove();
 };
 
 // Names each row of a parameterised test after the row's own name rather than its index.
