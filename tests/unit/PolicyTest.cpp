@@ -29,7 +29,6 @@ struct Row {
   friend void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 };
 
-constexpr const char* kNotSet = ": Kestel takes it as not set";
 constexpr const char* kIgnored =
     " is ignored: user name and password never come from policy, which every user of the domain can read; they "
     "stay in kestel.ini";
@@ -64,9 +63,9 @@ const Row kRows[] = {
        f.Set("SCRIPTS", "follow", "0");
      },
      {"SCRIPTS/follow=0", "connection/server=user-srv", "[mappings]=S:=\\\\m\\s"},
-     {std::string("U SCRIPTS\\eventlog is REG_QWORD, not REG_DWORD") + kNotSet,
-      std::string("M SCRIPTS\\follow is REG_SZ, not REG_DWORD") + kNotSet,
-      std::string("M connection\\server is REG_DWORD, not REG_SZ or REG_EXPAND_SZ") + kNotSet,
+     {"U SCRIPTS\\eventlog is REG_QWORD, not REG_DWORD: Kestel takes it as not set",
+      "M SCRIPTS\\follow is REG_SZ, not REG_DWORD: Kestel takes it as not set",
+      "M connection\\server is REG_DWORD, not REG_SZ or REG_EXPAND_SZ: Kestel takes it as not set",
       "M mappings\\H: is REG_DWORD, not REG_SZ or REG_EXPAND_SZ: Kestel leaves this entry out of the list",
       "M awaypostscripts\\first is not named 1, 2, 3, ...: Kestel leaves it out of the list",
       "M awaypostscripts\\01 is not named 1, 2, 3, ...: Kestel leaves it out of the list"}},
