@@ -60,7 +60,7 @@ const Row kRows[] = {
        p.Text(kMachine, "SCRIPTS", "follow", "1").Raw(kUser, "SCRIPTS", "eventlog", 11, std::string(8, '\1'));
        p.Number(kMachine, "mappings", "H:", 5).Text(kMachine, "mappings", "S:", "\\\\m\\s");
        p.Text(kMachine, "awaypostscripts", "first", "x").Text(kMachine, "awaypostscripts", "01", "y");
-       f.Set("SCRIPTS", "follow", "0");
+       f.Set("SCRIPTS", "follow", "0").Set("awaypostscripts", "1", "file");
      },
      {"SCRIPTS/follow=0", "connection/server=user-srv", "[mappings]=S:=\\\\m\\s"},
      {"U SCRIPTS\\eventlog is REG_QWORD, not REG_DWORD: Kestel takes it as not set",
