@@ -7,11 +7,10 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <stdexcept>
-#include <type_traits>
 
 #include "../tools/WideText.h"
+#include "../wine/UserProfileValues.h"
 
 namespace kestel::e2e {
 
@@ -252,60 +251,29 @@ std::vector<std::string> Sandbox::ReadLines(std::string_view name) const {
   return lines;
 }
 
-namespace {
-
-struct KeyCloser {
-  void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
-void RemovePolicies() {
-  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(root, L"Software\\Policies", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &opened) != ERROR_SUCCESS)
-      continue;
-    const UniqueKey policies(opened);
-    const LSTATUS removed = RegDeleteTreeW(policies.get(), L"Kestel");
-    if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND)
-      throw std::runtime_error("cannot remove the policy key: error " + std::to_string(removed));
-  }
-}
-
-}  // namespace
-
-PolicyValues::PolicyValues(const std::vector<Value>& values) {
-  RemovePolicies();
-  try {
-    Write(values);
-  } catch (...) {
-    RemovePolicies();
-    throw;
-  }
-}
-
-void PolicyValues::Write(const std::vector<Value>& values) {
-  for (const Value& value : values) {
+PolicyValues::PolicyValues(const std::vector<std::string>& values) {
+  Remove();
+  for (const std::string& value : values) {
+    const std::size_t slash = value.find('\\'), equals = value.find('=', slash);
+    const std::wstring path = L"Software\\Policies\\Kestel\\" + W(value.substr(2, slash - 2)),
+                       name = W(value.substr(slash + 1, equals - slash - 1)), text = W(value.substr(equals + 1));
     HKEY created = nullptr;
-    const std::wstring path = L"Software\\Policies\\Kestel\\" + W(value.section);
-    if (RegCreateKeyExW(value.machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &created, nullptr) != ERROR_SUCCESS)
-      throw std::runtime_error("cannot create the policy key " + value.section);
-    const UniqueKey key(created);
-    const std::wstring text = W(value.text);
-    const auto* data = value.type == REG_DWORD ? reinterpret_cast<const BYTE*>(&value.number)
-                                               : reinterpret_cast<const BYTE*>(text.c_str());
-    const DWORD size =
-        value.type == REG_DWORD ? sizeof value.number : static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    if (RegSetValueExW(key.get(), W(value.name).c_str(), 0, value.type, data, size) != ERROR_SUCCESS)
-      throw std::runtime_error("cannot set the policy value " + value.name);
+    EXPECT_EQ(RegCreateKeyExW(value[0] == 'M' ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0,
+                              KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &created, nullptr),
+              ERROR_SUCCESS)
+        << value;
+    const testing::TestKey key(created);
+    EXPECT_EQ(RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS)
+        << value;
   }
 }
 
-PolicyValues::~PolicyValues() {
-  try {
-    RemovePolicies();
-  } catch (const std::exception& e) {
-    ADD_FAILURE() << e.what();
+void PolicyValues::Remove() {
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    const LSTATUS removed = RegDeleteTreeW(root, L"Software\\Policies\\Kestel");
+    EXPECT_TRUE(removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND) << "removing the policy: " << removed;
   }
 }
 

@@ -112,32 +112,19 @@ class Sandbox {
   std::string dir_;
 };
 
-// Group Policy values under Software\Policies\Kestel of HKLM and HKCU, in the 64-bit view where the
-// policy engine writes them, for the life of the object. Both keys are removed before and after: every
-// end-to-end test holds the session's lock (cmake/WineTests.cmake), so no other run of the prefix sees them.
+// Group Policy texts (REG_SZ) under Software\Policies\Kestel of the machine ("M section\name=text") and
+// of the user ("U ..."), in the 64-bit view where the policy engine writes them, for the life of the
+// object. Both keys are removed before and after: every end-to-end test holds the session's lock
+// (cmake/WineTests.cmake), so no other run of the prefix sees them.
 class PolicyValues {
  public:
-  struct Value {
-    bool machine;
-    std::string section, name;
-    DWORD type;
-    std::string text;  // REG_SZ, REG_EXPAND_SZ (UTF-8, stored with its terminator)
-    DWORD number = 0;  // REG_DWORD
-  };
-  static Value Sz(bool machine, std::string section, std::string name, std::string text) {
-    return {machine, std::move(section), std::move(name), REG_SZ, std::move(text)};
-  }
-  static Value Dword(bool machine, std::string section, std::string name, DWORD number) {
-    return {machine, std::move(section), std::move(name), REG_DWORD, {}, number};
-  }
-
-  explicit PolicyValues(const std::vector<Value>& values);
-  ~PolicyValues();
+  explicit PolicyValues(const std::vector<std::string>& values);
+  ~PolicyValues() { Remove(); }
   PolicyValues(const PolicyValues&) = delete;
   PolicyValues& operator=(const PolicyValues&) = delete;
 
  private:
-  static void Write(const std::vector<Value>& values);
+  static void Remove();
 };
 
 // Names each row of a parameterised test after the row's own name rather than its index.

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "base/AsciiText.h"
 #include "base/Utf.h"
 #include "settings/Policy.h"
 #include "settings/SettingsFile.h"
@@ -86,51 +86,36 @@ class FakeProfile final : public ProfileApi {
   }
 };
 
-// Policy keys in memory, with their values as the registry holds them.
+// Policy keys in memory by their sections' own names, with their values as the registry holds them.
 class FakePolicyStore final : public PolicyStore {
  public:
-  struct Key {
-    PolicyScope scope;
-    std::string section;
-    PolicyKey read;
-  };
-  std::vector<Key> keys;
+  std::map<std::pair<PolicyScope, std::string>, PolicyKey> keys;
 
+  static std::string Utf16(std::string_view text) {  // little-endian, as the registry and this machine hold it
+    const std::u16string units = Utf8ToUtf16(text);
+    return std::string(reinterpret_cast<const char*>(units.data()), units.size() * sizeof(char16_t));
+  }
   // A text as RegSetValueEx stores it, with its terminator.
-  FakePolicyStore& Text(PolicyScope scope, std::string section, std::string name, const std::string& text,
+  FakePolicyStore& Text(PolicyScope scope, std::string section, std::string name, std::string_view text,
                         std::uint32_t type = kRegSz) {
-    std::string bytes;
-    for (const char16_t unit : Utf8ToUtf16(text) + u'\0')
-      bytes.append({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
-    return Raw(scope, std::move(section), std::move(name), type, std::move(bytes));
+    return Raw(scope, std::move(section), std::move(name), type, Utf16(text) + std::string(2, '\0'));
   }
   FakePolicyStore& Number(PolicyScope scope, std::string section, std::string name, std::uint32_t number) {
-    std::string bytes;
-    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((number >> (8 * i)) & 0xFF);
-    return Raw(scope, std::move(section), std::move(name), kRegDword, std::move(bytes));
+    return Raw(scope, std::move(section), std::move(name), kRegDword,
+               std::string(reinterpret_cast<const char*>(&number), sizeof number));
   }
   FakePolicyStore& Raw(PolicyScope scope, std::string section, std::string name, std::uint32_t type, std::string data) {
-    KeyOf(scope, std::move(section)).read.values.push_back({std::move(name), type, std::move(data)});
+    KeyOf(scope, std::move(section)).values.push_back({std::move(name), type, std::move(data)});
     return *this;
   }
-  FakePolicyStore& Fail(PolicyScope scope, std::string section, std::uint32_t error) {
-    PolicyKey& read = KeyOf(scope, std::move(section)).read;
-    read.read = PolicyKey::Read::Failed;
-    read.error = error;
-    return *this;
-  }
-  // A key that is there, with no values.
-  Key& KeyOf(PolicyScope scope, std::string section) {
-    for (Key& key : keys)
-      if (key.scope == scope && AsciiNameEquals(key.section, section)) return key;
-    keys.push_back({scope, std::move(section), {PolicyKey::Read::Ok, 0, {}}});
-    return keys.back();
+  // A key that is there, with no values yet.
+  PolicyKey& KeyOf(PolicyScope scope, std::string section) {
+    return keys.try_emplace({scope, std::move(section)}, PolicyKey{PolicyKey::Read::Ok, 0, {}}).first->second;
   }
 
   PolicyKey ReadKey(PolicyScope scope, std::string_view section) override {
-    for (const Key& key : keys)
-      if (key.scope == scope && AsciiNameEquals(key.section, section)) return key.read;
-    return {};
+    const auto key = keys.find({scope, std::string(section)});
+    return key == keys.end() ? PolicyKey{} : key->second;
   }
 };
 

@@ -4,47 +4,36 @@
 // (build.PolicyTemplatesAreWellFormed).
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "settings/Policy.h"
+#include "tests/tools/LineLog.h"
 #include "tests/unit/FakeProfile.h"
 #include "tests/wine/TempFolder.h"
 
 namespace kestel {
 namespace {
 
-std::string ReadText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  EXPECT_TRUE(file) << path;
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
 using Attributes = std::map<std::string, std::string>;
-
-Attributes AttributesOf(const std::string& tag) {
-  static const std::regex attribute(R"re((\w+)="([^"]*)")re");
-  Attributes found;
-  for (std::sregex_iterator it(tag.begin(), tag.end(), attribute), end; it != end; ++it) found[(*it)[1]] = (*it)[2];
-  return found;
-}
 
 // Each element of that name: its attributes and what it holds.
 std::vector<std::pair<Attributes, std::string>> Elements(const std::string& text, const std::string& name) {
+  static const std::regex attribute(R"re((\w+)="([^"]*)")re");
   const std::regex element("<" + name + R"re(\b([^>]*?)(/>|>([\s\S]*?)</)re" + name + ">)");
   std::vector<std::pair<Attributes, std::string>> found;
-  for (std::sregex_iterator it(text.begin(), text.end(), element), end; it != end; ++it)
-    found.emplace_back(AttributesOf((*it)[1]), (*it)[3]);
+  for (std::sregex_iterator it(text.begin(), text.end(), element), end; it != end; ++it) {
+    const std::string tag = (*it)[1];
+    Attributes& attributes = found.emplace_back(Attributes{}, (*it)[3]).first;
+    for (std::sregex_iterator a(tag.begin(), tag.end(), attribute); a != end; ++a) attributes[(*a)[1]] = (*a)[2];
+  }
   return found;
 }
 
+// The ids of "$(kind.id)" references.
 std::set<std::string> References(const std::string& text, const std::string& kind) {
   const std::regex reference(R"re(\$\()re" + kind + R"re(\.(\w+)\))re");
   std::set<std::string> found;
@@ -58,15 +47,17 @@ std::set<std::string> Ids(const std::string& text, const std::string& element, c
   return found;
 }
 
-class PolicyTemplates : public ::testing::Test {
- protected:
-  const std::string admx = ReadText(testing::ToolsFolder() + "\\kestel.admx");
-  const std::string adml = ReadText(testing::ToolsFolder() + "\\en-US\\kestel.adml");
-};
-
 // Each policy's value written where the engine writes it when the policy is enabled: Kestel must read
 // every one of them, once, and then hold a setting for every key but the credentials.
-TEST_F(PolicyTemplates, EveryPolicyIsReadWhereItWritesAndEveryKeyButTheCredentialsHasOne) {
+TEST(PolicyTemplates, EveryKeyButTheCredentialsHasOneKestelReadsAndEverythingItNamesIsThere) {
+  const std::string admx = testing::ReadWholeFile(testing::ToolsFolder() + "\\kestel.admx").value_or("");
+  const std::string adml = testing::ReadWholeFile(testing::ToolsFolder() + "\\en-US\\kestel.adml").value_or("");
+  const std::set<std::string> strings = Ids(adml, "string"), categories = Ids(admx, "category", "name"),
+                              supported = Ids(admx, "definition", "name");
+  for (const std::string& id : References(admx, "string")) EXPECT_TRUE(strings.contains(id)) << id;
+  std::map<std::string, std::string> presentations;
+  for (const auto& [attributes, body] : Elements(adml, "presentation")) presentations[attributes.at("id")] = body;
+
   const std::string root = "Software\\Policies\\Kestel\\";
   testing::FakePolicyStore store;
   const auto policies = Elements(admx, "policy");
@@ -74,6 +65,8 @@ TEST_F(PolicyTemplates, EveryPolicyIsReadWhereItWritesAndEveryKeyButTheCredentia
     SCOPED_TRACE(policy.at("name"));
     ASSERT_TRUE(policy.at("key").starts_with(root));
     EXPECT_EQ(policy.at("class"), "Both");
+    for (const std::string& ref : Ids(body, "parentCategory", "ref")) EXPECT_TRUE(categories.contains(ref));
+    for (const std::string& ref : Ids(body, "supportedOn", "ref")) EXPECT_TRUE(supported.contains(ref));
     const std::string section = policy.at("key").substr(root.size());
     const auto texts = Elements(body, "text");
     const auto lists = Elements(body, "list");
@@ -89,13 +82,22 @@ TEST_F(PolicyTemplates, EveryPolicyIsReadWhereItWritesAndEveryKeyButTheCredentia
       EXPECT_EQ(list.at("key"), policy.at("key"));
       EXPECT_EQ(list.at("additive"), "false");
       // Explicit names are the drives; an empty prefix gives the names 1, 2, ...
-      if (list.contains("explicitValue"))
-        store.Text(PolicyScope::Machine, section, "H:", "\\\\srv\\h");
-      else if (list.contains("valuePrefix") && list.at("valuePrefix").empty())
-        store.Text(PolicyScope::Machine, section, "1", "cmd");
-      else
-        ADD_FAILURE() << "a list with names Kestel does not read";
+      const bool drives = list.contains("explicitValue");
+      EXPECT_TRUE(drives || (list.contains("valuePrefix") && list.at("valuePrefix").empty())) << "names Kestel skips";
+      store.Text(PolicyScope::Machine, section, drives ? "H:" : "1", "x");
     }
+    // Every element has its control in the policy's presentation, and every control its element.
+    std::set<std::string> elements, controls;
+    for (const auto& [unused, inside] : Elements(body, "elements"))
+      for (const char* element : {"text", "list", "boolean", "decimal", "enum"})
+        for (const std::string& id : Ids(inside, element)) elements.insert(id);
+    for (const std::string& id :
+         References(policy.contains("presentation") ? policy.at("presentation") : "", "presentation")) {
+      ASSERT_TRUE(presentations.contains(id)) << id;
+      for (const char* control : {"textBox", "listBox", "checkBox", "decimalTextBox", "dropdownList", "comboBox"})
+        for (const std::string& ref : Ids(presentations[id], control, "refId")) controls.insert(ref);
+    }
+    EXPECT_EQ(controls, elements);
   }
   const Policy read = ReadPolicy(store);
   EXPECT_TRUE(read.findings.empty()) << DescribeFinding(read.findings.front());
@@ -104,36 +106,6 @@ TEST_F(PolicyTemplates, EveryPolicyIsReadWhereItWritesAndEveryKeyButTheCredentia
     const bool credential = key == &keys::kUserName || key == &keys::kPassword;
     EXPECT_EQ(read.Find(*key) != nullptr, !credential) << key->section << "\\" << key->name;
   }
-}
-
-TEST_F(PolicyTemplates, EveryStringPresentationAndControlTheTemplateNamesIsThere) {
-  const std::set<std::string> strings = Ids(adml, "string");
-  for (const std::string& id : References(admx, "string")) EXPECT_TRUE(strings.contains(id)) << id;
-  std::map<std::string, std::string> presentations;
-  for (const auto& [attributes, body] : Elements(adml, "presentation")) presentations[attributes.at("id")] = body;
-  const std::set<std::string> categories = Ids(admx, "category", "name");
-  const std::set<std::string> supported = Ids(admx, "definition", "name");
-
-  for (const auto& [policy, body] : Elements(admx, "policy")) {
-    SCOPED_TRACE(policy.at("name"));
-    for (const auto& [reference, unused] : Elements(body, "parentCategory"))
-      EXPECT_TRUE(categories.contains(reference.at("ref")));
-    for (const auto& [reference, unused] : Elements(body, "supportedOn"))
-      EXPECT_TRUE(supported.contains(reference.at("ref")));
-    // Every element has its control in the policy's presentation, and every control its element.
-    std::set<std::string> elements, controls;
-    for (const auto& [unused, inside] : Elements(body, "elements"))
-      for (const char* element : {"text", "list", "boolean", "decimal", "enum"})
-        for (const std::string& id : Ids(inside, element)) elements.insert(id);
-    if (policy.contains("presentation")) {
-      const std::string id = policy.at("presentation").substr(15, policy.at("presentation").size() - 16);
-      ASSERT_TRUE(presentations.contains(id)) << id;
-      for (const char* control : {"textBox", "listBox", "checkBox", "decimalTextBox", "dropdownList", "comboBox"})
-        for (const std::string& ref : Ids(presentations[id], control, "refId")) controls.insert(ref);
-    }
-    EXPECT_EQ(controls, elements);
-  }
-  for (const std::string& id : References(admx, "presentation")) EXPECT_TRUE(presentations.contains(id)) << id;
 }
 
 }  // namespace
