@@ -7,8 +7,8 @@
 
 #include "app/ErrorBox.h"
 #include "follow/FollowWin32.h"
-#include "run/Win32Host.h"
 #include "launch/AppDirectoryWin32.h"
+#include "run/Win32Host.h"
 
 // Every error the run raises is caught below. The runtime's default handler for one that escapes
 // anyway would print a demangled type name to a console this program does not have, and brings its

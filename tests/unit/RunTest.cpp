@@ -6,8 +6,8 @@
 #include <map>
 #include <optional>
 
-#include "base/Errors.h"
 #include "base/Base64.h"
+#include "base/Errors.h"
 #include "run/Run.h"
 #include "tests/unit/RecordingHost.h"
 
