@@ -3,12 +3,19 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace kestel {
 
 constexpr char AsciiLower(char c) noexcept {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline std::string AsciiLowered(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) c = AsciiLower(c);
+  return lower;
 }
 
 constexpr bool AsciiNameEquals(std::string_view a, std::string_view b) noexcept {

@@ -95,4 +95,12 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+std::u16string Utf16LeUnits(std::string_view bytes) {
+  std::u16string units(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < units.size(); ++i)
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  return units;
+}
+
 }  // namespace kestel

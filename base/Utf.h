@@ -10,6 +10,9 @@ namespace kestel {
 // Each malformed sequence (a stray byte, a lone surrogate) becomes U+FFFD: nothing is dropped silently.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
+// Little-endian pairs of bytes as UTF-16 units, as a file or a registry value holds them; an odd last
+// byte is no unit.
+std::u16string Utf16LeUnits(std::string_view bytes);
 // True when text is UTF-8 throughout: no stray byte, no overlong form, no surrogate, nothing past U+10FFFF.
 bool IsValidUtf8(std::string_view text);
 

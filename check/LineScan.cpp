@@ -18,12 +18,6 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
-std::string Lowered(std::string_view name) {
-  std::string lower(name);
-  for (char& c : lower) c = AsciiLower(c);
-  return lower;
-}
-
 }  // namespace
 
 ScannedFile ScanSettings(std::string_view content) {
@@ -51,7 +45,7 @@ ScannedFile ScanSettings(std::string_view content) {
       ScannedSection section;
       section.line = number;
       section.name = Trimmed(line.substr(1, close - 1));
-      const std::size_t firstLine = headerOfName.try_emplace(Lowered(section.name), number).first->second;
+      const std::size_t firstLine = headerOfName.try_emplace(AsciiLowered(section.name), number).first->second;
       if (firstLine != number) section.repeats = firstLine;
       file.sections.push_back(std::move(section));
       firstOfName.clear();
@@ -63,7 +57,7 @@ ScannedFile ScanSettings(std::string_view content) {
     key.name = Trimmed(line.substr(0, equals));
     if (equals != std::string_view::npos) key.value = Trimmed(line.substr(equals + 1));
     std::vector<ScannedKey>& keys = file.sections.back().keys;
-    key.first = firstOfName.try_emplace(Lowered(key.name), keys.size()).first->second;
+    key.first = firstOfName.try_emplace(AsciiLowered(key.name), keys.size()).first->second;
     if (key.first < keys.size() && !keys[key.first].value && !keys[key.first].hides && key.value)
       keys[key.first].hides = number;
     keys.push_back(std::move(key));

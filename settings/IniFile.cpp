@@ -38,14 +38,6 @@ std::string_view UpToZero(std::string_view text) {
   return text.substr(0, std::min(text.find('\0'), text.size()));
 }
 
-std::u16string Utf16LeUnits(std::string_view bytes) {
-  std::u16string units(bytes.size() / 2, u'\0');
-  for (std::size_t i = 0; i < units.size(); ++i)
-    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-  return units;
-}
-
 std::string Utf16LeBytes(std::u16string_view units) {
   std::string bytes;
   bytes.reserve(units.size() * 2);
@@ -99,13 +91,6 @@ std::optional<std::string> WithChangedLines(std::string_view bytes, const Decode
   std::string encoded = codePage.FromUtf8(changed);
   if (codePage.ToUtf8(encoded) != changed) return std::nullopt;
   return std::string(bytes.substr(0, first->byte)) + encoded + std::string(bytes.substr(last->byte));
-}
-
-// At most size bytes of text, never ending inside a letter.
-std::size_t CutAtLetter(std::string_view text, std::size_t size) {
-  if (text.size() <= size) return text.size();
-  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
-  return size;
 }
 
 }  // namespace
@@ -262,17 +247,7 @@ std::uint32_t IniProfile::GetString(const char* section, const char* key, const 
   std::string bytes;
   if (store_.ReadAll(path, bytes) != SettingsStore::Read::Ok) bytes.clear();
   const SettingsText& settings = Parsed(bytes);
-  if (key == nullptr) {
-    // Names each ended by a zero byte, and one more; names that do not fit are cut to what does, the
-    // last one short, and the list still ends in two zero bytes.
-    std::string names;
-    for (const std::string_view name : settings.KeyNames(section)) (names += name) += '\0';
-    if (names.size() + 1 > size) names.resize(CutAtLetter(names, std::max<std::uint32_t>(size, 2) - 2));
-    const std::size_t filled = std::min<std::size_t>(names.size(), size - 1);
-    std::memcpy(buffer, names.data(), filled);
-    std::memset(buffer + filled, 0, std::min<std::size_t>(2, size - filled));
-    return static_cast<std::uint32_t>(filled);
-  }
+  if (key == nullptr) return CopyProfileNames(settings.KeyNames(section), buffer, size);
   std::string_view value;
   const auto raw = settings.RawValue(section, key);
   if (raw) {
@@ -283,10 +258,7 @@ std::uint32_t IniProfile::GetString(const char* section, const char* key, const 
     while (!value.empty() && value.back() == ' ') value.remove_suffix(1);
     value = Unquoted(value);
   }
-  const std::size_t copied = CutAtLetter(value, size - 1);
-  std::memcpy(buffer, value.data(), copied);
-  buffer[copied] = '\0';
-  return static_cast<std::uint32_t>(copied);
+  return CopyProfileValue(value, buffer, size);
 }
 
 const SettingsText& IniProfile::Parsed(const std::string& bytes) {

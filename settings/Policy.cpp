@@ -12,10 +12,6 @@ namespace kestel {
 
 namespace {
 
-bool IsCredential(const SettingKey& key) {
-  return &key == &keys::kUserName || &key == &keys::kPassword;
-}
-
 bool IsText(std::uint32_t type) {
   return type == kRegSz || type == kRegExpandSz;
 }
@@ -23,14 +19,8 @@ bool IsText(std::uint32_t type) {
 // The registry keeps what was stored, terminated or not: a text ends at its first zero character, as
 // a value of the file does, and an odd last byte is no character.
 std::string TextOf(const PolicyValue& value) {
-  std::u16string units;
-  for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
-    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(value.data[i]) |
-                                            static_cast<unsigned char>(value.data[i + 1]) << 8);
-    if (unit == u'\0') break;
-    units += unit;
-  }
-  return Utf16ToUtf8(units);
+  const std::u16string units = Utf16LeUnits(value.data);
+  return Utf16ToUtf8(std::u16string_view(units).substr(0, units.find(u'\0')));
 }
 
 // A shorter number is taken as far as it goes, as the registry accessor does.
@@ -163,13 +153,9 @@ class Reader {
                     const std::vector<std::uint32_t>& numbers) {
     std::vector<std::size_t> order(entries.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    const auto lower = [](const std::string& name) {
-      std::string folded = name;
-      for (char& c : folded) c = AsciiLower(c);
-      return folded;
-    };
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-      return key.list == ListOf::Drives ? lower(entries[a].first) < lower(entries[b].first) : numbers[a] < numbers[b];
+      return key.list == ListOf::Drives ? AsciiLowered(entries[a].first) < AsciiLowered(entries[b].first)
+                                        : numbers[a] < numbers[b];
     });
     std::vector<std::pair<std::string, std::string>> ordered;
     for (const std::size_t i : order) ordered.push_back(std::move(entries[i]));
@@ -195,13 +181,6 @@ const char* TypeName(std::uint32_t type) {
                                            "REG_RESOURCE_REQUIREMENTS_LIST",
                                            "REG_QWORD"};
   return type < std::size(kNames) ? kNames[type] : nullptr;
-}
-
-// At most size bytes of text, never ending inside a letter.
-std::size_t CutAtLetter(std::string_view text, std::size_t size) {
-  if (text.size() <= size) return text.size();
-  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
-  return size;
 }
 
 }  // namespace
@@ -263,23 +242,15 @@ std::uint32_t PolicyProfile::GetString(const char* section, const char* key, con
   const PolicySetting* setting = policy_.Find(section, key);
   if (setting == nullptr || size == 0) return file_.GetString(section, key, defaultText, buffer, size, path);
   if (key == nullptr) {
-    // As the file's list: names each ended by a zero byte, and one more; those that do not fit cut short.
-    std::string names;
-    for (const auto& entry : setting->entries) (names += entry.first) += '\0';
-    if (names.size() + 1 > size) names.resize(CutAtLetter(names, std::max<std::uint32_t>(size, 2) - 2));
-    const std::size_t filled = std::min<std::size_t>(names.size(), size - 1);
-    std::memcpy(buffer, names.data(), filled);
-    std::memset(buffer + filled, 0, std::min<std::size_t>(2, size - filled));
-    return static_cast<std::uint32_t>(filled);
+    std::vector<std::string_view> names;
+    for (const auto& entry : setting->entries) names.push_back(entry.first);
+    return CopyProfileNames(names, buffer, size);
   }
   std::string_view value = defaultText != nullptr ? defaultText : "";
   if (setting->key->kind != SettingKind::List) value = setting->value;
   for (const auto& entry : setting->entries)
     if (AsciiNameEquals(entry.first, key)) value = entry.second;
-  const std::size_t copied = CutAtLetter(value, size - 1);
-  std::memcpy(buffer, value.data(), copied);
-  buffer[copied] = '\0';
-  return static_cast<std::uint32_t>(copied);
+  return CopyProfileValue(value, buffer, size);
 }
 
 bool PolicyProfile::WriteString(const char* section, const char* key, const char* value, const char* path) {

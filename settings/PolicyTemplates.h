@@ -19,7 +19,7 @@ inline constexpr std::string_view kMaxLength = "2047";
 
 // User name and password never come from policy, so they get none.
 constexpr bool HasPolicy(const SettingKey& key) {
-  return &key != &keys::kUserName && &key != &keys::kPassword;
+  return !IsCredential(key);
 }
 
 // Policy and category names, string and presentation ids: the section, and the key's name after it.

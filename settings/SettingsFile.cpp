@@ -1,5 +1,7 @@
 #include "settings/SettingsFile.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -10,6 +12,13 @@ namespace kestel {
 
 namespace {
 
+// At most size bytes of text, never ending inside a letter.
+std::size_t CutAtLetter(std::string_view text, std::size_t size) {
+  if (text.size() <= size) return text.size();
+  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+  return size;
+}
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -18,6 +27,23 @@ int HexDigit(char c) {
 }
 
 }  // namespace
+
+std::uint32_t CopyProfileValue(std::string_view value, char* buffer, std::uint32_t size) {
+  const std::size_t copied = CutAtLetter(value, size - 1);
+  std::memcpy(buffer, value.data(), copied);
+  buffer[copied] = '\0';
+  return static_cast<std::uint32_t>(copied);
+}
+
+std::uint32_t CopyProfileNames(const std::vector<std::string_view>& list, char* buffer, std::uint32_t size) {
+  std::string names;
+  for (const std::string_view name : list) (names += name) += '\0';
+  if (names.size() + 1 > size) names.resize(CutAtLetter(names, std::max<std::uint32_t>(size, 2) - 2));
+  const std::size_t filled = std::min<std::size_t>(names.size(), size - 1);
+  std::memcpy(buffer, names.data(), filled);
+  std::memset(buffer + filled, 0, std::min<std::size_t>(2, size - filled));
+  return static_cast<std::uint32_t>(filled);
+}
 
 std::optional<std::int32_t> ParseSettingNumber(std::string text) {
   // "0x" and "0X" in front are read as the "$" hexadecimal prefix.

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/Config.h"
 #include "settings/SettingsKeys.h"
@@ -23,6 +24,13 @@ class ProfileApi {
   // As WritePrivateProfileString: false when the write was refused.
   virtual bool WriteString(const char* section, const char* key, const char* value, const char* path) = 0;
 };
+
+// What a ProfileApi hands out, as the platform's private-profile reader does, into a buffer of size
+// bytes (at least 1), cut at that size in bytes and never inside a letter; both return the bytes
+// copied. A value ends in a zero byte. A list of names has each ended by a zero byte and one more;
+// names that do not fit are cut to what does, the last one short, and the list still ends in two.
+std::uint32_t CopyProfileValue(std::string_view value, char* buffer, std::uint32_t size);
+std::uint32_t CopyProfileNames(const std::vector<std::string_view>& names, char* buffer, std::uint32_t size);
 
 // The accepted form of a number in the settings file; nullopt for anything else.
 std::optional<std::int32_t> ParseSettingNumber(std::string text);

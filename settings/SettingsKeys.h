@@ -144,6 +144,11 @@ KESTEL_SETTING_KEYS(KESTEL_DEFINE_KEY, KESTEL_NO_KEY)
 
 }  // namespace keys
 
+// The user name and password: never from Group Policy, whose values every user of the domain can read.
+constexpr bool IsCredential(const SettingKey& key) {
+  return &key == &keys::kUserName || &key == &keys::kPassword;
+}
+
 // Every key, as the list gives them.
 #define KESTEL_KEY_OF_LIST(constant, ...) &keys::constant,
 #define KESTEL_SET_KEY_OF_LIST(group, member) &keys::group.member,
